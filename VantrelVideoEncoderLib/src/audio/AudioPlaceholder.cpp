@@ -1,0 +1,1 @@
+// Placeholder so the target has a source until the subsystem lands; remove then.

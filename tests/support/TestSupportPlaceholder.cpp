@@ -1,0 +1,1 @@
+// Placeholder so the target has a source; remove when real helpers land.
