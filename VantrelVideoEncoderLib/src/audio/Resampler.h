@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "audio/SampleConverter.h"
+#include "audio/SincFilterBank.h"
+#include "sources/AudioStreamSource.h"
+
+namespace vantrel {
+
+// a * b / c with the product formed in 64 bits and the quotient rounded to nearest
+// (halves away from zero); -1 when c is 0 or the result does not fit in 32 bits.
+std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c);
+
+// First source sample frame to read for a sound that starts startOffsetMs into the
+// stream: firstSample + trunc(sourceRate * startOffsetMs * 0.001f), the product
+// formed in long double.
+std::int64_t startReadPosition(int firstSample, int sourceRate, int startOffsetMs);
+
+// Largest ratio of source rate to output rate the resampler accepts: the filter
+// must never step past the samples held in its window.
+constexpr int kMaxRateRatio = 256;
+
+// Streams output samples from an audio source: a window of mono source samples,
+// refilled from the source in runs of up to kWindowSamples frames, is filtered
+// by the polyphase bank at a 16.16 fixed-point position that advances by `step`
+// source samples per output sample. The window starts with kLeadingZeros silent
+// samples so that the first output sample is centred on the first input sample;
+// past the end of the stream it holds silence. The source is never read at or past
+// endPosition.
+class Resampler {
+ public:
+  static constexpr int kWindowSamples = 32768;
+  static constexpr int kLeadingZeros = (kFilterTaps - 1) / 2;
+
+  // The references must outlive the resampler. frameBytes is the stream's blockAlign
+  // (the byte count requested per frame); step is source samples per output sample
+  // in 16.16 fixed point, at most kMaxRateRatio << 16. Allocation may throw
+  // std::bad_alloc.
+  Resampler(AudioStreamSource& audioSource, const SampleConverter& frameConverter,
+            const SincFilterBank& filterBank, int bytesPerFrame, std::int32_t stepPerSample,
+            std::int64_t firstRead, std::int64_t end);
+
+  // Computes the next output sample (about -1..1, not clipped) into y. Returns 0, or
+  // the source's nonzero code when a read fails; the sample is then not valid.
+  int next(long double& y);
+
+  // Next source frame to read.
+  std::int64_t readPosition() const { return nextRead; }
+
+ private:
+  int refill();
+
+  AudioStreamSource& source;
+  const SampleConverter& converter;
+  const SincFilterBank& filter;
+  int frameBytes;
+  std::int32_t step;
+  std::int64_t nextRead;
+  std::int64_t endPosition;
+  std::vector<float> window;      // kWindowSamples mono samples at the source rate
+  std::vector<std::uint8_t> raw;  // undecoded frames of one read
+  std::int64_t position = 0;      // P: 16.16 offset into window
+  int valid = kLeadingZeros;      // L: samples of window that hold data
+};
+
+}  // namespace vantrel

@@ -1,0 +1,106 @@
+#include "audio/Resampler.h"
+
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/FakeAudioSource.h"
+
+namespace vantrel {
+namespace {
+
+class ResamplerTest : public ::testing::Test {
+ protected:
+  // count 16-bit mono samples of a fixed pseudo-random sequence.
+  static std::vector<std::int16_t> noise(int count) {
+    std::vector<std::int16_t> samples(count);
+    std::uint32_t seed = 12345;
+    for (std::int16_t& sample : samples) {
+      seed = seed * 1664525u + 1013904223u;
+      sample = static_cast<std::int16_t>(seed >> 16);
+    }
+    return samples;
+  }
+};
+
+TEST_F(ResamplerTest, MulDivRoundsTheSixtyFourBitQuotientToNearest) {
+  EXPECT_EQ(mulDiv(44100, 65536, 10000), 289014);  // 289013.76
+  EXPECT_EQ(mulDiv(8000, 65536, 20000), 26214);    // 26214.4
+  EXPECT_EQ(mulDiv(8000, 65536, 10000), 52429);    // 52428.8
+  EXPECT_EQ(mulDiv(1, 1, 2), 1);                   // a half rounds away from zero
+  EXPECT_EQ(mulDiv(-1, 1, 2), -1);
+  EXPECT_EQ(mulDiv(5, 7, 0), -1);
+  EXPECT_EQ(mulDiv(0x40000000, 16, 1), -1);  // does not fit
+}
+
+TEST_F(ResamplerTest, StartPositionUsesASinglePrecisionMillisecondFactor) {
+  EXPECT_EQ(startReadPosition(0, 44100, 0), 0);
+  EXPECT_EQ(startReadPosition(500, 8000, 1000), 8500);
+  // One hour at 48 kHz: 0.001f is 0.0010000000474974513, eight samples more than 0.001.
+  EXPECT_EQ(startReadPosition(0, 48000, 3600000), 172800008);
+  EXPECT_EQ(startReadPosition(0, 44100, 33), 1455);  // 1455.3 truncated
+}
+
+TEST_F(ResamplerTest, EqualRatesPassEverySampleThroughFromTheFirstOne) {
+  const std::vector<std::int16_t> input = noise(40000);
+  FakeAudioSource source(FakeAudioSource::pcmInfo(10000, 16, 1),
+                         FakeAudioSource::packInt16(input));
+  const auto converter = SampleConverter::forStream(FakeAudioSource::pcmInfo(10000, 16, 1));
+  const SincFilterBank filter(10000, 10000, false, false, 150);
+  Resampler resampler(source, *converter, filter, 2, 65536, 0, 40000);
+  // Crosses several window refills and runs past the end into silence.
+  for (int j = 0; j < 41000; ++j) {
+    long double y = 0.0L;
+    ASSERT_EQ(resampler.next(y), 0);
+    const double expected = j < 40000 ? input[j] / 32768.0 : 0.0;
+    ASSERT_NEAR(static_cast<double>(y), expected, 1e-6) << j;
+  }
+  EXPECT_EQ(resampler.readPosition(), 40000);
+}
+
+TEST_F(ResamplerTest, ReadsComeInRunsOfAtMostAWindowAndNeverPassTheEnd) {
+  const std::vector<std::int16_t> input = noise(100000);
+  FakeAudioSource source(FakeAudioSource::pcmInfo(44100, 16, 1),
+                         FakeAudioSource::packInt16(input), 1000);
+  const auto converter = SampleConverter::forStream(FakeAudioSource::pcmInfo(44100, 16, 1));
+  const SincFilterBank filter(44100, 10000, false, false, 150);
+  Resampler resampler(source, *converter, filter, 2, mulDiv(44100, 65536, 10000), 1000,
+                      101000);
+  long double y = 0.0L;
+  for (int j = 0; j < 30000; ++j) ASSERT_EQ(resampler.next(y), 0);
+  ASSERT_FALSE(source.reads().empty());
+  EXPECT_EQ(source.reads().front().first, 1000);
+  EXPECT_EQ(source.reads().front().second, Resampler::kWindowSamples - Resampler::kLeadingZeros);
+  int expectedFirst = 1000;
+  for (const auto& [first, count] : source.reads()) {
+    EXPECT_EQ(first, expectedFirst);
+    EXPECT_GT(count, 0);
+    EXPECT_LE(count, Resampler::kWindowSamples);
+    EXPECT_LE(first + count, 101000);
+    expectedFirst = first + count;
+  }
+  EXPECT_EQ(expectedFirst, 101000);
+}
+
+TEST_F(ResamplerTest, AFailingReadReturnsTheSourcesCode) {
+  FakeAudioSource source(FakeAudioSource::pcmInfo(10000, 16, 1),
+                         FakeAudioSource::packInt16(noise(50000)));
+  source.failReadAt(40000, kAudioReadFailed);
+  const auto converter = SampleConverter::forStream(FakeAudioSource::pcmInfo(10000, 16, 1));
+  const SincFilterBank filter(10000, 10000, false, false, 150);
+  Resampler resampler(source, *converter, filter, 2, 65536, 0, 50000);
+  long double y = 0.0L;
+  int code = 0;
+  int produced = 0;
+  while (code == 0 && produced < 50000) {
+    code = resampler.next(y);
+    if (code == 0) ++produced;
+  }
+  EXPECT_EQ(code, kAudioReadFailed);
+  EXPECT_GT(produced, 30000);
+  EXPECT_LT(produced, 40000);
+}
+
+}  // namespace
+}  // namespace vantrel
