@@ -8,6 +8,7 @@
 #include "image/BitmapInfoHeader.h"
 #include "image/Placement.h"
 #include "sources/AudioStreamSource.h"
+#include "sources/SourceRegistry.h"
 #include "sources/VideoStreamSource.h"
 
 namespace vantrel {
@@ -20,9 +21,6 @@ struct EncodeSummary {
   std::int32_t frameCount = 0;  // frames encoded
   std::int32_t fileSize = 0;    // bytes in the output file
 };
-
-using VideoSourceList = std::vector<VideoStreamSource*>;
-using AudioSourceList = std::vector<AudioStreamSource*>;
 
 // Maximum handheld frame: 320 pixels wide, 720 stored rows.
 constexpr int kMaxFrameWidth = 320;
@@ -75,6 +73,8 @@ class MovieEncoder {
   // Parameters, replaced by the settings before every encode.
   const VideoSourceList* videoSources = nullptr;
   const AudioSourceList* audioSources = nullptr;
+  // Where source selection sends its message boxes (empty: they are dropped).
+  MessageSink showMessage;
   std::string authorText;
   std::string titleText;
   std::int32_t maxFrameSize = 3000;

@@ -1,0 +1,325 @@
+#include "engine/VideoEncodeDriver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "database/DatabaseFormat.h"
+#include "engine/DisplayPalette.h"
+#include "engine/MovieEncoder.h"
+#include "engine/MoviePlan.h"
+#include "engine/ProgressEvent.h"
+#include "image/ColourHistogram.h"
+#include "image/ColourReduction.h"
+#include "image/FrameGeometry.h"
+#include "sources/VideoStreamSource.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kAbortBeforeFrame = 0;
+constexpr int kAbortInAudio = 1;
+constexpr std::uint32_t kWhite = 0x00FFFFFF;
+constexpr const char* kNoVideoText = "The video stream isn't open";
+constexpr const char* kBadRateText = "The video stream reports no usable frame rate.";
+constexpr const char* kOutOfMemoryText = "Not enough memory to encode the movie.";
+constexpr const char* kUnexpectedText = "The encode failed unexpectedly.";
+
+// Handheld frames must fit the engine's frame buffers and the codec's blocks.
+bool frameSizeSupported(int width, int storedHeight) {
+  return width > 0 && width <= kMaxFrameWidth && storedHeight > 0 &&
+         storedHeight <= kMaxStoredHeight &&
+         FrameCodec::frameSizeIsSupported(width, storedHeight);
+}
+
+}  // namespace
+
+VideoEncodeDriver::VideoEncodeDriver(MovieEncoder& owner, const VideoEncodeRequest& args)
+    : engine(owner), request(args), writer(args.file), rateControl(owner.targetFrameSize) {}
+
+void VideoEncodeDriver::run() {
+  try {
+    prepare();
+    planAndFit();
+    writeDatabaseStart();
+    analysisPass();
+    writeHeaderRecord();
+    framePass();
+    report(eventCode(ProgressEvent::PhaseComplete), 0, 0);
+    writeSound();
+    completeDatabase();
+    if (engine.summary.frameCount != 0) {
+      engine.summary.averageQuality = qualitySum / engine.summary.frameCount;
+    }
+    quantiser.endPaletteAnalysis();
+    codec.releaseFrameCodec();
+    report(eventCode(ProgressEvent::Summary), 0,
+           reinterpret_cast<std::intptr_t>(&engine.summary));
+  } catch (int) {
+    quantiser.endPaletteAnalysis();
+    codec.releaseFrameCodec();
+    report(eventCode(ProgressEvent::Aborted), 0, 0);
+  } catch (const char* text) {
+    quantiser.endPaletteAnalysis();
+    codec.releaseFrameCodec();
+    report(eventCode(ProgressEvent::Error), 0, reinterpret_cast<std::intptr_t>(text));
+  } catch (const std::bad_alloc&) {
+    quantiser.endPaletteAnalysis();
+    codec.releaseFrameCodec();
+    report(eventCode(ProgressEvent::Error), 0, reinterpret_cast<std::intptr_t>(kOutOfMemoryText));
+  } catch (...) {
+    quantiser.endPaletteAnalysis();
+    codec.releaseFrameCodec();
+    report(eventCode(ProgressEvent::Error), 0, reinterpret_cast<std::intptr_t>(kUnexpectedText));
+  }
+}
+
+void VideoEncodeDriver::report(int event, int value, std::intptr_t data) {
+  engine.reportProgress(event, value, data);
+}
+
+bool VideoEncodeDriver::secondChanged() {
+  const std::time_t now = std::time(nullptr);
+  if (now == lastReport) return false;
+  lastReport = now;
+  return true;
+}
+
+void VideoEncodeDriver::prepare() {
+  source = engine.videoSource();
+  if (source == nullptr || !source->isOpen()) throw kNoVideoText;
+  sourceStart = source->firstFrame();
+  compressed.assign(FrameCodec::kRecordBufferSize, 0);
+  lastReport = std::time(nullptr);
+
+  // The picture is composed in source orientation and turned when converted.
+  workWidth = request.rotate ? request.height : request.width;
+  workHeight = request.rotate ? request.width : request.height;
+  storedHeight = storedFrameHeight(request.colorDepth, request.height);
+  fineGrid = engine.colorDepth >= 16 || request.colorDepth >= 24;
+  if (!frameSizeSupported(request.width, storedHeight)) {
+    failureText = "The handheld frame size " + std::to_string(request.width) + " x " +
+                  std::to_string(request.height) + " is not supported.";
+    throw failureText.c_str();
+  }
+  workPixels.assign(std::size_t(workWidth) * workHeight * 2, 0);
+  workImage.attachPixels(workPixels.data(), workWidth, workHeight);
+
+  std::memset(engine.summary.databaseName, 0, sizeof engine.summary.databaseName);
+  if (request.databaseName != nullptr) {
+    std::strncpy(engine.summary.databaseName, request.databaseName,
+                 sizeof engine.summary.databaseName - 1);
+  }
+  engine.summary.averageQuality = 0.0;
+  engine.summary.frameCount = 0;
+  engine.summary.fileSize = 0;
+  qualitySum = 0.0;
+}
+
+void VideoEncodeDriver::planAndFit() {
+  firstFrame = request.firstFrame;
+  lastFrame = request.lastFrame;
+  engine.planMovie(engine.frameRate, engine.summary.frameRate, frameCount, frameStep,
+                   audioRecordCount, nullptr, firstFrame, lastFrame);
+  fps = engine.summary.frameRate;
+  if (!(fps > 0.0) || !(frameStep > 0.0)) throw kBadRateText;
+
+  // The database counts records and frames in 16 bits: cut a longer movie.
+  const MovieCut cut = fitVideoMovie(frameCount, fps, engine.hasAudio(), engine.hifiAudio,
+                                     engine.adpcmAudio);
+  if (cut.cut) {
+    const std::string warning = videoCutWarning(cut, fps);
+    report(eventCode(ProgressEvent::Warning), 0, reinterpret_cast<std::intptr_t>(warning.c_str()));
+    frameCount = cut.frameCount;
+    lastFrame = firstFrame + frameCount;
+  }
+  if (engine.hasAudio()) audioRecordCount = cut.audioRecordCount;
+  recordOffsets.assign(std::size_t(2) * (1 + frameCount + audioRecordCount), 0);
+}
+
+void VideoEncodeDriver::writeDatabaseStart() {
+  const int records = 1 + frameCount + audioRecordCount;
+  if (!writer.writeHeader(request.databaseName, kTypeMovie, records, palmTimeNow()) ||
+      !writer.writeZeroRecordList(records)) {
+    throw kWriteFailedText;
+  }
+}
+
+void VideoEncodeDriver::readAndCompose(int index) {
+  if (engine.abortRequested) throw kAbortBeforeFrame;
+  const int frameIndex =
+      static_cast<int>((firstFrame + index) * frameStep + sourceStart);
+  if (!sourceFrame) sourceFrame = std::make_unique<FrameImage>();
+  FrameImage* frame = sourceFrame.get();
+  const int code = source->readFrame(frameIndex, &frame);
+  if (frame != sourceFrame.get()) sourceFrame.reset(frame);
+  if (code != 0) throw source->errorText(code);
+  if (!placed) {
+    // The first frame fixes the source picture's size and its placement.
+    const int width = sourceFrame->width();
+    const int height = sourceFrame->height();
+    sourcePixels.assign(std::size_t((width + 1) & ~1) * std::max(height, 0), 0);
+    sourceImage.attachPixels(sourcePixels.data(), width, height);
+    engine.computePlacement(width, height, engine.cropFraction, placement, workWidth,
+                            workHeight);
+    placed = true;
+  }
+  composeWorkImage();
+}
+
+void VideoEncodeDriver::composeWorkImage() {
+  sourceImage.copyRect(0, 0, *sourceFrame, 0, 0, -1, -1);
+  workImage.fillRect(0, 0, -1, -1, 0);
+  // Placement rows count from the top; the image's rows from the bottom.
+  const int bottom = workHeight - placement.destTop - placement.destHeight;
+  workImage.scaleArea(placement.destLeft, bottom, placement.destWidth, placement.destHeight,
+                      sourceImage, placement.srcX, placement.srcY, placement.srcWidth,
+                      placement.srcHeight);
+  if (request.brightness != 0.0f || request.contrast != 0.0f) {
+    workImage.adjustLightness(placement.destLeft, bottom, placement.destWidth,
+                              placement.destHeight, request.brightness, request.contrast);
+  }
+}
+
+void VideoEncodeDriver::analysisPass() {
+  std::fill(engine.colorHistogram.begin(), engine.colorHistogram.end(), 0u);
+  quantiser.beginPaletteAnalysis();
+  const bool fixedPalette = request.colorDepth >= 24 || engine.grayscale;
+  int analysed = 0;
+  for (int i = 0; i < frameCount; ++i) {
+    readAndCompose(i);
+    analysed = i + 1;
+    // The fixed palettes need no statistics: one frame proves the source reads.
+    if (fixedPalette) break;
+    addFrameToHistogram(workImage, fineGrid, engine.colorHistogram.data(),
+                        engine.pixelKeys.data(), i == 0);
+    if (secondChanged() || i == frameCount - 1) {
+      report(eventCode(ProgressEvent::Analysis), 0,
+             static_cast<std::intptr_t>(packPair(i + 1, frameCount)));
+    }
+  }
+  report(eventCode(ProgressEvent::Analysis), 0, 0);
+  choosePalette(analysed);
+}
+
+void VideoEncodeDriver::resetPalette() {
+  // Entries the palette builder leaves unset keep a new engine's colours, so
+  // the result never depends on an earlier encode.
+  fillColourCube(engine.palette);
+  std::fill(engine.palette + 252, engine.palette + kPaletteEntries, 0u);
+}
+
+void VideoEncodeDriver::choosePalette(int framesAnalysed) {
+  std::uint32_t* palette = engine.palette;
+  if (request.colorDepth >= 24) {
+    truecolorPalette(palette, request.colorDepth);
+  } else if (engine.grayscale) {
+    grayPalette(palette, fineGrid);
+  } else {
+    resetPalette();
+    discountStaticPixels(engine.colorHistogram.data(), engine.pixelKeys.data(),
+                         workWidth * workHeight, framesAnalysed);
+    feedPalette(engine.colorHistogram.data(), fineGrid, quantiser);
+    quantiser.buildPalette(palette);
+  }
+  palette[0] = kWhite;
+  codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
+}
+
+void VideoEncodeDriver::writeHeaderRecord() {
+  report(eventCode(ProgressEvent::FrameEncoded), 0,
+         static_cast<std::intptr_t>(packPair(0, frameCount)));
+  recordOffsets[0] = static_cast<std::int32_t>(writer.position());
+  keyInterval = keyFrameInterval(engine.allKeyFrames, engine.keyFrameSeconds, frameCount, fps);
+
+  VideoHeaderInput header;
+  header.screenWidth = request.width;
+  header.screenHeight = request.height;
+  header.colorDepth = request.colorDepth;
+  header.grayscale = engine.grayscale;
+  header.hifiAudio = engine.hifiAudio;
+  header.adpcmAudio = engine.adpcmAudio;
+  header.fps = fps;
+  header.keyInterval = keyInterval;
+  header.holdLastFrame = engine.holdLastFrame;
+  header.loopPlayback = engine.loopPlayback;
+  header.hasSound = engine.hasAudio();
+  header.frameCount = frameCount;
+  if (!writer.writeMovieHeaderRecord(
+          movieHeaderForVideo(header, engine.titleText, engine.authorText))) {
+    throw kWriteFailedText;
+  }
+}
+
+void VideoEncodeDriver::framePass() {
+  for (int i = 0; i < frameCount; ++i) {
+    readAndCompose(i);
+    encodeFrame(i);
+  }
+}
+
+void VideoEncodeDriver::encodeFrame(int i) {
+  if (outputNeedsRowFlip(request.colorDepth, request.flipVertical, request.rotate)) {
+    flipRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
+  }
+  if (outputNeedsMirror(request.colorDepth, request.flipHorizontal, request.rotate)) {
+    mirrorRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
+  }
+  convertFrame(workImage, engine.outputFrame.data(), request.colorDepth, request.rotate,
+               request.width, request.height, codec.colourMap(), fineGrid);
+  recordOffsets[std::size_t(2) * (i + 1)] = static_cast<std::int32_t>(writer.position());
+
+  const int targetSize = rateControl.nextTargetSize(engine.maxFrameSize);
+  std::uint8_t* recon = engine.reconFrames[i % 2].data();
+  std::uint8_t* previous = i == 0 ? nullptr : engine.reconFrames[(i + 1) % 2].data();
+  double quality = 0.0;
+  const int bytes = codec.compressFrame(compressed.data(), engine.outputFrame.data(), recon,
+                                        previous, engine.fastEncode, engine.minFrameSize,
+                                        engine.maxFrameSize, targetSize, quality, false, i,
+                                        keyInterval);
+  if (i == 0) {
+    std::memcpy(engine.reconFrames[1].data(), engine.reconFrames[0].data(),
+                std::size_t(request.width) * storedHeight);
+  }
+  rateControl.frameWritten(i, bytes);
+  if (!writer.writeBytes(compressed.data(), std::size_t(bytes))) throw kWriteFailedText;
+
+  if (engine.previewFrame != nullptr) copyPreview(engine.previewFrame, engine.outputFrame.data());
+  if (engine.previewReference != nullptr) copyPreview(engine.previewReference, recon);
+  if (secondChanged() || i == frameCount - 1) {
+    const int q = static_cast<int>(quality * 10000.0 + 0.5);
+    report(eventCode(ProgressEvent::FrameEncoded),
+           static_cast<int>(packPair(std::min(bytes, 0xFFFF), q)),
+           static_cast<std::intptr_t>(packPair(i + 1, frameCount)));
+  }
+  qualitySum += quality;
+  engine.summary.frameCount += 1;
+}
+
+void VideoEncodeDriver::copyPreview(std::uint8_t* preview, const std::uint8_t* frame) const {
+  // Previews are bottom-up with a 320-byte stride, like the display bitmap.
+  for (int r = 0; r < storedHeight; ++r) {
+    std::memcpy(preview + std::size_t(storedHeight - 1 - r) * kMaxFrameWidth,
+                frame + std::size_t(r) * request.width, std::size_t(request.width));
+  }
+}
+
+void VideoEncodeDriver::writeSound() {
+  if (!engine.hasAudio()) return;
+  const int startOffsetMs = static_cast<int>(firstFrame * 1000 / fps);
+  if (engine.writeAudioBlocks(request.file, audioRecordCount, recordOffsets.data(),
+                              2 * (frameCount + 1), startOffsetMs) != 0) {
+    throw kAbortInAudio;
+  }
+}
+
+void VideoEncodeDriver::completeDatabase() {
+  engine.summary.fileSize = static_cast<std::int32_t>(writer.position());
+  const int entries = 1 + frameCount + audioRecordCount;
+  engine.recordListToBigEndian(recordOffsets.data(), entries);
+  if (!writer.completeRecordList(recordOffsets.data(), entries)) throw kWriteFailedText;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codec/FrameCodec.h"
+#include "database/DatabaseWriter.h"
+#include "engine/RateControl.h"
+#include "image/FrameImage.h"
+#include "image/OctreePalette.h"
+#include "image/Placement.h"
+
+namespace vantrel {
+
+class MovieEncoder;
+class VideoStreamSource;
+
+// The arguments of MovieEncoder::encodeMovie.
+struct VideoEncodeRequest {
+  std::FILE* file = nullptr;  // open "wb" at position 0; not closed here
+  const char* databaseName = "";
+  int width = 160;  // handheld frame size
+  int height = 160;
+  int colorDepth = 16;  // 12, 16, 24 or 25
+  bool flipVertical = false;
+  bool flipHorizontal = false;
+  bool rotate = false;
+  float brightness = 0.0f;  // 0 and 0: no lightness change
+  float contrast = 0.0f;
+  int firstFrame = 0;  // source frames; 0 and 0 mean the whole source
+  int lastFrame = 0;
+};
+
+// One run of encodeMovie: plans the movie, writes the database header and a
+// zeroed record list, analyses every frame for the palette, writes the header
+// record, compresses and writes every frame, lets the engine add the audio
+// records, and completes the record list. Progress, errors and aborts go to the
+// engine's reportProgress; run() never throws. The per-run buffers are members,
+// so every path releases them; a failed or aborted run leaves the file as far as
+// it was written, with an all-zero record list.
+class VideoEncodeDriver {
+ public:
+  VideoEncodeDriver(MovieEncoder& engine, const VideoEncodeRequest& request);
+  VideoEncodeDriver(const VideoEncodeDriver&) = delete;
+  VideoEncodeDriver& operator=(const VideoEncodeDriver&) = delete;
+
+  void run();
+
+ private:
+  // The steps of the encode. They raise an abort as a thrown int and an error as
+  // a thrown const char*; run() catches both.
+  void prepare();
+  void planAndFit();
+  void writeDatabaseStart();
+  void analysisPass();
+  void choosePalette(int framesAnalysed);
+  void writeHeaderRecord();
+  void framePass();
+  void encodeFrame(int index);
+  void writeSound();
+  void completeDatabase();
+
+  // Reads output frame index (abort check first) and composes it in workImage.
+  void readAndCompose(int index);
+  void composeWorkImage();
+  void copyPreview(std::uint8_t* preview, const std::uint8_t* frame) const;
+  bool secondChanged();
+  void report(int event, int value, std::intptr_t data);
+  void resetPalette();
+
+  MovieEncoder& engine;
+  VideoEncodeRequest request;
+  VideoStreamSource* source = nullptr;
+  DatabaseWriter writer;
+
+  int workWidth = 0;
+  int workHeight = 0;
+  int storedHeight = 0;
+  bool fineGrid = false;
+  double fps = 0.0;
+  int frameCount = 0;
+  double frameStep = 1.0;
+  int audioRecordCount = 0;
+  int firstFrame = 0;
+  int lastFrame = 0;
+  int sourceStart = 0;
+  int keyInterval = 0;
+  double qualitySum = 0.0;
+  std::string failureText;  // an error message built by the driver itself
+  std::time_t lastReport = 0;
+
+  std::vector<std::uint8_t> compressed;
+  std::vector<std::uint32_t> workPixels;
+  std::vector<std::uint32_t> sourcePixels;
+  std::vector<std::int32_t> recordOffsets;
+  FrameImage sourceImage;
+  FrameImage workImage;
+  std::unique_ptr<FrameImage> sourceFrame;
+  bool placed = false;
+  Placement placement;
+  OctreePalette quantiser;
+  FrameCodec codec;
+  RateControl rateControl;
+};
+
+}  // namespace vantrel
