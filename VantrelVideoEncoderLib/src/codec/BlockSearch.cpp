@@ -1,0 +1,204 @@
+#include "codec/BlockSearch.h"
+
+#include <array>
+#include <bit>
+#include <limits>
+
+#include "codec/CodecTables.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::int64_t kNoError = std::numeric_limits<std::int64_t>::max();
+
+// Fill colours turn channel sums straight into grid cells: the shift divides
+// by the sample count and the cell size together, by level (2 x 2, 4 x 4,
+// 8 x 8) on the fine grid; the coarse grid shifts one more. The added values
+// are the rounding the stored movies were made with.
+constexpr std::array<int, kLevelCount> kFillShift = {5, 7, 9};
+constexpr std::array<int, kLevelCount> kFillRounding = {1, 4, 16};
+
+// The candidate displacement at position k of the search order: (0, 0) first,
+// then alternately one entry below and one above it in the list.
+constexpr int candidateAt(int k) {
+  if (k == 0) return kZeroDisplacement;
+  const int step = (k + 1) / 2;
+  return (k & 1) != 0 ? kZeroDisplacement - step : kZeroDisplacement + step;
+}
+
+}  // namespace
+
+BlockSearch::BlockSearch(const CodecPalette& colours, const DisplacementTable& candidates,
+                         int frameWidth, int frameHeight)
+    : palette(colours),
+      displacements(candidates),
+      width(frameWidth),
+      height(frameHeight) {}
+
+void BlockSearch::setPictures(const std::uint8_t* newFrame,
+                              const std::uint8_t* previousPicture) {
+  frame = newFrame;
+  reference = previousPicture;
+}
+
+std::int64_t BlockSearch::blockError(const std::uint8_t* picture, int level,
+                                     int offset) const {
+  const int side = blockSide(level);
+  std::int64_t sum = 0;
+  for (int r = 0; r < side; ++r) {
+    const std::uint8_t* have = picture + offset + r * width;
+    const std::uint8_t* want = frame + offset + r * width;
+    for (int c = 0; c < side; ++c) sum += palette.distance(have[c], want[c]);
+  }
+  return sum;
+}
+
+BlockSearch::Fill BlockSearch::findFillColour(int level, int offset) const {
+  const int side = blockSide(level);
+  const int first = frame[offset];
+  bool uniform = true;
+  int red = 0;
+  int green = 0;
+  int blue = 0;
+  for (int r = 0; r < side; ++r) {
+    const std::uint8_t* row = frame + offset + r * width;
+    for (int c = 0; c < side; ++c) {
+      uniform = uniform && row[c] == first;
+      red += palette.red(row[c]);
+      green += palette.green(row[c]);
+      blue += palette.blue(row[c]);
+    }
+  }
+  if (uniform) return Fill{first, 0};
+
+  const int coarse = palette.fineGrid() ? 0 : 1;
+  const int shift = kFillShift[level] + coarse;
+  const int rounding = kFillRounding[level] << coarse;
+  Fill fill;
+  fill.colour = palette.nearestInCell(
+      (red + rounding) >> shift, (green + rounding) >> shift, (blue + rounding) >> shift);
+  const std::int32_t* distance = palette.distanceRow(fill.colour);
+  for (int r = 0; r < side; ++r) {
+    const std::uint8_t* row = frame + offset + r * width;
+    for (int c = 0; c < side; ++c) fill.error += distance[row[c]];
+  }
+  return fill;
+}
+
+bool BlockSearch::copyIsUsable(int source, int side) const {
+  // The first bound is the one the stored movies were made with; the second
+  // keeps the block's last row inside the picture when the frame is taller
+  // than wide, where the first bound alone would reach past its end.
+  const long long start = source;
+  return start >= 0 && start <= static_cast<long long>(width + 1) * (height - side) &&
+         start + static_cast<long long>(side - 1) * (width + 1) <
+             static_cast<long long>(width) * height;
+}
+
+BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
+  const int side = blockSide(level);
+  std::int64_t best = kNoError;
+  Copy copy;
+  for (int k = 0; k < kDisplacementCount; ++k) {
+    const int candidate = candidateAt(k);
+    const int source = offset + displacements.offset(candidate);
+    const std::int64_t cost = displacements.cost(candidate);
+    if (cost >= best || !copyIsUsable(source, side)) continue;
+    // Stop summing once this candidate can no longer beat the best: the result
+    // is the same as a full sum, only faster.
+    std::int64_t sum = 0;
+    bool beaten = false;
+    for (int r = 0; r < side && !beaten; ++r) {
+      const std::uint8_t* have = reference + source + r * width;
+      const std::uint8_t* want = frame + offset + r * width;
+      for (int c = 0; c < side; ++c) sum += palette.distance(have[c], want[c]);
+      beaten = sum * 16 + cost >= best;
+    }
+    if (beaten) continue;
+    best = sum * 16 + cost;
+    copy.displacement = candidate;
+    if (best == 0) break;
+  }
+  if (copy.displacement >= 0) copy.error = best >> 4;
+  return copy;
+}
+
+BlockSearch::Pattern BlockSearch::findPattern8(int offset) const {
+  return findPattern<8>(offset);
+}
+
+BlockSearch::Pattern BlockSearch::findPattern4(int offset) const {
+  return findPattern<4>(offset);
+}
+
+template <int kSide>
+BlockSearch::Pattern BlockSearch::findPattern(int offset) const {
+  constexpr int kSamples = kSide * kSide;
+  constexpr int kMasks = 1 << kSide;
+  constexpr unsigned kRowMask = kMasks - 1;
+
+  // Channel sums of every subset of each row's samples, so that a pattern's
+  // group sums take one lookup per row.
+  std::array<std::uint8_t, kSamples> samples{};
+  std::array<std::array<std::array<int, 3>, kMasks>, kSide> rowSums{};
+  std::array<int, 3> total{};
+  for (int r = 0; r < kSide; ++r) {
+    const std::uint8_t* row = frame + offset + r * width;
+    rowSums[r][0] = {0, 0, 0};
+    for (int c = 0; c < kSide; ++c) samples[r * kSide + c] = row[c];
+    for (unsigned mask = 1; mask < static_cast<unsigned>(kMasks); ++mask) {
+      const int c = std::countr_zero(mask);
+      const int sample = row[c];
+      const auto& rest = rowSums[r][mask & (mask - 1)];
+      rowSums[r][mask] = {rest[0] + palette.red(sample), rest[1] + palette.green(sample),
+                          rest[2] + palette.blue(sample)};
+    }
+    for (int k = 0; k < 3; ++k) total[k] += rowSums[r][kRowMask][k];
+  }
+
+  Pattern best;
+  best.error = kNoError;
+  for (int index = 0; index < kPatternCount; ++index) {
+    const std::uint64_t bits = kSide == 8
+                                   ? kPattern8Table[index]
+                                   : static_cast<std::uint64_t>(kPattern4Table[index]);
+    const int count1 = std::popcount(bits);
+    const int count0 = kSamples - count1;
+    std::array<int, 3> sum1{};
+    for (int r = 0; r < kSide; ++r) {
+      const auto& part = rowSums[r][(bits >> (kSide * r)) & kRowMask];
+      for (int k = 0; k < 3; ++k) sum1[k] += part[k];
+    }
+    // Each group takes the colour nearest to its rounded average. The tables
+    // hold no empty group; should one occur it borrows the other group's colour.
+    auto groupColour = [&](const std::array<int, 3>& sum, int count) {
+      return palette.nearestInCell(palette.cellOf((sum[0] + count / 2) / count),
+                                   palette.cellOf((sum[1] + count / 2) / count),
+                                   palette.cellOf((sum[2] + count / 2) / count));
+    };
+    const std::array<int, 3> sum0 = {total[0] - sum1[0], total[1] - sum1[1],
+                                     total[2] - sum1[2]};
+    int colour0 = count0 > 0 ? groupColour(sum0, count0) : 0;
+    int colour1 = count1 > 0 ? groupColour(sum1, count1) : colour0;
+    if (count0 == 0) colour0 = colour1;
+
+    const std::int32_t* distance0 = palette.distanceRow(colour0);
+    const std::int32_t* distance1 = palette.distanceRow(colour1);
+    std::int64_t error = 0;
+    bool abandoned = false;
+    for (int r = 0; r < kSide && !abandoned; ++r) {
+      for (int c = 0; c < kSide; ++c) {
+        const int i = r * kSide + c;
+        error += ((bits >> i) & 1) != 0 ? distance1[samples[i]] : distance0[samples[i]];
+      }
+      abandoned = error >= best.error;
+    }
+    if (abandoned) continue;
+    best = Pattern{index, colour0, colour1, error};
+    if (error == 0) break;
+  }
+  return best;
+}
+
+}  // namespace vantrel

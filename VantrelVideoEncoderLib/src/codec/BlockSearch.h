@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+
+#include "codec/CodecPalette.h"
+#include "codec/DisplacementTable.h"
+
+namespace vantrel {
+
+// The searches of the difference frame encoder: the best single colour, the
+// best copy from the previous picture and the best two-colour pattern for one
+// block. All errors are sums of palette distances between what the code would
+// show and the frame's samples.
+class BlockSearch {
+ public:
+  struct Fill {
+    int colour = 0;
+    std::int64_t error = 0;
+  };
+  struct Copy {
+    int displacement = -1;  // -1: no displacement keeps the source in the picture
+    std::int64_t error = 0;
+  };
+  struct Pattern {
+    int index = 0;
+    int colour0 = 0;
+    int colour1 = 0;
+    std::int64_t error = 0;
+  };
+
+  BlockSearch(const CodecPalette& palette, const DisplacementTable& displacements,
+              int frameWidth, int frameHeight);
+
+  // The pictures of the frame being encoded: frame (the new samples) and the
+  // previous decoded picture (the copy source). Both frameWidth x frameHeight.
+  void setPictures(const std::uint8_t* frame, const std::uint8_t* reference);
+
+  // Sum of distances between picture and the frame over the block at offset.
+  std::int64_t blockError(const std::uint8_t* picture, int level, int offset) const;
+
+  // The colour nearest to the block's average (or its one colour) and its error.
+  Fill findFillColour(int level, int offset) const;
+
+  // The displacement with the smallest score, sum x 16 + the displacement's
+  // cost; candidates run outwards from (0, 0) and the first of equal scores
+  // wins. Only candidates whose whole source block lies inside the reference
+  // picture are tried. error is the best score >> 4.
+  Copy findCopy(int level, int offset) const;
+
+  // The best of the 256 two-colour patterns for an 8 x 8 or a 4 x 4 block, each
+  // group drawn in the colour nearest to its average; ties go to the lower index.
+  Pattern findPattern8(int offset) const;
+  Pattern findPattern4(int offset) const;
+
+ private:
+  template <int kSide>
+  Pattern findPattern(int offset) const;
+  bool copyIsUsable(int source, int side) const;
+
+  const CodecPalette& palette;
+  const DisplacementTable& displacements;
+  int width;
+  int height;
+  const std::uint8_t* frame = nullptr;
+  const std::uint8_t* reference = nullptr;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "codec/BlockPool.h"
+#include "codec/BlockQueue.h"
+#include "codec/BlockSearch.h"
+#include "codec/CodecPalette.h"
+#include "codec/DifferenceFrameDecoder.h"
+#include "codec/DisplacementTable.h"
+#include "codec/FrameSizeControl.h"
+
+namespace vantrel {
+
+// Encodes difference frames. Every 8 x 8 block first gets the cheapest code
+// that fits it (keep, fill or copy); the frame's byte budget is then spent on
+// the blocks with the largest weighted error, worst first: a block becomes a
+// two-colour pattern, then splits into four smaller blocks, down to raw 2 x 2
+// samples. The written record is decoded again into the reconstruction, so
+// the encoder's picture is exactly the player's.
+//
+// One object serves a whole encode: its size history carries from frame to
+// frame. Frame-sized storage is allocated once, in the constructor.
+class DifferenceFrameEncoder {
+ public:
+  struct Result {
+    int length = 0;               // record bytes
+    std::int64_t totalError = 0;  // sum of the final blocks' raw errors
+  };
+
+  // palette and displacements must outlive the encoder; the frame size must be
+  // valid for DifferenceFrameDecoder and small enough for the first pass to fit
+  // a record (every size the codec accepts is).
+  DifferenceFrameEncoder(const CodecPalette& palette,
+                         const DisplacementTable& displacements, int frameWidth,
+                         int frameHeight);
+
+  // Writes the difference record for frame into out (capacity bytes, at least
+  // FrameCodec::kRecordBufferSize) and decodes it from prevRecon into recon.
+  // recon holds the frame two back on entry. maxSize must already be resolved
+  // (0 replaced by 65520).
+  Result encode(std::uint8_t* out, const std::uint8_t* frame, std::uint8_t* recon,
+                const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
+                int targetSize, bool padEven, int frameIndex);
+
+  const FrameSizeControl& sizeControl() const { return sizes; }
+  // Budget chosen for the last frame and its size estimate at the end of
+  // refinement (bytes the codes would take without runs, plus 16).
+  int lastBudget() const { return budget; }
+  std::int64_t lastSizeEstimate() const { return sizeEstimate; }
+  // The block records of the last frame, for inspection: the 8 x 8 blocks come
+  // first, in raster order, each with its tree of split children.
+  const BlockPool& blocks() const { return pool; }
+
+ private:
+  void evaluateBlock(std::int32_t block, int offset, int level);
+  void refineBlock(std::int32_t block);
+  void splitBlock(std::int32_t block);
+  void assignShortColours();
+  void finaliseBlock(std::int32_t block);
+  // Replaces the code stream at codes with one that keeps every block; returns
+  // its length.
+  int writeKeepFrame(std::uint8_t* codes);
+  // Fill code for colour: a short code (length 1) or 254 with the colour.
+  void setFill(BlockRecord& record, int colour) const;
+
+  int width;
+  int height;
+  BlockSearch search;
+  DifferenceFrameDecoder decoder;
+  FrameSizeControl sizes;
+  BlockPool pool;
+  BlockQueue queue;
+
+  // Per-frame state.
+  const std::uint8_t* frame = nullptr;
+  const std::uint8_t* keepPicture = nullptr;  // recon: the frame two back
+  bool fast = false;
+  std::int64_t sizeEstimate = 0;
+  int budget = 0;
+  std::array<std::uint8_t, 256> shortCodes{};
+  std::array<std::uint8_t, 8> shortColours{};
+  std::vector<std::int32_t> writeList;
+  std::int64_t totalError = 0;
+};
+
+}  // namespace vantrel

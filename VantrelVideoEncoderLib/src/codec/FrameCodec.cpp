@@ -1,0 +1,116 @@
+#include "codec/FrameCodec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "codec/CodecPalette.h"
+#include "codec/DifferenceFrameDecoder.h"
+#include "codec/DifferenceFrameEncoder.h"
+#include "codec/DisplacementTable.h"
+#include "codec/FrameSizeControl.h"
+#include "codec/KeyFrameEncoder.h"
+
+namespace vantrel {
+
+namespace {
+
+// 1 / (255^2 x 76800): a frame of 76800 samples (320 x 240) that is as wrong
+// as colours can be maps to quality 0.
+constexpr double kQualityErrorScale = 2.0024349609124697e-10;
+constexpr double kQualityExponent = 150.0;
+
+}  // namespace
+
+double FrameCodec::qualityFromError(std::int64_t totalError) {
+  // Larger frames can hold more error than the scale allows for; such a frame
+  // is as bad as it gets rather than a negative base raised to a power.
+  const double base =
+      std::clamp(1.0 - static_cast<double>(totalError) * kQualityErrorScale, 0.0, 1.0);
+  return std::pow(base, kQualityExponent);
+}
+
+// Everything the codec keeps between frames of one encode.
+class FrameCodecState {
+ public:
+  CodecPalette palette;
+  DisplacementTable displacements;
+  int width = 0;
+  int height = 0;
+  bool ready = false;
+  std::unique_ptr<DifferenceFrameEncoder> differenceEncoder;
+};
+
+FrameCodec::FrameCodec() : state(std::make_unique<FrameCodecState>()) {}
+
+FrameCodec::~FrameCodec() = default;
+
+bool FrameCodec::frameSizeIsSupported(int frameWidth, int frameHeight) {
+  // Keep frames carry at most one byte per sample plus the palette, and one
+  // padding byte; difference frames are held to the same buffer by their budget.
+  return DifferenceFrameDecoder::sizeIsValid(frameWidth, frameHeight) &&
+         KeyFrameEncoder::recordLength(frameWidth, frameHeight, true) + 1 <=
+             kRecordBufferSize;
+}
+
+void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
+                                int frameWidth, int frameHeight, int /*depthCode*/) {
+  FrameCodecState& s = *state;
+  s.ready = false;
+  s.differenceEncoder.reset();
+  s.width = frameWidth;
+  s.height = frameHeight;
+  s.palette.build(palette, fineGrid);
+  s.displacements.build(frameWidth);
+  if (!frameSizeIsSupported(frameWidth, frameHeight)) return;
+  s.differenceEncoder = std::make_unique<DifferenceFrameEncoder>(
+      s.palette, s.displacements, frameWidth, frameHeight);
+  s.ready = true;
+}
+
+const std::uint8_t* FrameCodec::colourMap() const {
+  return state->width == 0 ? nullptr : state->palette.colourMap();
+}
+
+int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
+                              std::uint8_t* recon, std::uint8_t* prevRecon, bool fastMode,
+                              int minSize, int maxSize, int targetSize, double& quality,
+                              bool padEven, int frameIndex, int keyInterval) {
+  FrameCodecState& s = *state;
+  quality = 0.0;
+  if (!s.ready || out == nullptr || frame == nullptr || recon == nullptr) return 0;
+  if (maxSize == 0) maxSize = FrameSizeControl::kMaxBudget;
+
+  const bool keyFrame = prevRecon == nullptr || (keyInterval > 0 && frameIndex >= 0 &&
+                                                 frameIndex % keyInterval == 0);
+  if (keyFrame) {
+    const KeyFrameEncoder encoder(s.palette);
+    const int length = encoder.encode(out, frame, recon, s.width, s.height,
+                                      prevRecon == nullptr, padEven);
+    if (prevRecon != nullptr) {
+      std::memcpy(prevRecon, recon, static_cast<std::size_t>(s.width) * s.height);
+    }
+    quality = 1.0;
+    return length;
+  }
+
+  const DifferenceFrameEncoder::Result result =
+      s.differenceEncoder->encode(out, frame, recon, prevRecon, fastMode, minSize,
+                                  maxSize, targetSize, padEven, frameIndex);
+  quality = qualityFromError(result.totalError);
+  return result.length;
+}
+
+void FrameCodec::releaseFrameCodec() {}
+
+bool FrameCodec::ready() const { return state->ready; }
+
+const std::uint32_t* FrameCodec::palette() const {
+  return state->width == 0 ? nullptr : state->palette.words();
+}
+
+int FrameCodec::frameWidth() const { return state->width; }
+
+int FrameCodec::frameHeight() const { return state->height; }
+
+}  // namespace vantrel

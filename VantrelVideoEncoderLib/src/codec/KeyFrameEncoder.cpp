@@ -1,0 +1,85 @@
+#include "codec/KeyFrameEncoder.h"
+
+#include <cstring>
+
+#include "codec/FrameRecordFormat.h"
+
+namespace vantrel {
+
+using namespace frame_record;
+
+int KeyFrameEncoder::recordLength(int frameWidth, int frameHeight, bool withPalette) {
+  const int pixelOffset = withPalette ? kPixelOffsetWithPalette : kKeyHeaderSize;
+  const int pixelBytes = frameWidth == kFullResolutionWidth
+                             ? frameWidth * frameHeight
+                             : (frameWidth / 2) * (frameHeight / 2);
+  return pixelOffset + pixelBytes;
+}
+
+int KeyFrameEncoder::encode(std::uint8_t* out, const std::uint8_t* frame,
+                            std::uint8_t* recon, int frameWidth, int frameHeight,
+                            bool withPalette, bool padEven) const {
+  const int pixelOffset = withPalette ? kPixelOffsetWithPalette : kKeyHeaderSize;
+  putBigEndian16(out + kKindOffset, kKeyFrameKind);
+  out[kLengthUnitsOffset] = 0;
+  out[kPaddingFlagOffset] = padEven ? 1 : 0;
+  putBigEndian16(out + kFirstPaletteIndexOffset, kFirstPaletteIndex);
+  putBigEndian16(out + kPaletteCountOffset, kPaletteEntryCount);
+  putBigEndian32(out + kPaletteOffsetOffset, withPalette ? kKeyHeaderSize : 0);
+  putBigEndian32(out + kPixelOffsetOffset, static_cast<std::uint32_t>(pixelOffset));
+
+  if (withPalette) {
+    std::uint8_t* entry = out + kKeyHeaderSize;
+    for (int i = kFirstPaletteIndex; i < kFirstPaletteIndex + kPaletteEntryCount; ++i) {
+      *entry++ = static_cast<std::uint8_t>(palette.red(i));
+      *entry++ = static_cast<std::uint8_t>(palette.green(i));
+      *entry++ = static_cast<std::uint8_t>(palette.blue(i));
+    }
+  }
+
+  std::uint8_t* pixels = out + pixelOffset;
+  const std::size_t frameBytes = static_cast<std::size_t>(frameWidth) * frameHeight;
+  if (frameWidth == kFullResolutionWidth) {
+    std::memcpy(recon, frame, frameBytes);
+    std::memcpy(pixels, frame, frameBytes);
+  } else {
+    for (int y = 0; y + 1 < frameHeight; y += 2) {
+      for (int x = 0; x + 1 < frameWidth; x += 2) {
+        const std::uint8_t colour = groupColour(frame, frameWidth, x, y);
+        *pixels++ = colour;
+        std::uint8_t* top = recon + static_cast<std::size_t>(y) * frameWidth + x;
+        top[0] = colour;
+        top[1] = colour;
+        top[frameWidth] = colour;
+        top[frameWidth + 1] = colour;
+      }
+    }
+  }
+
+  int length = recordLength(frameWidth, frameHeight, withPalette);
+  if (padEven && (length & 1) != 0) out[length++] = 0;
+  out[kLengthUnitsOffset] = static_cast<std::uint8_t>(lengthUnits(length));
+  return length;
+}
+
+std::uint8_t KeyFrameEncoder::groupColour(const std::uint8_t* frame, int frameWidth,
+                                          int x, int y) const {
+  const std::uint8_t* top = frame + static_cast<std::size_t>(y) * frameWidth + x;
+  const int samples[4] = {top[0], top[1], top[frameWidth], top[frameWidth + 1]};
+  int red = 0;
+  int green = 0;
+  int blue = 0;
+  for (int s : samples) {
+    red += palette.red(s);
+    green += palette.green(s);
+    blue += palette.blue(s);
+  }
+  // The sums of four channels become grid cells directly: / 4 for the average,
+  // then / 8 (fine) or / 16 (coarse). Only blue is rounded; stored movies were
+  // made with exactly these cells, so the rounding stays as it is.
+  const int shift = palette.fineGrid() ? 5 : 6;
+  return static_cast<std::uint8_t>(
+      palette.nearestInCell(red >> shift, green >> shift, (blue + 2) >> shift));
+}
+
+}  // namespace vantrel

@@ -1,0 +1,176 @@
+#include "codec/FrameCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "codec/CodecTestData.h"
+
+namespace vantrel {
+namespace {
+
+class FrameCodecTest : public ::testing::Test {
+ protected:
+  FrameCodecTest() : out(FrameCodec::kRecordBufferSize, 0) {}
+
+  // Sets the codec up for width x height with the cube palette.
+  void start(int width, int height) {
+    palette = testing::cubePalette();
+    codec.initFrameCodec(palette.data(), true, width, height, 16);
+    recon[0].assign(static_cast<std::size_t>(width) * height, 0);
+    recon[1].assign(recon[0].size(), 0);
+  }
+
+  // Compresses frame i as the encode driver does, with key interval keys.
+  int compress(const std::vector<std::uint8_t>& frame, int i, int keys, int target = 1600,
+               int minSize = 800, int maxSize = 3000) {
+    std::uint8_t* prev = i == 0 ? nullptr : recon[(i - 1) % 2].data();
+    const int length =
+        codec.compressFrame(out.data(), frame.data(), recon[i % 2].data(), prev, false,
+                            minSize, maxSize, target, quality, false, i, keys);
+    if (i == 0) recon[1] = recon[0];
+    return length;
+  }
+
+  std::vector<std::uint8_t> codes(int length) const {
+    return std::vector<std::uint8_t>(out.begin() + 24, out.begin() + length);
+  }
+
+  FrameCodec codec;
+  std::array<std::uint32_t, 256> palette{};
+  std::vector<std::uint8_t> out;
+  std::vector<std::uint8_t> recon[2];
+  double quality = -1.0;
+};
+
+TEST_F(FrameCodecTest, FirstFrameIsAKeyFrameWithPaletteOf26378Bytes) {
+  start(160, 160);
+  const auto frame = testing::noiseFrame(160, 160, 7);
+  const int length = compress(frame, 0, 0);
+  EXPECT_EQ(length, 26378);
+  EXPECT_EQ(out[1], 1);      // key frame
+  EXPECT_EQ(out[2], 104);    // length units
+  EXPECT_EQ(out[15], 0x0A);  // pixel offset 778
+  EXPECT_EQ(out[14], 0x03);
+  EXPECT_EQ(quality, 1.0);
+  EXPECT_EQ(recon[0], frame);
+}
+
+TEST_F(FrameCodecTest, PeriodicKeyFramesCarryNoPaletteAndFillBothBuffers) {
+  start(160, 160);
+  compress(testing::movingFrame(160, 160, 0), 0, 2);
+  const int second = compress(testing::movingFrame(160, 160, 1), 1, 2);
+  EXPECT_EQ(out[1], 2);  // difference frame
+  EXPECT_LT(second, 26378);
+  const auto frame2 = testing::movingFrame(160, 160, 2);
+  const int third = compress(frame2, 2, 2);
+  EXPECT_EQ(third, 16 + 25600);
+  EXPECT_EQ(out[1], 1);
+  EXPECT_EQ(out[11], 0);   // palette offset 0
+  EXPECT_EQ(out[15], 16);  // pixel offset 16
+  EXPECT_EQ(quality, 1.0);
+  EXPECT_EQ(recon[0], frame2);
+  EXPECT_EQ(recon[1], frame2);
+}
+
+TEST_F(FrameCodecTest, KeyIntervalZeroMakesOnlyTheFirstFrameAKeyFrame) {
+  start(160, 160);
+  for (int i = 0; i < 6; ++i) {
+    compress(testing::movingFrame(160, 160, i), i, 0);
+    EXPECT_EQ(out[1], i == 0 ? 1 : 2) << i;
+  }
+}
+
+TEST_F(FrameCodecTest, KeyIntervalOneMakesEveryFrameAKeyFrame) {
+  start(160, 160);
+  for (int i = 0; i < 4; ++i) {
+    compress(testing::movingFrame(160, 160, i), i, 1);
+    EXPECT_EQ(out[1], 1) << i;
+    EXPECT_EQ(out[11], i == 0 ? 16 : 0) << i;
+  }
+}
+
+TEST_F(FrameCodecTest, WideKeyFrameReconstructionRepeatsEachGroup) {
+  start(320, 240);
+  const int length = compress(testing::noiseFrame(320, 240, 8), 0, 0);
+  EXPECT_EQ(length, 778 + 160 * 120);
+  for (int y = 0; y < 240; y += 2) {
+    for (int x = 0; x < 320; x += 2) {
+      const std::uint8_t* top = recon[0].data() + y * 320 + x;
+      ASSERT_EQ(top[1], top[0]);
+      ASSERT_EQ(top[320], top[0]);
+      ASSERT_EQ(top[321], top[0]);
+      ASSERT_EQ(out[778 + (y / 2) * 160 + x / 2], top[0]);
+    }
+  }
+}
+
+TEST_F(FrameCodecTest, UnchangedPictureIsWrittenAsTwoRunsOfKeep) {
+  start(160, 160);
+  const auto frame = testing::movingFrame(160, 160, 0);
+  compress(frame, 0, 0);
+  const int length = compress(frame, 1, 0);
+  ASSERT_EQ(length, 30);
+  const std::vector<std::uint8_t> expected = {
+      243, 251, 244,  // 255 blocks keep
+      243, 141, 244,  // 145 blocks keep
+  };
+  EXPECT_EQ(codes(length), expected);
+  EXPECT_EQ(out[2], 1);
+  EXPECT_EQ(quality, 1.0);
+}
+
+TEST_F(FrameCodecTest, PictureEqualToThePreviousButNotTheOneBeforeCopiesInPlace) {
+  start(160, 160);
+  compress(testing::noiseFrame(160, 160, 20), 0, 0);
+  const auto frame1 = testing::noiseFrame(160, 160, 21);
+  compress(frame1, 1, 0, 100000, 0, 0);  // unlimited: frame 1 is reproduced exactly
+  ASSERT_EQ(recon[1], frame1);
+  const int length = compress(frame1, 2, 0);
+  const std::vector<std::uint8_t> expected = {
+      243, 251, 112,  // 255 blocks copy at (0, 0)
+      243, 141, 112,  // 145 blocks copy at (0, 0)
+  };
+  EXPECT_EQ(codes(length), expected);
+  EXPECT_EQ(recon[0], frame1);
+  EXPECT_EQ(quality, 1.0);
+}
+
+TEST_F(FrameCodecTest, QualityFallsWithErrorAndStaysBetweenZeroAndOne) {
+  // The scale: every one of 320 x 240 samples as far off as colours can be.
+  constexpr std::int64_t kScale = 65025LL * 76800;
+  EXPECT_EQ(FrameCodec::qualityFromError(0), 1.0);
+  EXPECT_NEAR(FrameCodec::qualityFromError(kScale / 2), std::pow(0.5, 150), 1e-50);
+  EXPECT_NEAR(FrameCodec::qualityFromError(kScale / 1000), std::pow(0.999, 150), 1e-12);
+  EXPECT_NEAR(FrameCodec::qualityFromError(kScale / 1000), 0.8606, 1e-4);
+  // Frames larger than 320 x 240 can hold more error: 0, not a huge number.
+  EXPECT_EQ(FrameCodec::qualityFromError(3 * kScale), 0.0);
+}
+
+TEST_F(FrameCodecTest, UnsupportedFrameSizesWriteNothing) {
+  EXPECT_FALSE(FrameCodec::frameSizeIsSupported(160, 408));  // key frame too large
+  EXPECT_TRUE(FrameCodec::frameSizeIsSupported(160, 400));
+  EXPECT_FALSE(FrameCodec::frameSizeIsSupported(100, 100));
+  EXPECT_TRUE(FrameCodec::frameSizeIsSupported(320, 720));
+  EXPECT_TRUE(FrameCodec::frameSizeIsSupported(160, 240));
+  EXPECT_TRUE(FrameCodec::frameSizeIsSupported(216, 576));
+  start(100, 100);
+  EXPECT_FALSE(codec.ready());
+  const auto frame = testing::noiseFrame(100, 100, 1);
+  EXPECT_EQ(compress(frame, 0, 0), 0);
+}
+
+TEST_F(FrameCodecTest, ColourMapFollowsTheGrid) {
+  EXPECT_EQ(codec.colourMap(), nullptr);
+  start(160, 160);
+  ASSERT_NE(codec.colourMap(), nullptr);
+  // Cell (31, 0, 0) of the fine grid is nearest to pure red, cube entry 181.
+  EXPECT_EQ(codec.colourMap()[31 << 10], 1 + 5 * 36);
+  EXPECT_EQ(codec.palette()[0], 0xFFFFFFu);
+  codec.initFrameCodec(palette.data(), false, 160, 160, 12);
+  EXPECT_EQ(codec.colourMap()[15 << 8], 1 + 5 * 36);
+}
+
+}  // namespace
+}  // namespace vantrel
