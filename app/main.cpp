@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include <cstdlib>
+
+#include "ProgramObjects.h"
+
+int main(int argc, char** argv) { std::exit(vantrel::runProgram(argc, argv)); }

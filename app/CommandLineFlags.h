@@ -1,0 +1,129 @@
+#pragma once
+
+// The command-line flags: the flag table (one row per setting, in SettingId
+// order, which is also the order of the usage listing), the lookup of a flag
+// name, the parse of argv into the settings and the usage text.
+//
+// Flags are written -name=value for Text, Integer and Real settings and
+// -name or -noname for Boolean settings; names match exactly, case included.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "EncoderSettings.h"
+
+namespace vantrel {
+
+namespace flagrow {
+constexpr FlagDescriptor make(const char* name, const char* description, SettingId id,
+                              std::string EncoderSettings::*field) {
+  FlagDescriptor row{name, description, FlagKind::Text, id};
+  row.text = field;
+  return row;
+}
+constexpr FlagDescriptor make(const char* name, const char* description, SettingId id,
+                              bool EncoderSettings::*field) {
+  FlagDescriptor row{name, description, FlagKind::Boolean, id};
+  row.boolean = field;
+  return row;
+}
+constexpr FlagDescriptor make(const char* name, const char* description, SettingId id,
+                              double EncoderSettings::*field) {
+  FlagDescriptor row{name, description, FlagKind::Real, id};
+  row.real = field;
+  return row;
+}
+constexpr FlagDescriptor make(const char* name, const char* description, SettingId id,
+                              std::int32_t EncoderSettings::*field) {
+  FlagDescriptor row{name, description, FlagKind::Integer, id};
+  row.integer = field;
+  return row;
+}
+}  // namespace flagrow
+
+// The flag table. The keyframes description lacks its closing parenthesis and
+// is printed that way; fastencode has no name, so no flag reaches it and the
+// usage leaves it out.
+inline constexpr std::array<FlagDescriptor, kSettingCount> kFlagTable = {
+    flagrow::make("vidfile", "Video source file (.avi, .mov, .mpeg)", SettingId::Vidfile,
+                  &EncoderSettings::vidfile),
+    flagrow::make("audfile", "Audio source file (.avi, .mov, .wav)", SettingId::Audfile,
+                  &EncoderSettings::audfile),
+    flagrow::make("outfile", "Palm file to create (.pdb)", SettingId::Outfile,
+                  &EncoderSettings::outfile),
+    flagrow::make("palmname", "Movie name as seen on handheld (1-31 chars)",
+                  SettingId::Palmname, &EncoderSettings::palmname),
+    flagrow::make("framerate", "Output frame rate (fps)", SettingId::Framerate,
+                  &EncoderSettings::framerate),
+    flagrow::make("framesize", "Average frame size (bytes)", SettingId::Framesize,
+                  &EncoderSettings::framesize),
+    flagrow::make("cropping", "Cropping scaling percentage (0-100)%", SettingId::Cropping,
+                  &EncoderSettings::cropping),
+    flagrow::make("resolution", "Vid Size (0=160x160 1=320x240 2=320x320 3=216x384)",
+                  SettingId::Resolution, &EncoderSettings::resolution),
+    flagrow::make("colordepth",
+                  "Color Mode (8=std, 16=extended, 24=truecolor 25=truecolor plus)",
+                  SettingId::Colordepth, &EncoderSettings::colordepth),
+    flagrow::make("grayscale", "Grayscale mode (on/off)", SettingId::Grayscale,
+                  &EncoderSettings::grayscale),
+    flagrow::make("keyframes", "Min Key frame interval (seconds, or 0 for no keys",
+                  SettingId::Keyframes, &EncoderSettings::keyframes),
+    flagrow::make("hifi", "High fidelity audio (on/off)", SettingId::Hifi,
+                  &EncoderSettings::hifi),
+    flagrow::make("adpcm", "ADPCM audio compression (on/off)", SettingId::Adpcm,
+                  &EncoderSettings::adpcm),
+    flagrow::make("audioboost", "Audio boost rate percentage (100-300)",
+                  SettingId::Audioboost, &EncoderSettings::audioboost),
+    flagrow::make("audiofilter", "Audio prefilter (on/off)", SettingId::Audiofilter,
+                  &EncoderSettings::audiofilter),
+    flagrow::make("hold", "Hold video after playing (on/off)", SettingId::Hold,
+                  &EncoderSettings::hold),
+    flagrow::make("loop", "Loop video after playing (on/off)", SettingId::Loop,
+                  &EncoderSettings::loop),
+    flagrow::make("uncompressed", "Force all frames be keyframes (on/off)",
+                  SettingId::Uncompressed, &EncoderSettings::uncompressed),
+    flagrow::make("vflip", "Flip source image vertically", SettingId::Vflip,
+                  &EncoderSettings::vflip),
+    flagrow::make("hflip", "Flip source image horizontally", SettingId::Hflip,
+                  &EncoderSettings::hflip),
+    flagrow::make("rotate", "Rotate source image", SettingId::Rotate,
+                  &EncoderSettings::rotate),
+    flagrow::make("author", "Add author information", SettingId::Author,
+                  &EncoderSettings::author),
+    flagrow::make("title", "Add full title information", SettingId::Title,
+                  &EncoderSettings::title),
+    flagrow::make("", "", SettingId::Fastencode, &EncoderSettings::fastencode),
+};
+static_assert(kFlagTable.size() == kSettingCount);
+
+// Every row sits at the index of its id, so descriptorFor is a plain index.
+constexpr bool flagTableIsInIdOrder() {
+  for (std::size_t i = 0; i < kFlagTable.size(); ++i) {
+    if (static_cast<std::size_t>(kFlagTable[i].id) != i + 1) return false;
+  }
+  return true;
+}
+static_assert(flagTableIsInIdOrder());
+
+// The first row with a non-empty name that text begins with, followed by '='
+// or, for a Boolean row, by the end of text; nullptr when none matches. So
+// "loop" and "loop=1" find loop, "loopx" nothing, "framerate" (no '=') nothing.
+const FlagDescriptor* findFlag(std::string_view text);
+
+// The program name of a program path: from one past the last '/' up to the
+// last '.' when that lies after it, otherwise to the end.
+std::string programNameFromPath(std::string_view path);
+
+// The usage text: heading, one line per named flag in table order, blank line.
+std::string usageText();
+
+// Parses argv[1..argc-1] into settings and sets its program name from argv[0].
+// Later flags overwrite earlier ones. An unknown flag prints
+// "Unknown flag \"...\"" and the usage and stops; the negated form of a value
+// flag prints "unknown flag ..." and stops; a value that is not a whole
+// number prints a message, keeps the prefix value and parsing goes on. Returns
+// true when every argument was accepted (also for argc below 2).
+bool parseCommandLine(EncoderSettings& settings, int argc, const char* const* argv);
+
+}  // namespace vantrel

@@ -1,0 +1,241 @@
+#include "EncoderSettings.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "CommandLineFlags.h"
+#include "engine/MovieEncoder.h"
+
+namespace vantrel {
+
+namespace {
+
+// The longest valid decimal prefix of text (leading white space skipped);
+// true when it is the whole text. An empty text gives 0 and true.
+bool convertReal(const char* text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return *end == '\0';
+}
+
+// As convertReal for a signed 32-bit base-10 integer. A number outside the
+// 32-bit range is clamped and reported as not valid rather than wrapped.
+bool convertInteger(const char* text, std::int32_t& value) {
+  char* end = nullptr;
+  errno = 0;
+  const long long wide = std::strtoll(text, &end, 10);
+  const bool inRange = errno != ERANGE && wide >= INT32_MIN && wide <= INT32_MAX;
+  if (wide < INT32_MIN) {
+    value = INT32_MIN;
+  } else if (wide > INT32_MAX) {
+    value = INT32_MAX;
+  } else {
+    value = static_cast<std::int32_t>(wide);
+  }
+  return inRange && *end == '\0';
+}
+
+std::string formatNumber(const char* format, double value) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+std::string formatNumber(const char* format, std::int32_t value) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+}  // namespace
+
+const FlagDescriptor* EncoderSettings::descriptorFor(SettingId id) {
+  const auto number = static_cast<std::int32_t>(id);
+  if (number < 1 || number > kSettingCount) return nullptr;
+  return &kFlagTable[static_cast<std::size_t>(number - 1)];
+}
+
+bool EncoderSettings::setFromText(const FlagDescriptor& descriptor, const char* text) {
+  switch (descriptor.kind) {
+    case FlagKind::Text:
+      if (text != nullptr) this->*descriptor.text = text;
+      return true;
+    case FlagKind::Boolean:
+      this->*descriptor.boolean = text != nullptr && text[0] != '\0';
+      return true;
+    case FlagKind::Real:
+      if (text == nullptr) return false;
+      return convertReal(text, this->*descriptor.real);
+    case FlagKind::Integer:
+      if (text == nullptr) return false;
+      return convertInteger(text, this->*descriptor.integer);
+  }
+  return false;
+}
+
+bool EncoderSettings::setBoolean(const FlagDescriptor& descriptor, bool on) {
+  if (descriptor.kind != FlagKind::Boolean) return false;
+  this->*descriptor.boolean = on;
+  return true;
+}
+
+bool EncoderSettings::getBoolean(const FlagDescriptor& descriptor) const {
+  if (descriptor.kind != FlagKind::Boolean) return false;
+  return this->*descriptor.boolean;
+}
+
+std::string EncoderSettings::toText(const FlagDescriptor& descriptor,
+                                    const char* format) const {
+  switch (descriptor.kind) {
+    case FlagKind::Text:
+      return this->*descriptor.text;
+    case FlagKind::Boolean:
+      return this->*descriptor.boolean ? "true" : "false";
+    case FlagKind::Real:
+      return formatNumber(format != nullptr ? format : "%g", this->*descriptor.real);
+    case FlagKind::Integer:
+      return formatNumber(format != nullptr ? format : "%i", this->*descriptor.integer);
+  }
+  return {};
+}
+
+void EncoderSettings::deriveDatabaseName() {
+  if (outfile.empty() || !palmname.empty()) return;
+  const std::size_t slash = outfile.rfind('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = outfile.rfind('.');
+  const std::size_t end = dot == std::string::npos ? outfile.size() : dot;
+  // A dot inside a directory name is no extension: then no name is derived.
+  if (start <= end) palmname = outfile.substr(start, end - start);
+}
+
+void EncoderSettings::applyToEngine(MovieEncoder& engine) const {
+  engine.authorText = author;
+  engine.titleText = title;
+  engine.targetFrameSize = framesize;
+  // Computed wide so an extreme frame size cannot overflow; the codec bound
+  // saturates instead.
+  const std::int64_t doubled = std::int64_t{framesize} * 2;
+  engine.maxFrameSize = static_cast<std::int32_t>(
+      doubled > INT32_MAX ? INT32_MAX : (doubled < INT32_MIN ? INT32_MIN : doubled));
+  engine.minFrameSize = framesize / 2;
+  switch (colordepth) {
+    case 12:
+    case 16:
+    case 24:
+      engine.colorDepth = colordepth;
+      break;
+    default:
+      engine.colorDepth = 25;
+      break;
+  }
+  switch (resolution) {
+    case 0:
+      engine.screenWidth = 160;
+      engine.screenHeight = 160;
+      break;
+    case 2:
+      engine.screenWidth = 320;
+      engine.screenHeight = 320;
+      break;
+    case 3:
+      engine.screenWidth = 216;
+      engine.screenHeight = 384;
+      break;
+    default:
+      engine.screenWidth = 320;
+      engine.screenHeight = 240;
+      break;
+  }
+  engine.cropFraction = 1.0 - cropping;
+  engine.allKeyFrames = uncompressed;
+  engine.flipVertical = vflip;
+  engine.flipHorizontal = hflip;
+  engine.rotate = rotate;
+  engine.holdLastFrame = hold;
+  engine.loopPlayback = loop;
+  engine.frameRate = framerate;
+  engine.keyFrameSeconds = keyframes;
+  engine.fastEncode = fastencode;
+  engine.grayscale = grayscale;
+  engine.audioPrefilter = audiofilter;
+  engine.hifiAudio = hifi;
+  engine.adpcmAudio = adpcm;
+  engine.audioBoostOn = audioboost != 100;
+  if (engine.audioBoostOn) engine.audioBoostPercent = audioboost;
+}
+
+bool EncoderSettings::parseCommandLine(int argc, const char* const* argv) {
+  return vantrel::parseCommandLine(*this, argc, argv);
+}
+
+void EncoderSettings::setProgramName(const char* path) {
+  programName = programNameFromPath(path != nullptr ? path : "");
+}
+
+void EncoderSettings::printUsage() const { printPlain("%s", usageText().c_str()); }
+
+void EncoderSettings::printPrefixed(std::FILE* stream, const char* format,
+                                    va_list args) const {
+  if (!programName.empty()) std::fprintf(stream, "%s: ", programName.c_str());
+  std::vfprintf(stream, format, args);
+  std::fflush(stream);
+}
+
+void EncoderSettings::printError(const char* format, ...) const {
+  va_list args;
+  va_start(args, format);
+  printPrefixed(errStream, format, args);
+  va_end(args);
+}
+
+void EncoderSettings::printInfo(const char* format, ...) const {
+  va_list args;
+  va_start(args, format);
+  printPrefixed(outStream, format, args);
+  va_end(args);
+}
+
+void EncoderSettings::printErrorPlain(const char* format, ...) const {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(errStream, format, args);
+  va_end(args);
+  std::fflush(errStream);
+}
+
+void EncoderSettings::printPlain(const char* format, ...) const {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(outStream, format, args);
+  va_end(args);
+  std::fflush(outStream);
+}
+
+void EncoderSettings::printSystemError(const char* format, ...) const {
+  // errno first: the printing below may change it.
+  const int errorNumber = errno;
+  if (!programName.empty()) std::fprintf(errStream, "%s: ", programName.c_str());
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(errStream, format, args);
+  va_end(args);
+  // strerrordesc_np answers null for a number outside the system's table,
+  // where strerror would invent an "Unknown error" text.
+  if (const char* text = strerrordesc_np(errorNumber); text != nullptr) {
+    std::fprintf(errStream, ": %s\n", text);
+  } else {
+    std::fprintf(errStream, ": unknown error code %d\n", errorNumber);
+  }
+  std::fflush(errStream);
+}
+
+bool reportFailedCheck(const char* file, int line, const char* text, std::FILE* stream) {
+  std::fprintf(stream, "%s line %d: %s\n", file, line, text);
+  std::fflush(stream);
+  return false;
+}
+
+}  // namespace vantrel

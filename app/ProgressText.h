@@ -1,0 +1,52 @@
+#pragma once
+
+// The console texts of the engine's progress events. Pure functions: they
+// return the exact text of an event and which message operation shows it;
+// ConsoleMovieEncoder only writes what they return.
+//
+// Counter lines (analysis, frames, audio blocks) begin with a carriage return
+// and end without a line feed, so each rewrites the previous one in place.
+// Several arguments pack two 16-bit numbers: low 16 bits the first number,
+// high 16 bits the second (argument = first + 65536 x second).
+
+#include <cstdint>
+#include <string>
+
+namespace vantrel {
+
+struct EncodeSummary;
+
+// Which console message operation shows a text.
+enum class ProgressChannel : int {
+  None,   // nothing is shown (unknown event)
+  Plain,  // standard output, no prefix
+  Info,   // standard output, program-name prefix when set
+};
+
+struct ProgressMessage {
+  ProgressChannel channel = ProgressChannel::None;
+  std::string text;
+};
+
+// The message for any event of engine/ProgressEvent.h; channel None and an
+// empty text for an unknown code. A null text pointer of a Warning or Error
+// event shows as an empty text; a null summary shows nothing.
+ProgressMessage progressMessage(int event, int value, std::intptr_t data);
+
+// The closing summary block.
+std::string summaryText(const EncodeSummary& summary);
+// "\rEncoded frame n of N, bytes, quality" for a FrameEncoded event.
+std::string frameEncodedText(int value, std::intptr_t data);
+// The analysis counter line, or "\nTranslating colors...\n" when data is 0.
+std::string analysisText(std::intptr_t data);
+// "\rAudio block n of N encoded".
+std::string audioBlockText(int value, std::intptr_t data);
+// The end-of-phase line for a PhaseComplete value.
+std::string phaseCompleteText(int value);
+
+// The quality figure of a FrameEncoded value, in percent: the high 16 bits
+// (quality x 10000) / 100 + 0.05 in single precision, capped at 100.0. The
+// 0.05 makes the one-decimal display round to nearest.
+float displayedQuality(int value);
+
+}  // namespace vantrel

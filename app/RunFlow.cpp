@@ -1,0 +1,234 @@
+#include "RunFlow.h"
+
+#include <cstring>
+#include <utility>
+
+#include "EncoderMenuUI.h"
+#include "HostCheck.h"
+#include "SameFile.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr const char* kNotice = "- converts video and audio files into Palm OS movies";
+
+// A sink that writes to stream; it holds nothing else, so it stays valid in
+// the engine after the run is over.
+MessageSink errorSink(std::FILE* stream) {
+  return [stream](const std::string& text) {
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+  };
+}
+
+bool isMenuRun(int argc, const char* const* argv) {
+  return argc <= 1 || std::strcmp(argv[1], "-interactive") == 0;
+}
+
+}  // namespace
+
+RunFlow::RunFlow(EncoderSettings& programSettings, MovieEncoder& programEngine,
+                 VideoSourceList& videoList, AudioSourceList& audioList,
+                 SourceKinds sourceKinds, RunStreams runStreams)
+    : settings(programSettings),
+      engine(programEngine),
+      videoSources(videoList),
+      audioSources(audioList),
+      kinds(sourceKinds),
+      streams(runStreams),
+      menuRunner([runStreams](EncoderSettings& menuSettings, bool notFirstTime) {
+        return runMenus(menuSettings, notFirstTime, runStreams.input, runStreams.output);
+      }),
+      hostChecker(checkHost) {
+  settings.outStream = streams.output;
+  settings.errStream = streams.error;
+}
+
+void RunFlow::setMenuRunner(MenuRunner runner) { menuRunner = std::move(runner); }
+
+void RunFlow::setHostChecker(HostChecker checker) { hostChecker = std::move(checker); }
+
+int RunFlow::run(int argc, const char* const* argv) {
+  // Files are binary by default on this system: no file mode to set.
+  printBanner();
+  registerSources();
+  if (!startUp()) return kExitFailure;
+
+  const bool menuRun = isMenuRun(argc, argv);
+  bool interactive = false;
+  for (;;) {
+    if (menuRun) {
+      const int choice = menuRunner(settings, interactive);
+      if (choice == 1) return kExitSuccess;
+      if (choice != 0) return kExitFailure;
+      interactive = true;
+    } else {
+      if (!settings.parseCommandLine(argc, argv)) return kExitFailure;
+      // Without -palmname the name comes from the output file, as in the menus.
+      settings.deriveDatabaseName();
+    }
+
+    const Outcome outcome = convert();
+    if (outcome != Outcome::Failed) {
+      if (menuRun) {
+        settings.printPlain("Encode complete, press Return to exit...");
+        std::fgetc(streams.input);
+      }
+      return outcome == Outcome::Encoded ? kExitSuccess : kExitFailure;
+    }
+    if (!interactive) return kExitFailure;
+  }
+}
+
+void RunFlow::printBanner() {
+  std::fprintf(streams.output, "Vantrel Encoder v%d.%02d.%02d %s\n\n", kVersionMajor,
+               kVersionMinor, kVersionBuild, kNotice);
+  std::fflush(streams.output);
+}
+
+void RunFlow::registerSources() {
+  if (kinds.audioAvi != nullptr) audioSources.push_back(kinds.audioAvi);
+  if (kinds.videoAvi != nullptr) videoSources.push_back(kinds.videoAvi);
+  if (kinds.audioMovie != nullptr) audioSources.push_back(kinds.audioMovie);
+  if (kinds.videoMovie != nullptr) videoSources.push_back(kinds.videoMovie);
+  engine.videoSources = &videoSources;
+  engine.audioSources = &audioSources;
+  // Start-up warnings and the sources' message boxes go to the error stream.
+  engine.showMessage = errorSink(streams.error);
+}
+
+bool RunFlow::startUp() {
+  const MessageSink sink = errorSink(streams.error);
+  if (const char* problem = hostChecker(); problem != nullptr) {
+    sink(std::string("\n") + problem + "\n\n");
+    return false;
+  }
+  return startupSources(audioSources, videoSources, sink);
+}
+
+RunFlow::Outcome RunFlow::convert() {
+  settings.applyToEngine(engine);
+  const std::string outputFileName = settings.outfile;
+  const std::string databaseName = settings.palmname;
+  const char* video = settings.vidfile.empty() ? nullptr : settings.vidfile.c_str();
+  const char* audio = settings.audfile.empty() ? nullptr : settings.audfile.c_str();
+
+  if (video == nullptr && audio == nullptr) {
+    settings.printError("a video file, audio file, or both must be specified");
+    return Outcome::Failed;
+  }
+  // A database without a name cannot be installed on the handheld; this
+  // happens when -outfile gives no usable base name and -palmname is absent.
+  if (!outputFileName.empty() && databaseName.empty()) {
+    settings.printError(
+        "Error: the Palm database name must be specified (use -palmname=name).\n");
+    return Outcome::Failed;
+  }
+  if (video != nullptr && audio != nullptr) {
+    settings.printInfo("Performing video and audio conversion...\n");
+  } else if (video != nullptr) {
+    settings.printInfo("Performing video-only conversion...\n");
+  } else {
+    settings.printInfo("Performing audio-only conversion...\n");
+  }
+  printFileLines(video, audio);
+
+  if (const char* error = engine.openSources(audio, video); error != nullptr) {
+    settings.printError("Error: %s\n", error);
+    printFileLines(video, audio);
+    engine.closeSources();
+    return Outcome::Failed;
+  }
+
+  VideoStreamSource* videoSource = engine.videoSource();
+  AudioStreamSource* audioSource = engine.audioSource();
+  const bool hasVideo = videoSource != nullptr && videoSource->isOpen();
+  const bool hasAudio = audioSource != nullptr && audioSource->isOpen();
+  bool usable = true;
+  if (video != nullptr && audio != nullptr) {
+    if (!hasVideo && !hasAudio) {
+      // Nothing could be written: an error rather than an empty output file.
+      settings.printPlain("\n");
+      settings.printError(
+          "Error: the video file has no video and the audio file has no audio; there "
+          "is nothing to convert.\n");
+      printFileLines(video, audio, "\n");
+      usable = false;
+    } else if (!hasVideo) {
+      settings.printPlain("\n");
+      settings.printInfo(
+          "Warning: the video file has no video; the output movie will not have video.\n");
+      settings.printPlain("    - video file \"%s\"\n\n", video);
+    } else if (!hasAudio) {
+      settings.printPlain("\n");
+      settings.printInfo(
+          "Warning: the audio file has no audio; the output movie will not have audio.\n");
+      settings.printPlain("    - audio file \"%s\"\n\n", audio);
+    }
+  } else if (audio != nullptr && !hasAudio) {
+    settings.printPlain("\n");
+    settings.printError(
+        "Error: the audio file has no audio and cannot be used as the only source.\n");
+    settings.printPlain("    - audio file \"%s\"\n\n", audio);
+    usable = false;
+  } else if (video != nullptr && !hasVideo) {
+    settings.printPlain("\n");
+    settings.printError(
+        "Error: the video file has no video and cannot be used as the only source.\n");
+    settings.printPlain("    - video file \"%s\"\n\n", video);
+    usable = false;
+  }
+  if (!usable || !checkOutputIsNotASource(video, audio)) {
+    engine.closeSources();
+    return Outcome::Failed;
+  }
+
+  std::FILE* output = std::fopen(outputFileName.c_str(), "wb");
+  if (output == nullptr) {
+    settings.printSystemError("can't open output file %s", outputFileName.c_str());
+    engine.closeSources();
+    return Outcome::Failed;
+  }
+
+  if (hasVideo) {
+    engine.encodeMovie(output, databaseName.c_str(), engine.screenWidth, engine.screenHeight,
+                       engine.colorDepth, engine.flipVertical, engine.flipHorizontal,
+                       engine.rotate, 0.0f, 0.0f, 0, 0);
+  } else if (hasAudio) {
+    engine.encodeSoundOnly(output, databaseName.c_str());
+  }
+  engine.closeSources();
+  // Data still buffered is written here; a failure now means the movie on
+  // disk is incomplete although the encode itself went through.
+  if (std::fclose(output) != 0) {
+    settings.printSystemError("can't write output file %s", outputFileName.c_str());
+    return Outcome::EncodedButNotSaved;
+  }
+  return Outcome::Encoded;
+}
+
+bool RunFlow::checkOutputIsNotASource(const char* videoFileName, const char* audioFileName) {
+  const char* role = nullptr;
+  if (videoFileName != nullptr && isSameFile(settings.outfile, videoFileName)) {
+    role = "video";
+  } else if (audioFileName != nullptr && isSameFile(settings.outfile, audioFileName)) {
+    role = "audio";
+  }
+  if (role == nullptr) return true;
+  settings.printError(
+      "Error: the output file is the %s source file; writing it would destroy the "
+      "source.\n",
+      role);
+  settings.printPlain("    - output file \"%s\"\n", settings.outfile.c_str());
+  return false;
+}
+
+void RunFlow::printFileLines(const char* videoFileName, const char* audioFileName,
+                             const char* end) {
+  if (videoFileName != nullptr) settings.printPlain("    - video file \"%s\"\n", videoFileName);
+  if (audioFileName != nullptr) settings.printPlain("    - audio file \"%s\"\n", audioFileName);
+  settings.printPlain("%s", end);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,94 @@
+#pragma once
+
+// One run of the console program: banner, host check and source start-up,
+// settings from the menus or the command line, opening the sources, creating
+// the output file, the encode, and the exit status.
+//
+// In a menu run (no argument, or "-interactive" first) a failure before the
+// encode sends the user back to the menus with every setting kept; in a
+// command-line run it ends the run with status 1.
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "EncoderSettings.h"
+#include "engine/MovieEncoder.h"
+#include "sources/SourceRegistry.h"
+
+namespace vantrel {
+
+// The console streams of a run. Standard streams unless a test hands in its own.
+struct RunStreams {
+  std::FILE* input = stdin;
+  std::FILE* output = stdout;
+  std::FILE* error = stderr;
+};
+
+// The source kinds to register, one object per kind; a null kind is left out
+// (the others keep their order).
+struct SourceKinds {
+  AudioStreamSource* audioAvi = nullptr;
+  VideoStreamSource* videoAvi = nullptr;
+  AudioStreamSource* audioMovie = nullptr;
+  VideoStreamSource* videoMovie = nullptr;
+};
+
+// Exit statuses of a run.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+
+// The program's version, printed in the banner as v3.90.00.
+inline constexpr int kVersionMajor = 3;
+inline constexpr int kVersionMinor = 90;
+inline constexpr int kVersionBuild = 0;
+
+class RunFlow {
+ public:
+  // Runs the menus: 0 convert, 1 the user quit, anything else input failed.
+  using MenuRunner = std::function<int(EncoderSettings& settings, bool notFirstTime)>;
+  // Null when the host is acceptable, otherwise the message to show.
+  using HostChecker = std::function<const char*()>;
+
+  // All references are program-wide objects that outlive the run. The
+  // settings' console streams are pointed at streams.output / streams.error.
+  RunFlow(EncoderSettings& settings, MovieEncoder& engine, VideoSourceList& videoSources,
+          AudioSourceList& audioSources, SourceKinds kinds, RunStreams streams = {});
+  RunFlow(const RunFlow&) = delete;
+  RunFlow& operator=(const RunFlow&) = delete;
+
+  // Replace the menus (default: runMenus on the run's streams) and the host
+  // check (default: checkHost).
+  void setMenuRunner(MenuRunner runner);
+  void setHostChecker(HostChecker checker);
+
+  // The whole run for argc/argv (argv[0] the program path). Returns the exit
+  // status: 0 when an encode driver ran or the user quit the menus, 1 for a
+  // failed start-up, rejected flags, a command-line failure before the encode,
+  // failed console input in the menus, or an output file that could not be
+  // completed.
+  int run(int argc, const char* const* argv);
+
+ private:
+  enum class Outcome { Encoded, EncodedButNotSaved, Failed };
+
+  void printBanner();
+  void registerSources();
+  bool startUp();
+  // Steps from applying the settings to closing the sources.
+  Outcome convert();
+  bool checkOutputIsNotASource(const char* videoFileName, const char* audioFileName);
+  void printFileLines(const char* videoFileName, const char* audioFileName,
+                      const char* end = "");
+
+  EncoderSettings& settings;
+  MovieEncoder& engine;
+  VideoSourceList& videoSources;
+  AudioSourceList& audioSources;
+  SourceKinds kinds;
+  RunStreams streams;
+  MenuRunner menuRunner;
+  HostChecker hostChecker;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,218 @@
+#include "CommandLineFlags.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ScriptedConsole.h"
+
+namespace vantrel {
+namespace {
+
+class CommandLineFlagsTest : public ::testing::Test {
+ protected:
+  CommandLineFlagsTest() {
+    settings.outStream = out.output;
+    settings.errStream = err.output;
+  }
+
+  // Parses the arguments after a fixed program path.
+  bool parse(std::vector<const char*> arguments, const char* programPath = "/usr/bin/vnt") {
+    arguments.insert(arguments.begin(), programPath);
+    return settings.parseCommandLine(static_cast<int>(arguments.size()), arguments.data());
+  }
+
+  ScriptedConsole out{""};
+  ScriptedConsole err{""};
+  EncoderSettings settings;
+};
+
+TEST_F(CommandLineFlagsTest, SwitchFormsTurnSettingOnAndOff) {
+  EXPECT_TRUE(parse({"-hold"}));
+  EXPECT_TRUE(settings.hold);
+  EXPECT_TRUE(parse({"-nohold"}));
+  EXPECT_FALSE(settings.hold);
+}
+
+TEST_F(CommandLineFlagsTest, TextAfterEqualsOnSwitchIsIgnored) {
+  EXPECT_TRUE(parse({"-hold=off"}));
+  EXPECT_TRUE(settings.hold);
+  EXPECT_TRUE(parse({"-nohold=yes"}));
+  EXPECT_FALSE(settings.hold);
+}
+
+TEST_F(CommandLineFlagsTest, EmptyNumberIsZeroAndAccepted) {
+  EXPECT_TRUE(parse({"-framerate="}));
+  EXPECT_EQ(settings.framerate, 0);
+  EXPECT_EQ(err.text(), "");
+}
+
+TEST_F(CommandLineFlagsTest, BadNumberIsReportedAndParsingGoesOn) {
+  EXPECT_FALSE(parse({"-framerate=abc", "-hold", "-framesize=900"}));
+  EXPECT_EQ(settings.framerate, 0);
+  EXPECT_TRUE(settings.hold);
+  EXPECT_EQ(settings.framesize, 900);
+  EXPECT_EQ(err.text(), "vnt: flag \"framerate\" parameter \"abc\" is not a valid number\n");
+  EXPECT_EQ(out.text(), "");  // no usage for a bad number
+}
+
+TEST_F(CommandLineFlagsTest, NumberPrefixIsKeptWhenTextFollows) {
+  EXPECT_FALSE(parse({"-framerate=12x"}));
+  EXPECT_EQ(settings.framerate, 12);
+}
+
+TEST_F(CommandLineFlagsTest, NegatedValueFlagStopsWithoutUsage) {
+  EXPECT_FALSE(parse({"-noframerate=5", "-hold"}));
+  EXPECT_EQ(err.text(), "vnt: unknown flag -noframerate=5\n");
+  EXPECT_FALSE(settings.hold);  // later arguments are not looked at
+  EXPECT_EQ(out.text(), "");
+}
+
+TEST_F(CommandLineFlagsTest, UnknownArgumentsPrintMessageAndUsage) {
+  for (const char* argument : {"-FrameRate=5", "movie.avi", "-=1", "-loopx", "-framerate"}) {
+    ScriptedConsole freshOut{""};
+    ScriptedConsole freshErr{""};
+    settings.outStream = freshOut.output;
+    settings.errStream = freshErr.output;
+    EXPECT_FALSE(parse({argument, "-hold"})) << argument;
+    EXPECT_EQ(freshErr.text(), "vnt: Unknown flag \"" + std::string(argument) + "\"\n");
+    EXPECT_EQ(freshOut.text(), usageText());
+    EXPECT_FALSE(settings.hold);
+  }
+}
+
+TEST_F(CommandLineFlagsTest, InteractiveInSecondPlaceIsUnknown) {
+  EXPECT_FALSE(parse({"-hold", "-interactive"}));
+  EXPECT_EQ(err.text(), "vnt: Unknown flag \"-interactive\"\n");
+}
+
+TEST_F(CommandLineFlagsTest, CroppingFlagTakesPercentage) {
+  EXPECT_TRUE(parse({"-cropping=50"}));
+  EXPECT_DOUBLE_EQ(settings.cropping, 0.5);
+  EXPECT_TRUE(parse({"-cropping=0.5"}));
+  EXPECT_DOUBLE_EQ(settings.cropping, 0.005);
+}
+
+TEST_F(CommandLineFlagsTest, ValueMayContainEquals) {
+  EXPECT_TRUE(parse({"-title=a=b"}));
+  EXPECT_EQ(settings.title, "a=b");
+}
+
+TEST_F(CommandLineFlagsTest, LaterFlagOverwritesEarlier) {
+  EXPECT_TRUE(parse({"-vidfile=first.avi", "-vidfile=second.avi"}));
+  EXPECT_EQ(settings.vidfile, "second.avi");
+}
+
+TEST_F(CommandLineFlagsTest, ValuesAreStoredWithoutRangeChecks) {
+  EXPECT_TRUE(parse({"-framerate=-5", "-resolution=7", "-audioboost=1000", "-colordepth=8"}));
+  EXPECT_EQ(settings.framerate, -5);
+  EXPECT_EQ(settings.resolution, 7);
+  EXPECT_EQ(settings.audioboost, 1000);
+  EXPECT_EQ(settings.colordepth, 8);
+}
+
+TEST_F(CommandLineFlagsTest, EveryNamedFlagReachesItsSetting) {
+  EXPECT_TRUE(parse({"-vidfile=v", "-audfile=a", "-outfile=o", "-palmname=p", "-framerate=7",
+                     "-framesize=800", "-cropping=25", "-resolution=2", "-colordepth=16",
+                     "-grayscale", "-keyframes=3", "-hifi", "-adpcm", "-audioboost=120",
+                     "-noaudiofilter", "-hold", "-loop", "-uncompressed", "-vflip", "-hflip",
+                     "-rotate", "-author=me", "-title=t"}));
+  EXPECT_EQ(settings.vidfile, "v");
+  EXPECT_EQ(settings.audfile, "a");
+  EXPECT_EQ(settings.outfile, "o");
+  EXPECT_EQ(settings.palmname, "p");
+  EXPECT_EQ(settings.framerate, 7);
+  EXPECT_EQ(settings.framesize, 800);
+  EXPECT_DOUBLE_EQ(settings.cropping, 0.25);
+  EXPECT_EQ(settings.resolution, 2);
+  EXPECT_EQ(settings.colordepth, 16);
+  EXPECT_TRUE(settings.grayscale);
+  EXPECT_EQ(settings.keyframes, 3);
+  EXPECT_TRUE(settings.hifi);
+  EXPECT_TRUE(settings.adpcm);
+  EXPECT_EQ(settings.audioboost, 120);
+  EXPECT_FALSE(settings.audiofilter);
+  EXPECT_TRUE(settings.hold);
+  EXPECT_TRUE(settings.loop);
+  EXPECT_TRUE(settings.uncompressed);
+  EXPECT_TRUE(settings.vflip);
+  EXPECT_TRUE(settings.hflip);
+  EXPECT_TRUE(settings.rotate);
+  EXPECT_EQ(settings.author, "me");
+  EXPECT_EQ(settings.title, "t");
+}
+
+TEST_F(CommandLineFlagsTest, FastEncodeHasNoFlag) {
+  EXPECT_FALSE(parse({"-fastencode"}));
+  EXPECT_FALSE(settings.fastencode);
+  EXPECT_EQ(findFlag(""), nullptr);
+  EXPECT_EQ(findFlag("=1"), nullptr);
+}
+
+TEST_F(CommandLineFlagsTest, LookupNeedsEqualsOrEndOfSwitch) {
+  ASSERT_NE(findFlag("loop"), nullptr);
+  EXPECT_EQ(findFlag("loop")->id, SettingId::Loop);
+  EXPECT_EQ(findFlag("loop=1")->id, SettingId::Loop);
+  EXPECT_EQ(findFlag("loopx"), nullptr);
+  EXPECT_EQ(findFlag("framerate"), nullptr);
+  EXPECT_EQ(findFlag("framerate=1")->id, SettingId::Framerate);
+}
+
+TEST_F(CommandLineFlagsTest, ProgramNameIsBaseNameWithoutExtension) {
+  EXPECT_FALSE(parse({"-bogus"}, "/opt/tools/encoder.exe"));
+  EXPECT_EQ(settings.programName, "encoder");
+  EXPECT_EQ(err.text().rfind("encoder: ", 0), 0u);
+}
+
+TEST_F(CommandLineFlagsTest, ProgramNameRules) {
+  EXPECT_EQ(programNameFromPath("/opt/tools/encoder.exe"), "encoder");
+  EXPECT_EQ(programNameFromPath("encoder"), "encoder");
+  EXPECT_EQ(programNameFromPath("./build/vantrel"), "vantrel");
+  // A dot in a directory name is not an extension.
+  EXPECT_EQ(programNameFromPath("/opt/my.tools/enc"), "enc");
+  // Backslash and colon are ordinary characters in a file name here.
+  EXPECT_EQ(programNameFromPath("C:\\tools\\encoder.exe"), "C:\\tools\\encoder");
+  EXPECT_EQ(programNameFromPath("D:enc.exe"), "D:enc");
+}
+
+TEST_F(CommandLineFlagsTest, ProgramPathAloneIsAccepted) {
+  const char* argv[] = {"/usr/bin/vantrel"};
+  EXPECT_TRUE(settings.parseCommandLine(1, argv));
+  EXPECT_EQ(settings.programName, "vantrel");
+  settings.programName = "kept";
+  EXPECT_TRUE(settings.parseCommandLine(0, argv));
+  EXPECT_EQ(settings.programName, "kept");
+}
+
+TEST_F(CommandLineFlagsTest, UsageListsNamedFlagsInTableOrder) {
+  const std::string usage = usageText();
+  EXPECT_EQ(usage.rfind("Usage VNT [-options]\n\n   where options are:\n\n", 0), 0u);
+  EXPECT_NE(usage.find("      -vidfile=<text> - Video source file (.avi, .mov, .mpeg)\n"
+                       "      -audfile=<text> - Audio source file (.avi, .mov, .wav)\n"),
+            std::string::npos);
+  EXPECT_NE(usage.find("      -cropping=<value> - Cropping scaling percentage (0-100)%\n"),
+            std::string::npos);
+  EXPECT_NE(usage.find("      -keyframes=<value> - Min Key frame interval (seconds, or 0 "
+                       "for no keys\n"),
+            std::string::npos);
+  EXPECT_NE(usage.find("      -hold, -nohold - Hold video after playing (on/off)\n"),
+            std::string::npos);
+  EXPECT_TRUE(usage.ends_with("\n      -title=<text> - Add full title information\n\n"));
+  EXPECT_EQ(usage.find("fastencode"), std::string::npos);
+  std::size_t flagLines = 0;
+  for (std::size_t at = usage.find("\n      -"); at != std::string::npos;
+       at = usage.find("\n      -", at + 1)) {
+    ++flagLines;
+  }
+  EXPECT_EQ(flagLines, 23u);
+}
+
+TEST_F(CommandLineFlagsTest, UsageGoesToOutputWithoutPrefix) {
+  settings.programName = "vnt";
+  settings.printUsage();
+  EXPECT_EQ(out.text(), usageText());
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,84 @@
+#include "ConsoleMovieEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ProgressText.h"
+#include "ScriptedConsole.h"
+#include "engine/ProgressEvent.h"
+
+namespace vantrel {
+namespace {
+
+class ConsoleMovieEncoderTest : public ::testing::Test {
+ protected:
+  ConsoleMovieEncoderTest() {
+    settings.outStream = out.output;
+    settings.errStream = err.output;
+  }
+
+  int report(ProgressEvent event, int value, std::intptr_t data) {
+    return engine.reportProgress(eventCode(event), value, data);
+  }
+
+  ScriptedConsole out{""};
+  ScriptedConsole err{""};
+  EncoderSettings settings;
+  ConsoleMovieEncoder engine{settings};
+};
+
+TEST_F(ConsoleMovieEncoderTest, ErrorGoesToOutputWithProgramPrefix) {
+  settings.programName = "vantrel";
+  const char* text = "The video file doesn't exist";
+  EXPECT_EQ(report(ProgressEvent::Error, 0, reinterpret_cast<std::intptr_t>(text)), 0);
+  EXPECT_EQ(out.text(), "vantrel: \nEncode error occurred: The video file doesn't exist\n");
+  EXPECT_EQ(err.text(), "");
+}
+
+TEST_F(ConsoleMovieEncoderTest, CountersArePrintedWithoutPrefix) {
+  settings.programName = "vantrel";
+  report(ProgressEvent::FrameEncoded, 0, packPair(0, 3));
+  report(ProgressEvent::FrameEncoded, static_cast<int>(packPair(1234, 8532)), packPair(1, 3));
+  EXPECT_EQ(out.text(),
+            "\rEncoded frame 0 of 3,    0 bytes, quality = 0.1%  "
+            "\rEncoded frame 1 of 3, 1234 bytes, quality = 85.4%  ");
+}
+
+TEST_F(ConsoleMovieEncoderTest, RunOfEventsPrintsInOrder) {
+  EncodeSummary summary;
+  std::strcpy(summary.databaseName, "Clip");
+  summary.frameRate = 15.0;
+  summary.averageQuality = 0.5;
+  summary.frameCount = 2;
+  summary.fileSize = 999;
+  report(ProgressEvent::Analysis, 0, packPair(2, 2));
+  report(ProgressEvent::Analysis, 0, 0);
+  report(ProgressEvent::PhaseComplete, 0, 0);
+  report(ProgressEvent::AudioBlock, 0, 1);
+  report(ProgressEvent::AudioBlock, 1, 1);
+  report(ProgressEvent::PhaseComplete, 1, 0);
+  report(ProgressEvent::Summary, 0, reinterpret_cast<std::intptr_t>(&summary));
+  EXPECT_EQ(out.text(), "\rAnalyzing frame 2 of 2 for color optimization"
+                        "\nTranslating colors...\n"
+                        "\nVideo encoding complete.\n"
+                        "\rAudio block 0 of 1 encoded"
+                        "\rAudio block 1 of 1 encoded"
+                        "\nAudio encoding complete.\n" +
+                            summaryText(summary));
+}
+
+TEST_F(ConsoleMovieEncoderTest, UnknownEventPrintsNothing) {
+  EXPECT_EQ(engine.reportProgress(42, 1, 2), 0);
+  EXPECT_EQ(out.text(), "");
+  EXPECT_EQ(err.text(), "");
+}
+
+TEST_F(ConsoleMovieEncoderTest, AbortIsAPlainLine) {
+  settings.programName = "vantrel";
+  report(ProgressEvent::Aborted, 0, 0);
+  EXPECT_EQ(out.text(), "\nEncode aborted.\n");
+}
+
+}  // namespace
+}  // namespace vantrel
