@@ -1,0 +1,129 @@
+#include "platform/FfmpegHandles.h"
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace vantrel::ffmpeg {
+
+namespace {
+
+// The demuxers that read RIFF files: AVI and WAV.
+bool isRiffContainer(const AVInputFormat* format) {
+  return format &&
+         (std::strcmp(format->name, "avi") == 0 || std::strcmp(format->name, "wav") == 0);
+}
+
+// The first stream of the type in stored order. Cover art that an audio file
+// carries as a one-picture "video" stream does not count as video.
+AVStream* firstStreamOf(AVFormatContext* input, AVMediaType type) {
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    AVStream* stream = input->streams[i];
+    if (stream->codecpar->codec_type != type) continue;
+    if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+    return stream;
+  }
+  return nullptr;
+}
+
+// errno values arrive as small negative numbers; FFmpeg's own errors are
+// large negative tags.
+constexpr int kLargestErrno = 4095;
+
+}  // namespace
+
+MediaStatus statusFromError(int error, MediaStatus otherwise, int* systemError) {
+  if (error >= 0) return MediaStatus::Ok;
+  switch (error) {
+    case AVERROR(ENOENT):
+      return MediaStatus::FileMissing;
+    case AVERROR(ENOMEM):
+      return MediaStatus::OutOfMemory;
+    case AVERROR(EIO):
+      return MediaStatus::ReadFailed;
+    case AVERROR_DECODER_NOT_FOUND:
+      return MediaStatus::DecoderMissing;
+    case AVERROR_STREAM_NOT_FOUND:
+      return MediaStatus::NoStream;
+    case AVERROR_EOF:
+      return MediaStatus::PastEnd;
+    default:
+      break;
+  }
+  if (-error > 0 && -error <= kLargestErrno) {
+    if (systemError) *systemError = -error;
+    return MediaStatus::SystemError;
+  }
+  return otherwise;
+}
+
+MediaStatus openFirstStream(const char* path, AVMediaType type, Containers accepted,
+                            bool withDecoder, OpenedStream& opened, int* systemError) {
+  silenceLogging();
+  opened = OpenedStream();
+  AVFormatContext* raw = nullptr;
+  int error = avformat_open_input(&raw, path, nullptr, nullptr);
+  if (error < 0) return statusFromError(error, MediaStatus::UnknownFormat, systemError);
+  InputPtr input(raw);
+  if (accepted == Containers::RiffOnly && !isRiffContainer(input->iformat)) {
+    return MediaStatus::UnknownFormat;
+  }
+  error = avformat_find_stream_info(input.get(), nullptr);
+  if (error < 0) return statusFromError(error, MediaStatus::UnknownFormat, systemError);
+  AVStream* stream = firstStreamOf(input.get(), type);
+  if (!stream) return MediaStatus::NoStream;
+  // The demuxer skips the other streams' data entirely.
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    if (input->streams[i] != stream) input->streams[i]->discard = AVDISCARD_ALL;
+  }
+  if (withDecoder) {
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec) return MediaStatus::DecoderMissing;
+    CodecPtr decoder(avcodec_alloc_context3(codec));
+    if (!decoder) return MediaStatus::OutOfMemory;
+    error = avcodec_parameters_to_context(decoder.get(), stream->codecpar);
+    if (error < 0)
+      return statusFromError(error, MediaStatus::DecoderMissing, systemError);
+    decoder->pkt_timebase = stream->time_base;
+    decoder->thread_count = 0;  // as many threads as the machine suggests
+    // AVI stores no presentation times: a picture's time is the stored frame
+    // whose packet made the decoder give it out. Frame threads would delay that
+    // by their own count, so AVI pictures are decoded with slice threads only.
+    if (std::strcmp(input->iformat->name, "avi") == 0) decoder->thread_type = FF_THREAD_SLICE;
+    error = avcodec_open2(decoder.get(), codec, nullptr);
+    if (error < 0)
+      return statusFromError(error, MediaStatus::DecoderMissing, systemError);
+    opened.decoder = std::move(decoder);
+  }
+  opened.input = std::move(input);
+  opened.stream = stream;
+  return MediaStatus::Ok;
+}
+
+std::int64_t movieOrigin(const AVFormatContext* input, const AVStream* stream) {
+  if (input->start_time != AV_NOPTS_VALUE) {
+    return av_rescale_q(input->start_time, AV_TIME_BASE_Q, stream->time_base);
+  }
+  if (stream->start_time != AV_NOPTS_VALUE) return stream->start_time;
+  return 0;
+}
+
+std::int64_t streamEnd(const AVFormatContext* input, const AVStream* stream) {
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+    const std::int64_t start =
+        stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    return start + stream->duration;
+  }
+  if (input->duration != AV_NOPTS_VALUE && input->duration > 0) {
+    return movieOrigin(input, stream) +
+           av_rescale_q(input->duration, AV_TIME_BASE_Q, stream->time_base);
+  }
+  return AV_NOPTS_VALUE;
+}
+
+void silenceLogging() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+}  // namespace vantrel::ffmpeg

@@ -1,0 +1,366 @@
+#include "platform/VideoDecoder.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/FfmpegHandles.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+namespace vantrel {
+
+namespace {
+
+// A request this far past the current picture may seek when the stream has no
+// index to say where its key frames are.
+constexpr int kUnindexedSeekSeconds = 10;
+// With an index, a key frame between the current picture and the target makes
+// a seek worthwhile once the target is at least this far ahead.
+constexpr int kIndexedSeekSeconds = 1;
+// How often a seek that landed after its target is retried further back.
+constexpr int kSeekRetries = 3;
+
+bool isFullRangeFormat(int format) {
+  return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+         format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
+         format == AV_PIX_FMT_YUVJ411P;
+}
+
+// The YUV-to-RGB matrix of a picture: its own when tagged, otherwise the
+// customary one for its size (BT.709 from 720 rows up, BT.601 below).
+const int* matrixFor(const AVFrame* picture) {
+  int space = picture->colorspace;
+  if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RESERVED) {
+    space = picture->height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+  }
+  return sws_getCoefficients(space);
+}
+
+}  // namespace
+
+struct VideoDecoder::State {
+  ffmpeg::OpenedStream opened;
+  VideoStreamFacts facts;
+  ffmpeg::PacketPtr packet{av_packet_alloc()};
+  // current: the picture last answered; lookahead: the next one decoded.
+  ffmpeg::FramePtr current{av_frame_alloc()};
+  ffmpeg::FramePtr lookahead{av_frame_alloc()};
+  bool haveCurrent = false;
+  bool haveLookahead = false;
+  std::int64_t currentTime = 0;
+  std::int64_t currentDuration = 0;
+  std::int64_t lookaheadTime = 0;
+  std::int64_t lookaheadDuration = 0;
+  bool inputEnded = false;  // end of input sent to the decoder
+  bool drained = false;     // the decoder has given its last picture
+  bool packetHeld = false;  // a packet waits until the decoder takes it
+  std::int64_t lastTime = AV_NOPTS_VALUE;
+  std::int64_t lastPacketTime = AV_NOPTS_VALUE;  // of the last packet fed to the decoder
+  bool timesFromPackets = false;  // AVI: a picture's time is its packet's stored position
+  std::int64_t frameUnits = 1;    // one frame's length in stream units (a guess)
+  std::int64_t secondUnits = 1;   // one second in stream units
+  ffmpeg::ScalerPtr scaler;
+  // What the scaler was made for, and the colour details it was last given,
+  // so that both are renewed only when the pictures change.
+  int scalerWidth = 0;
+  int scalerHeight = 0;
+  int scalerFormat = -1;
+  int scalerBits = 0;
+  const int* detailsMatrix = nullptr;
+  bool detailsFullRange = false;
+  int seeks = 0;
+  int decoded = 0;
+  int systemError = 0;
+
+  MediaStatus receive(AVFrame* into, std::int64_t& time, std::int64_t& duration);
+  MediaStatus seek(std::int64_t time);
+  bool worthSeeking(std::int64_t target) const;
+  void promoteLookahead();
+};
+
+// Decodes the next picture in presentation order, feeding packets as needed.
+MediaStatus VideoDecoder::State::receive(AVFrame* into, std::int64_t& time,
+                                         std::int64_t& duration) {
+  AVCodecContext* decoder = opened.decoder.get();
+  while (true) {
+    int error = avcodec_receive_frame(decoder, into);
+    if (error == 0) break;
+    if (error == AVERROR_EOF) {
+      drained = true;
+      return MediaStatus::PastEnd;
+    }
+    if (error != AVERROR(EAGAIN)) {
+      return ffmpeg::statusFromError(error, MediaStatus::ReadFailed, &systemError);
+    }
+    if (inputEnded) {
+      drained = true;
+      return MediaStatus::PastEnd;
+    }
+    if (!packetHeld) {
+      error = av_read_frame(opened.input.get(), packet.get());
+      if (error == AVERROR_EOF) {
+        avcodec_send_packet(decoder, nullptr);  // drain the pictures still held
+        inputEnded = true;
+        continue;
+      }
+      if (error == AVERROR(EAGAIN)) continue;
+      if (error < 0) {
+        return ffmpeg::statusFromError(error, MediaStatus::ReadFailed, &systemError);
+      }
+    }
+    packetHeld = false;
+    // An empty packet (a dropped frame in AVI) would tell the decoder to drain.
+    if (packet->stream_index == opened.stream->index && packet->size > 0) {
+      error = avcodec_send_packet(decoder, packet.get());
+      if (error == AVERROR(EAGAIN)) {
+        packetHeld = true;  // sent again once the decoder has given out a picture
+        continue;
+      }
+      if (packet->dts != AV_NOPTS_VALUE) lastPacketTime = packet->dts;
+      // A damaged packet costs its own picture only.
+      if (error < 0 && error != AVERROR_INVALIDDATA) {
+        av_packet_unref(packet.get());
+        return ffmpeg::statusFromError(error, MediaStatus::ReadFailed, &systemError);
+      }
+    }
+    av_packet_unref(packet.get());
+  }
+  ++decoded;
+  time = timesFromPackets ? into->pkt_dts : into->best_effort_timestamp;
+  // Pictures without a time, or with one that runs backwards, follow the last
+  // picture; the first ones after a seek (those a drain gives out at the end of
+  // the file) follow the last packet fed.
+  if (time == AV_NOPTS_VALUE || (lastTime != AV_NOPTS_VALUE && time < lastTime)) {
+    if (lastTime != AV_NOPTS_VALUE) {
+      time = lastTime + frameUnits;
+    } else if (lastPacketTime != AV_NOPTS_VALUE) {
+      time = lastPacketTime + frameUnits;
+    } else {
+      time = facts.origin;
+    }
+  }
+  lastTime = time;
+  duration = into->pkt_duration > 0 ? into->pkt_duration : 0;
+  return MediaStatus::Ok;
+}
+
+MediaStatus VideoDecoder::State::seek(std::int64_t time) {
+  ++seeks;
+  AVFormatContext* input = opened.input.get();
+  int error = av_seek_frame(input, opened.stream->index, time, AVSEEK_FLAG_BACKWARD);
+  if (error < 0) {
+    // No usable index: start again from the first byte and decode forward.
+    error = av_seek_frame(input, opened.stream->index, 0,
+                          AVSEEK_FLAG_BYTE | AVSEEK_FLAG_BACKWARD);
+  }
+  avcodec_flush_buffers(opened.decoder.get());
+  haveCurrent = haveLookahead = false;
+  inputEnded = drained = packetHeld = false;
+  av_packet_unref(packet.get());
+  lastTime = AV_NOPTS_VALUE;
+  lastPacketTime = AV_NOPTS_VALUE;
+  return error < 0 ? ffmpeg::statusFromError(error, MediaStatus::ReadFailed, &systemError)
+                   : MediaStatus::Ok;
+}
+
+bool VideoDecoder::State::worthSeeking(std::int64_t target) const {
+  if (!haveCurrent && !haveLookahead) return false;
+  const std::int64_t position = haveLookahead ? lookaheadTime : currentTime;
+  if (target <= position) return false;
+  AVStream* stream = opened.stream;
+  if (avformat_index_get_entries_count(stream) > 1) {
+    if (target - position < kIndexedSeekSeconds * secondUnits) return false;
+    const AVIndexEntry* key =
+        avformat_index_get_entry_from_timestamp(stream, target, AVSEEK_FLAG_BACKWARD);
+    return key && key->timestamp > position;
+  }
+  return target - position > kUnindexedSeekSeconds * secondUnits;
+}
+
+void VideoDecoder::State::promoteLookahead() {
+  std::swap(current, lookahead);
+  currentTime = lookaheadTime;
+  currentDuration = lookaheadDuration;
+  haveCurrent = true;
+  haveLookahead = false;
+}
+
+VideoDecoder::VideoDecoder() = default;
+VideoDecoder::~VideoDecoder() = default;
+
+MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
+  close();
+  auto fresh = std::make_unique<State>();
+  if (!fresh->packet || !fresh->current || !fresh->lookahead)
+    return MediaStatus::OutOfMemory;
+  MediaStatus status = ffmpeg::openFirstStream(
+      path, AVMEDIA_TYPE_VIDEO,
+      riffOnly ? ffmpeg::Containers::RiffOnly : ffmpeg::Containers::Any, true,
+      fresh->opened, &fresh->systemError);
+  if (status != MediaStatus::Ok) {
+    lastSystemError = fresh->systemError;
+    return status;
+  }
+  AVStream* stream = fresh->opened.stream;
+  const AVCodecParameters* parameters = stream->codecpar;
+  VideoStreamFacts& facts = fresh->facts;
+  facts.width = parameters->width;
+  facts.height = parameters->height;
+  facts.timeBaseNum = stream->time_base.num;
+  facts.timeBaseDen = stream->time_base.den;
+  facts.origin = ffmpeg::movieOrigin(fresh->opened.input.get(), stream);
+  const std::int64_t end = ffmpeg::streamEnd(fresh->opened.input.get(), stream);
+  facts.end = end == AV_NOPTS_VALUE ? -1 : end;
+  facts.storedFrames = stream->nb_frames > 0 ? stream->nb_frames : -1;
+  facts.container = fresh->opened.input->iformat->name;
+  facts.codec = fresh->opened.decoder->codec->name;
+  fresh->timesFromPackets = facts.container == "avi";
+  AVRational rate =
+      stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+  if (rate.num > 0 && rate.den > 0) {
+    fresh->frameUnits =
+        std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
+  }
+  fresh->secondUnits =
+      std::max<std::int64_t>(1, av_rescale_q(1, AVRational{1, 1}, stream->time_base));
+  if (facts.width <= 0 || facts.height <= 0) return MediaStatus::UnknownFormat;
+
+  // The first picture proves that the stream decodes and fixes where it starts.
+  status = fresh->receive(fresh->lookahead.get(), fresh->lookaheadTime,
+                          fresh->lookaheadDuration);
+  if (status != MediaStatus::Ok) {
+    lastSystemError = fresh->systemError;
+    return status == MediaStatus::PastEnd ? MediaStatus::ReadFailed : status;
+  }
+  fresh->promoteLookahead();
+  facts.firstPicture = fresh->currentTime;
+  state = std::move(fresh);
+  return MediaStatus::Ok;
+}
+
+void VideoDecoder::close() { state.reset(); }
+
+bool VideoDecoder::isOpen() const { return state != nullptr; }
+
+int VideoDecoder::systemError() const {
+  return state ? state->systemError : lastSystemError;
+}
+
+const VideoStreamFacts& VideoDecoder::facts() const {
+  static const VideoStreamFacts kClosed;
+  return state ? state->facts : kClosed;
+}
+
+MediaStatus VideoDecoder::decodePictureAt(std::int64_t time) {
+  if (!state) return MediaStatus::NotOpen;
+  State& s = *state;
+  const std::int64_t target = std::max(time, s.facts.firstPicture);
+  bool mustSeek = (s.haveCurrent && target < s.currentTime) ||
+                  (!s.haveCurrent && s.haveLookahead && target < s.lookaheadTime &&
+                   s.lookaheadTime > s.facts.firstPicture) ||
+                  s.worthSeeking(target);
+  std::int64_t seekTime = target;
+  for (int attempt = 0;; ++attempt) {
+    if (mustSeek) {
+      if (MediaStatus status = s.seek(seekTime); status != MediaStatus::Ok) return status;
+      mustSeek = false;
+    }
+    while (true) {
+      if (s.haveLookahead && s.lookaheadTime <= target) {
+        s.promoteLookahead();
+        continue;
+      }
+      if (s.haveCurrent) {
+        // The current picture is the answer once the next one is known to come
+        // later, or its own duration reaches past the target.
+        if (s.haveLookahead || s.drained) return MediaStatus::Ok;
+        if (s.currentDuration > 0 && s.currentTime + s.currentDuration > target) {
+          return MediaStatus::Ok;
+        }
+      } else if (s.haveLookahead) {
+        // The first picture after a seek lies beyond the target: the seek
+        // landed too late. Retry further back; at the stream's first picture,
+        // or when out of retries, that picture is the answer.
+        if (s.lookaheadTime <= s.facts.firstPicture || attempt >= kSeekRetries) {
+          s.promoteLookahead();
+          return MediaStatus::Ok;
+        }
+        static constexpr int kBackSeconds[kSeekRetries] = {2, 10, 0};
+        seekTime = kBackSeconds[attempt] > 0
+                       ? target - kBackSeconds[attempt] * s.secondUnits
+                       : s.facts.firstPicture;
+        mustSeek = true;
+        break;
+      }
+      MediaStatus status =
+          s.receive(s.lookahead.get(), s.lookaheadTime, s.lookaheadDuration);
+      if (status == MediaStatus::Ok) {
+        s.haveLookahead = true;
+      } else if (status == MediaStatus::PastEnd) {
+        if (!s.haveCurrent) return MediaStatus::PastEnd;
+      } else {
+        return status;
+      }
+    }
+  }
+}
+
+std::int64_t VideoDecoder::currentPictureTime() const {
+  return state && state->haveCurrent ? state->currentTime : 0;
+}
+
+MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {
+  if (!state) return MediaStatus::NotOpen;
+  State& s = *state;
+  if (!s.haveCurrent) return MediaStatus::PastEnd;
+  const AVFrame* picture = s.current.get();
+  const int width = s.facts.width;
+  const int height = s.facts.height;
+  const AVPixelFormat target = bitsPerPixel == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
+  if (!s.scaler || s.scalerWidth != picture->width || s.scalerHeight != picture->height ||
+      s.scalerFormat != picture->format || s.scalerBits != bitsPerPixel) {
+    // Pictures keep the stream's size even if one arrives at another size.
+    s.scaler.reset(sws_getContext(picture->width, picture->height,
+                                  AVPixelFormat(picture->format), width, height, target,
+                                  SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                  nullptr, nullptr, nullptr));
+    if (!s.scaler) return MediaStatus::ConverterFailed;
+    s.scalerWidth = picture->width;
+    s.scalerHeight = picture->height;
+    s.scalerFormat = picture->format;
+    s.scalerBits = bitsPerPixel;
+    s.detailsMatrix = nullptr;
+  }
+  SwsContext* scaler = s.scaler.get();
+  const bool fullRange =
+      picture->color_range == AVCOL_RANGE_JPEG || isFullRangeFormat(picture->format);
+  const int* matrix = matrixFor(picture);
+  if (s.detailsMatrix != matrix || s.detailsFullRange != fullRange) {
+    // Fails harmlessly for pictures that are RGB already.
+    sws_setColorspaceDetails(scaler, matrix, fullRange ? 1 : 0,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    s.detailsMatrix = matrix;
+    s.detailsFullRange = fullRange;
+  }
+  const int stride = bitsPerPixel == 32 ? width * 4 : (width * 3 + 3) & ~3;
+  bits.resize(std::size_t(stride) * height);
+  if (bitsPerPixel == 24 && stride != width * 3) {
+    std::fill(bits.begin(), bits.end(), std::uint8_t(0));  // defined padding bytes
+  }
+  // Writing from the last row upwards with a negative stride stores the
+  // picture bottom-up, as the bitmap layout wants.
+  std::uint8_t* planes[4] = {bits.data() + std::size_t(stride) * (height - 1), nullptr,
+                             nullptr, nullptr};
+  int strides[4] = {-stride, 0, 0, 0};
+  const int rows = sws_scale(scaler, picture->data, picture->linesize, 0, picture->height,
+                             planes, strides);
+  return rows == height ? MediaStatus::Ok : MediaStatus::ConverterFailed;
+}
+
+int VideoDecoder::seekCount() const { return state ? state->seeks : 0; }
+
+int VideoDecoder::decodedPictureCount() const { return state ? state->decoded : 0; }
+
+}  // namespace vantrel

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MediaStatus.h"
+
+namespace vantrel {
+
+// Facts about the opened video stream. Times are in the stream's time base:
+// one unit is timeBaseNum / timeBaseDen seconds.
+struct VideoStreamFacts {
+  int width = 0;
+  int height = 0;
+  int timeBaseNum = 1;
+  int timeBaseDen = 1;
+  std::int64_t origin = 0;         // movie time 0: the container's start time
+  std::int64_t firstPicture = 0;   // time of the first decoded picture
+  std::int64_t end = -1;           // end of the stream, -1 when unknown
+  std::int64_t storedFrames = -1;  // frames the container says it holds, -1 unknown
+  std::string container;           // the demuxer's name, e.g. "avi"
+  std::string codec;               // the decoder's name, e.g. "mjpeg"
+};
+
+// Decodes the first video stream of a media file picture by picture, in
+// presentation order. A request is answered by the picture shown at the
+// requested time: the last picture whose time is not after it (before the
+// first picture, the first picture). Requests that move forward decode on from
+// the current position; the decoder seeks to the key frame before the target
+// only when a request goes backwards, or so far ahead that a key frame lies
+// between the current position and the target.
+//
+// Plain data only: pictures come out as packed bitmaps, times as integers.
+class VideoDecoder {
+ public:
+  VideoDecoder();
+  ~VideoDecoder();
+  VideoDecoder(const VideoDecoder&) = delete;
+  VideoDecoder& operator=(const VideoDecoder&) = delete;
+
+  // Opens path and its first video stream and decodes the first picture, so a
+  // stream that cannot be decoded fails here. riffOnly refuses every container
+  // but AVI and WAV (UnknownFormat). NoStream: the file has no video. Any
+  // earlier stream is closed first; on failure the decoder is closed.
+  MediaStatus open(const char* path, bool riffOnly);
+  void close();
+  bool isOpen() const;
+  // errno value of the last SystemError result.
+  int systemError() const;
+  const VideoStreamFacts& facts() const;
+
+  // Makes the picture shown at time `time` (stream units) the current one.
+  // PastEnd when the stream holds no picture at all; ReadFailed when decoding
+  // fails.
+  MediaStatus decodePictureAt(std::int64_t time);
+  // Time of the current picture.
+  std::int64_t currentPictureTime() const;
+
+  // Writes the current picture as a bottom-up bitmap (first row in bits is the
+  // bottom row): 32 bits per pixel as bytes blue, green, red, 0, or 24 bits as
+  // blue, green, red with rows padded to a multiple of 4 bytes. bits is resized
+  // to stride * height. ConverterFailed when no conversion exists.
+  MediaStatus copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits);
+
+  // Counters since open, for tests and benchmarks.
+  int seekCount() const;
+  int decodedPictureCount() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state;  // null when closed
+  int lastSystemError = 0;       // of the last failed open
+};
+
+}  // namespace vantrel

@@ -1,1 +1,0 @@
-// Placeholder so the target has a source until the subsystem lands; remove then.

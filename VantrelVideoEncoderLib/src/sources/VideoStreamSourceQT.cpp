@@ -1,0 +1,155 @@
+#include "sources/VideoStreamSourceQT.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "platform/FileProbe.h"
+#include "sources/FrameDelivery.h"
+#include "sources/SourceKinds.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr const char* kLibraryMissingText =
+    "QuickTime is either not installed or the installed version is too old.  In order to "
+    "load "
+    "QuickTime movies, please install QuickTime version 5.0 or later.";
+// Longest full path the movie kinds accept.
+constexpr std::size_t kMaxPath = 260;
+
+// Time units per second of a time base of num / den seconds per unit, chosen
+// so that units x 60 still fits the 32-bit rate field.
+std::int32_t unitsPerSecond(int num, int den) {
+  std::int64_t units = num > 0 && den % num == 0 ? den / num : den;
+  if (units <= 0 || units > INT32_MAX / VideoStreamSourceQT::kGridRate) units = 1000;
+  return std::int32_t(units);
+}
+
+}  // namespace
+
+void VideoStreamSourceQT::close() {
+  decoder.close();
+  bits.clear();
+  bits.shrink_to_fit();
+}
+
+bool VideoStreamSourceQT::isOpen() { return decoder.isOpen(); }
+
+std::uint32_t VideoStreamSourceQT::kind() { return kVideoKindMovie; }
+
+int VideoStreamSourceQT::startup() {
+  const int result = startQuickTime();
+  if (result == kLibraryMissing) return kLibraryMissingCode;
+  if (result != 0) return setMacOsError(result);
+  return kVideoOk;
+}
+
+int VideoStreamSourceQT::open(const char* fileName) {
+  if (startup() != kVideoOk) return kLibraryMissingCode;
+  timeScaleKnown = false;
+  movieBoxKnown = false;
+  close();
+  std::string path;
+  if (!absolutePath(fileName, kMaxPath, path)) return kVideoFileMissing;
+  MediaStatus status = decoder.open(path.c_str(), false);
+  if (status == MediaStatus::NoStream) return kVideoNoVideo;
+  if (status != MediaStatus::Ok)
+    return setMacOsError(movieErrorValue(status, decoder.systemError()));
+  // The first picture must convert to a bitmap, or no frame ever will.
+  if (decoder.copyPicture(32, bits) != MediaStatus::Ok) {
+    close();
+    return setQuickDrawError(kBadPixelDepth);
+  }
+  fetchTimeScale();
+  fetchMovieBox();
+  return kVideoOk;
+}
+
+std::int64_t VideoStreamSourceQT::gridTime(int frameIndex) const {
+  const VideoStreamFacts& facts = decoder.facts();
+  // n / 60 seconds in units of num / den seconds, truncated.
+  const std::int64_t units = std::int64_t(frameIndex) * facts.timeBaseDen /
+                             (std::int64_t(kGridRate) * facts.timeBaseNum);
+  return facts.origin + units;
+}
+
+int VideoStreamSourceQT::readFrame(int frameIndex, FrameImage** image) {
+  if (!decoder.isOpen()) return kVideoNotOpen;
+  if (frameIndex < 0 || frameIndex >= frameCount()) return kVideoReadFailed;
+  MediaStatus status = decoder.decodePictureAt(gridTime(frameIndex));
+  if (status == MediaStatus::OutOfMemory) return kVideoOutOfMemory;
+  if (status != MediaStatus::Ok) return kVideoReadFailed;
+  const int bitsPerPixel = flipFrames ? 24 : 32;
+  if (decoder.copyPicture(bitsPerPixel, bits) != MediaStatus::Ok) {
+    return setQuickDrawError(kBadPixelDepth);
+  }
+  fetchMovieBox();
+  return deliverFrame(boxWidth, boxHeight, bitsPerPixel, bits, flipFrames, image);
+}
+
+int VideoStreamSourceQT::getStreamInfo(VideoStreamInfo& info) {
+  if (!decoder.isOpen()) return kVideoNotOpen;
+  fetchTimeScale();
+  fetchMovieBox();
+  info.length = frameCount();
+  info.scale = timeScale;
+  info.rate = timeScale * kGridRate;
+  info.width = boxWidth;
+  info.height = boxHeight;
+  return kVideoOk;
+}
+
+int VideoStreamSourceQT::firstFrame() { return 0; }
+
+int VideoStreamSourceQT::frameCount() {
+  if (!decoder.isOpen()) return 0;
+  const VideoStreamFacts& facts = decoder.facts();
+  if (facts.end < 0 || facts.timeBaseDen <= 0) return 0;
+  // Duration in seconds x 60, truncated; long double keeps the product exact.
+  const long double frames = static_cast<long double>(facts.end - facts.origin) *
+                             facts.timeBaseNum * kGridRate / facts.timeBaseDen;
+  return int(std::clamp<long double>(frames, 0.0L, INT32_MAX));
+}
+
+const char* VideoStreamSourceQT::errorText(int code) {
+  switch (code) {
+    case kMacOsError:
+    case kQuickDrawError:
+      return message;
+    case kLibraryMissingCode:
+      return kLibraryMissingText;
+    default:
+      return VideoStreamSource::errorText(code);
+  }
+}
+
+int VideoStreamSourceQT::setMacOsError(int err) {
+  std::snprintf(message, sizeof message, "QuickTime Macintosh OS error %ld",
+                long(std::int16_t(err)));
+  return kMacOsError;
+}
+
+int VideoStreamSourceQT::setQuickDrawError(int err) {
+  std::snprintf(message, sizeof message, "QuickTime QuickDraw error %ld",
+                long(std::int16_t(err)));
+  return kQuickDrawError;
+}
+
+void VideoStreamSourceQT::fetchTimeScale() {
+  if (timeScaleKnown || !decoder.isOpen()) return;
+  const VideoStreamFacts& facts = decoder.facts();
+  timeScale = unitsPerSecond(facts.timeBaseNum, facts.timeBaseDen);
+  timeScaleKnown = true;
+}
+
+void VideoStreamSourceQT::fetchMovieBox() {
+  if (movieBoxKnown || !decoder.isOpen()) return;
+  boxWidth = decoder.facts().width;
+  boxHeight = decoder.facts().height;
+  movieBoxKnown = true;
+}
+
+}  // namespace vantrel

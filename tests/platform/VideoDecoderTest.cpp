@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/VideoDecoder.h"
+#include "support/EncodedClipWriter.h"
+#include "support/TestClips.h"
+
+namespace vantrel {
+namespace {
+
+#define ASSERT_MEDIA_OK(expression) ASSERT_EQ(MediaStatus::Ok, (expression))
+
+// Clips shared by every test of the fixture: 24 frames of the numbered test
+// picture at 24 per second.
+class VideoDecoderTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    directory = new test::ScratchDirectory();
+    test::RawAviClip raw;
+    raw.width = 64;
+    raw.height = 48;
+    raw.frames = 30;
+    raw.rate = 30;
+    ASSERT_TRUE(test::writeRawAvi(path("raw.avi"), raw));
+    test::EncodedClip mpeg4;
+    mpeg4.video = test::ClipVideo::Mpeg4;
+    mpeg4.frames = 48;
+    mpeg4.keyFrameInterval = 12;
+    ASSERT_EQ("", test::writeEncodedClip(path("mpeg4.avi"), mpeg4));
+    test::WavClip wav;
+    ASSERT_TRUE(test::writeWav(path("sound.wav"), wav));
+  }
+  static void TearDownTestSuite() {
+    delete directory;
+    directory = nullptr;
+  }
+  static std::string path(const std::string& name) { return directory->file(name); }
+
+  // The frame number shown by the decoder's current picture.
+  static int shownFrame(VideoDecoder& decoder) {
+    std::vector<std::uint8_t> bits;
+    if (decoder.copyPicture(32, bits) != MediaStatus::Ok) return -2;
+    const VideoStreamFacts& facts = decoder.facts();
+    std::vector<std::uint32_t> pixels(std::size_t(facts.width) * facts.height);
+    std::memcpy(pixels.data(), bits.data(), pixels.size() * 4);
+    return test::readFrameNumber(pixels.data(), facts.width, facts.height);
+  }
+
+  static test::ScratchDirectory* directory;
+};
+
+test::ScratchDirectory* VideoDecoderTest::directory = nullptr;
+
+TEST_F(VideoDecoderTest, OpensAviAndReportsStreamFacts) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("raw.avi").c_str(), true));
+  const VideoStreamFacts& facts = decoder.facts();
+  EXPECT_EQ(64, facts.width);
+  EXPECT_EQ(48, facts.height);
+  EXPECT_EQ(1, facts.timeBaseNum);
+  EXPECT_EQ(30, facts.timeBaseDen);
+  EXPECT_EQ(30, facts.storedFrames);
+  EXPECT_EQ(0, facts.firstPicture);
+  EXPECT_EQ("avi", facts.container);
+}
+
+TEST_F(VideoDecoderTest, EveryStoredFrameShowsItsOwnNumber) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("raw.avi").c_str(), true));
+  for (int n = 0; n < 30; ++n) {
+    ASSERT_MEDIA_OK(decoder.decodePictureAt(n));
+    EXPECT_EQ(n, decoder.currentPictureTime());
+    EXPECT_EQ(n, shownFrame(decoder)) << "frame " << n;
+  }
+  EXPECT_EQ(0, decoder.seekCount());
+}
+
+TEST_F(VideoDecoderTest, ForwardStepsDecodeOnWithoutSeeking) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("mpeg4.avi").c_str(), true));
+  // The encoder's two passes: every third frame, twice.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int n = 0; n < 48; n += 3) {
+      ASSERT_MEDIA_OK(decoder.decodePictureAt(n));
+      EXPECT_EQ(n, shownFrame(decoder)) << "frame " << n;
+    }
+  }
+  // Only the return to the start of the second pass seeks.
+  EXPECT_EQ(1, decoder.seekCount());
+  EXPECT_LE(decoder.decodedPictureCount(), 2 * 48 + 2);
+}
+
+TEST_F(VideoDecoderTest, BackwardRequestSeeksAndDeliversTheRightPicture) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("mpeg4.avi").c_str(), true));
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(40));
+  EXPECT_EQ(40, shownFrame(decoder));
+  const int seeksBefore = decoder.seekCount();
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(17));  // between key frames 12 and 24
+  EXPECT_EQ(17, shownFrame(decoder));
+  EXPECT_EQ(seeksBefore + 1, decoder.seekCount());
+}
+
+TEST_F(VideoDecoderTest, FarAheadRequestSeeksToTheKeyFrameBeforeIt) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("mpeg4.avi").c_str(), true));
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(1));
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(44));  // key frame 36 lies between
+  EXPECT_EQ(44, shownFrame(decoder));
+  EXPECT_EQ(1, decoder.seekCount());
+  // Pictures 37 to 44 were decoded after the seek, not 2 to 44.
+  EXPECT_LT(decoder.decodedPictureCount(), 20);
+}
+
+TEST_F(VideoDecoderTest, RequestPastTheLastPictureKeepsTheLastPicture) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("raw.avi").c_str(), true));
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(1000));
+  EXPECT_EQ(29, shownFrame(decoder));
+}
+
+TEST_F(VideoDecoderTest, PicturesComeOutBottomUpIn24And32Bits) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("raw.avi").c_str(), true));
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(0));
+  std::vector<std::uint8_t> bits32;
+  std::vector<std::uint8_t> bits24;
+  ASSERT_MEDIA_OK(decoder.copyPicture(32, bits32));
+  ASSERT_MEDIA_OK(decoder.copyPicture(24, bits24));
+  ASSERT_EQ(64u * 48 * 4, bits32.size());
+  ASSERT_EQ(((64u * 3 + 3) & ~3u) * 48, bits24.size());
+  // The first stored row is the bottom row: the colour bars (red at the left).
+  EXPECT_EQ(0x00, bits32[0]);  // blue
+  EXPECT_EQ(0x00, bits32[1]);  // green
+  EXPECT_EQ(0xFF, bits32[2]);  // red
+  EXPECT_EQ(0xFF, bits24[2]);
+  // The last stored row is the top row: frame number 0, all blocks black.
+  const std::size_t top = std::size_t(47) * 64 * 4;
+  EXPECT_EQ(0x00, bits32[top + 2]);
+}
+
+TEST_F(VideoDecoderTest, RiffOnlyRefusesOtherContainers) {
+  test::EncodedClip shape;
+  shape.container = "matroska";
+  ASSERT_EQ("", test::writeEncodedClip(path("clip.mkv"), shape));
+  VideoDecoder decoder;
+  EXPECT_EQ(MediaStatus::UnknownFormat, decoder.open(path("clip.mkv").c_str(), true));
+  EXPECT_FALSE(decoder.isOpen());
+  EXPECT_EQ(MediaStatus::Ok, decoder.open(path("clip.mkv").c_str(), false));
+}
+
+TEST_F(VideoDecoderTest, FileWithoutVideoHasNoStream) {
+  VideoDecoder decoder;
+  EXPECT_EQ(MediaStatus::NoStream, decoder.open(path("sound.wav").c_str(), true));
+}
+
+TEST_F(VideoDecoderTest, MissingFileAndTextFileAreTold) {
+  ASSERT_TRUE(test::writeTextFile(path("notes.txt"), "just some words, no pictures\n"));
+  VideoDecoder decoder;
+  EXPECT_EQ(MediaStatus::FileMissing, decoder.open(path("absent.avi").c_str(), false));
+  EXPECT_EQ(MediaStatus::UnknownFormat, decoder.open(path("notes.txt").c_str(), false));
+}
+
+TEST_F(VideoDecoderTest, ClosedDecoderAnswersNotOpen) {
+  VideoDecoder decoder;
+  std::vector<std::uint8_t> bits;
+  EXPECT_EQ(MediaStatus::NotOpen, decoder.decodePictureAt(0));
+  EXPECT_EQ(MediaStatus::NotOpen, decoder.copyPicture(32, bits));
+  ASSERT_MEDIA_OK(decoder.open(path("raw.avi").c_str(), true));
+  decoder.close();
+  decoder.close();
+  EXPECT_FALSE(decoder.isOpen());
+}
+
+}  // namespace
+}  // namespace vantrel

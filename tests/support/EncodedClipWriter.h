@@ -1,0 +1,43 @@
+#pragma once
+
+// Writes small compressed clips with libavformat/libavcodec: MJPEG, MPEG-4 or
+// H.264 pictures (the test or the demo pattern of TestClips.h) and PCM, AAC or
+// MP3 sound (a sine tone), in any container libavformat can write (AVI, MP4,
+// MOV, Matroska). Used by the tests and by the demo clip program.
+
+#include <string>
+
+namespace vantrel::test {
+
+enum class ClipVideo { None, Mjpeg, Mpeg4, H264 };
+enum class ClipAudio { None, Pcm16, Aac, Mp3 };
+enum class ClipPattern { FrameNumber, MovingBars };
+
+struct EncodedClip {
+  std::string container = "avi";  // libavformat muxer: avi, mp4, mov, matroska
+  ClipVideo video = ClipVideo::Mjpeg;
+  ClipPattern pattern = ClipPattern::FrameNumber;
+  int width = 128;
+  int height = 96;
+  int frames = 24;
+  int fpsNum = 24;  // frames per second = fpsNum / fpsDen
+  int fpsDen = 1;
+  int keyFrameInterval = 12;
+  int bFrames = 0;  // MPEG-4 only: B-frames between reference frames (stored out of order)
+  ClipAudio audio = ClipAudio::None;
+  int sampleRate = 44100;
+  int channels = 2;
+  double audioSeconds = 0.0;  // sound length; 0 = as long as the pictures
+  double toneHz = 1000.0;
+  double toneAmplitude = 0.5;  // of full scale, the same in every channel
+};
+
+// True when this FFmpeg build has an encoder for the choice.
+bool clipEncoderAvailable(ClipVideo video);
+bool clipEncoderAvailable(ClipAudio audio);
+
+// Writes the clip to path. Returns an empty string on success, otherwise what
+// failed (the file may then be incomplete).
+std::string writeEncodedClip(const std::string& path, const EncodedClip& shape);
+
+}  // namespace vantrel::test

@@ -1,1 +1,0 @@
-// Placeholder so the target has a source; remove when real helpers land.
