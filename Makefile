@@ -8,7 +8,7 @@ DEPS := g++ cmake ninja-build pkg-config libavformat-dev libavcodec-dev \
         libavutil-dev libswscale-dev libswresample-dev libgtest-dev \
         libgmock-dev libbenchmark-dev
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test test-sanitize demo clean
 
 all: build
 
@@ -32,8 +32,15 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+	cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
 demo: build
 	@sh tools/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-sanitize

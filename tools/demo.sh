@@ -1,5 +1,24 @@
 #!/bin/sh
-# Shows what the program does so far: its usage text and one command-line run.
+# The demo of `make demo`: writes the built-in sample clip, converts it into a
+# movie with the default settings (the summary is printed), then checks and
+# decodes the movie so the pictures and the sound can be looked at.
 set -e
 build=${1:-build}
-"$build/app/vantrel" -help || true
+out="$build/demo"
+mkdir -p "$out"
+vantrel="$build/app/vantrel"
+sample="$build/tools/sample/vantrel-sample"
+inspect="$build/tools/inspect/vantrel-inspect"
+
+if [ ! -x "$sample" ]; then
+  echo "The sample clip writer is not built yet; showing the usage instead."
+  "$vantrel" -help || true
+  exit 0
+fi
+"$sample" "$out/sample.avi"
+"$vantrel" -vidfile="$out/sample.avi" -audfile="$out/sample.avi" -outfile="$out/sample.pdb"
+if [ -x "$inspect" ]; then
+  "$inspect" -contact="$out/sample-contact.png" -wav="$out/sample.wav" "$out/sample.pdb"
+  echo "Contact sheet: $out/sample-contact.png"
+  echo "Sound:         $out/sample.wav"
+fi
