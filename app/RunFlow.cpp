@@ -199,9 +199,12 @@ RunFlow::Outcome RunFlow::convert() {
     engine.encodeSoundOnly(output, databaseName.c_str());
   }
   engine.closeSources();
-  // Data still buffered is written here; a failure now means the movie on
-  // disk is incomplete although the encode itself went through.
-  if (std::fclose(output) != 0) {
+  // A stream already in error was reported by the driver ("Unable to write to
+  // the output file."), which ends the run like any encode error. Otherwise the
+  // data still buffered is written here, and a failure now means the movie on
+  // disk is incomplete although the encode itself reported success.
+  const bool reportedByDriver = std::ferror(output) != 0;
+  if (std::fclose(output) != 0 && !reportedByDriver) {
     settings.printSystemError("can't write output file %s", outputFileName.c_str());
     return Outcome::EncodedButNotSaved;
   }

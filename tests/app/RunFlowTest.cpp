@@ -101,10 +101,14 @@ class RecordingEngine final : public ConsoleMovieEncoder {
   void encodeSoundOnly(std::FILE* file, const char* databaseName) override {
     calls.push_back("sound " + std::string(databaseName));
     std::fputs("SOUND", file);
+    if (flushLikeTheDrivers && std::fflush(file) != 0) {
+      reportProgress(4, 0, reinterpret_cast<std::intptr_t>("Unable to write to the output file."));
+    }
   }
 
   std::vector<std::string> calls;
   const char* errorText = nullptr;  // reported by encodeMovie when set
+  bool flushLikeTheDrivers = false;  // encodeSoundOnly flushes and reports a failure
 };
 
 class RunFlowTest : public ::testing::Test {
@@ -369,6 +373,17 @@ TEST_F(RunFlowTest, OutputThatCannotBeCompletedIsReported) {
   EXPECT_EQ(engine.calls, std::vector<std::string>{"sound full"});
   EXPECT_EQ(errorOutput(), "vantrel: can't write output file /dev/full: No space left on "
                            "device\n");
+}
+
+TEST_F(RunFlowTest, WriteFailureReportedByTheDriverIsNotReportedTwice) {
+  audioAvi.openCode = 0;
+  engine.flushLikeTheDrivers = true;
+  // The driver's final flush fails and it reports the error itself; the run
+  // then ends like any encode error, with status 0 and no second message.
+  EXPECT_EQ(run({"-audfile=" + makeFile("a.wav"), "-outfile=/dev/full"}), kExitSuccess);
+  EXPECT_EQ(errorOutput(), "");
+  EXPECT_NE(output().find("Encode error occurred: Unable to write to the output file."),
+            std::string::npos);
 }
 
 TEST_F(RunFlowTest, MenusQuitEndsWithStatusZero) {

@@ -1,0 +1,170 @@
+// The console text of whole conversions: the run messages of the program
+// entry, then the progress lines of the encode, in order, byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "EndToEndHarness.h"
+#include "engine/ProgressEvent.h"
+#include "support/EncodedClipWriter.h"
+
+namespace vantrel::test {
+namespace {
+
+constexpr const char* kBanner =
+    "Vantrel Encoder v3.90.00 - converts video and audio files into Palm OS movies\n\n";
+
+class EndToEndConsoleTest : public ::testing::Test {
+ protected:
+  std::string writeClip(int frames) {
+    EncodedClip shape;
+    shape.width = 64;
+    shape.height = 48;
+    shape.frames = frames;
+    shape.fpsNum = 15;
+    const std::string path = harness.file("clip.avi");
+    EXPECT_EQ(writeEncodedClip(path, shape), "");
+    return path;
+  }
+
+  // The console output with the counter lines that the once-a-second rule may
+  // add in between taken out: an analysis line followed by another, and a
+  // frame line of frames 1 to N - 1. What stays is the same on every run.
+  static std::string withoutIntermediateCounters(const std::string& text, int frames) {
+    const std::string count = std::to_string(frames);
+    const std::regex analysis("\rAnalyzing frame [0-9]+ of " + count +
+                              " for color optimization(?=\rAnalyzing)");
+    std::string kept = std::regex_replace(text, analysis, "");
+    const std::regex frameLine("\rEncoded frame [0-9]+ of " + count +
+                               ", [ 0-9]{3}[0-9]+ bytes, quality = [0-9]+\\.[0-9]%  "
+                               "(?=\rEncoded frame [0-9]+ of " +
+                               count + ", )");
+    kept = std::regex_replace(kept, frameLine, "");
+    // Frame 0 of N opens the frame pass; put it back if it was taken.
+    const std::string opening =
+        "\rEncoded frame 0 of " + count + ",    0 bytes, quality = 0.1%  ";
+    const std::string translating = "\nTranslating colors...\n";
+    const std::size_t at = kept.find(translating);
+    if (at != std::string::npos &&
+        kept.compare(at + translating.size(), opening.size(), opening) != 0) {
+      kept.insert(at + translating.size(), opening);
+    }
+    return kept;
+  }
+
+  static std::string frameLine(int frame, int frames, std::size_t bytes,
+                               const char* quality) {
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "\rEncoded frame %d of %d, %4zu bytes, quality = %s%%  ", frame, frames,
+                  bytes, quality);
+    return line;
+  }
+
+  std::string summary(int frames, const char* quality) {
+    return "\nEncode complete.  Summary:\n\tDatabase name:     movie\n"
+           "\tFrame Rate:        15 fps\n\tAverage Quality:   " +
+           std::string(quality) + "%\n\tTotal frame Count: " + std::to_string(frames) +
+           "\n\tOutput file size:  " + std::to_string(harness.database().bytes().size()) +
+           " bytes\n\n";
+  }
+
+  std::string lastRecordLength() {
+    return std::to_string(
+        harness.database().record(harness.database().recordCount - 1).size());
+  }
+
+  EndToEndHarness harness;
+};
+
+TEST_F(EndToEndConsoleTest, SilentEightBitMovieShowsEveryPhaseInOrder) {
+  const std::string clip = writeClip(4);
+  ASSERT_EQ(harness.run(movieArguments(clip, harness.file("movie.pdb"),
+                                       {"-colordepth=16", "-uncompressed"})),
+            kExitSuccess);
+  ASSERT_TRUE(harness.databaseLoaded());
+  const std::size_t lastBytes = harness.database().record(3).size();
+  const std::string expected =
+      std::string(kBanner) + "vantrel: Performing video-only conversion...\n" +
+      "    - video file \"" + clip + "\"\n" +
+      "\rAnalyzing frame 3 of 3 for color optimization" + "\nTranslating colors...\n" +
+      "\rEncoded frame 0 of 3,    0 bytes, quality = 0.1%  " +
+      frameLine(3, 3, lastBytes, "100.0") +  // key frames have quality 1, capped at 100.0
+      "\nVideo encoding complete.\n" + summary(3, "100.0");
+  EXPECT_EQ(withoutIntermediateCounters(harness.output(), 3), expected);
+  EXPECT_EQ(harness.errors(), "");
+  EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+}
+
+TEST_F(EndToEndConsoleTest, DifferenceFramesReportTheirBytesAndQuality) {
+  const std::string clip = writeClip(4);
+  ASSERT_EQ(
+      harness.run(movieArguments(clip, harness.file("movie.pdb"), {"-colordepth=12"})),
+      kExitSuccess);
+  ASSERT_TRUE(harness.databaseLoaded());
+  const std::string text = withoutIntermediateCounters(harness.output(), 3);
+  // The last frame is a difference frame: its quality is below 100 percent or,
+  // for a frame coded exactly, 100.0.
+  const std::regex expected(
+      std::string("[\\s\\S]*\n\n") + "vantrel: Performing video-only conversion...\n" +
+      "    - video file \"[^\"]+\"\n" +
+      "\rAnalyzing frame 3 of 3 for color optimization" + "\nTranslating colors...\n" +
+      "\rEncoded frame 0 of 3,    0 bytes, quality = 0\\.1%  " +
+      "\rEncoded frame 3 of 3, +" + lastRecordLength() +
+      " bytes, quality = [0-9]{1,3}\\.[0-9]%  " + "\nVideo encoding complete.\n" +
+      "\nEncode complete\\.  Summary:\n\tDatabase name:     movie\n" +
+      "\tFrame Rate:        15 fps\n\tAverage Quality:   [0-9]{1,3}\\.[0-9]%\n" +
+      "\tTotal frame Count: 3\n\tOutput file size:  " +
+      std::to_string(harness.database().bytes().size()) + " bytes\n\n");
+  EXPECT_TRUE(std::regex_match(text, expected)) << text;
+  // The summary's quality is the mean of the frames' qualities.
+  char average[32];
+  std::snprintf(average, sizeof average, "Average Quality:   %1.01f%%",
+                harness.engine().summary.averageQuality * 100.0 + 0.05);
+  EXPECT_NE(text.find(average), std::string::npos);
+  EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+}
+
+TEST_F(EndToEndConsoleTest, TruecolorMovieHasNoAnalysisLine) {
+  const std::string clip = writeClip(4);
+  ASSERT_EQ(
+      harness.run(movieArguments(clip, harness.file("movie.pdb"), {"-colordepth=24"})),
+      kExitSuccess);
+  const std::string text = harness.output();
+  EXPECT_EQ(text.find("Analyzing"), std::string::npos);
+  const std::string fileLine = "    - video file \"" + clip + "\"\n";
+  EXPECT_NE(text.find(fileLine + "\nTranslating colors...\n\rEncoded frame 0 of 3,"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+}
+
+TEST_F(EndToEndConsoleTest, ProgressHookSeesTheEventsOfOneEncodeInOrder) {
+  const std::string clip = writeClip(4);
+  ASSERT_EQ(
+      harness.run(movieArguments(clip, harness.file("movie.pdb"), {"-colordepth=16"})),
+      kExitSuccess);
+  // Counter events of the passes may repeat; the phases come once each, in order.
+  std::vector<int> phases;
+  for (const ProgressCall& call : harness.progress()) {
+    const bool counter =
+        (call.event == eventCode(ProgressEvent::Analysis) && call.data != 0) ||
+        (call.event == eventCode(ProgressEvent::FrameEncoded) && call.value != 0);
+    if (!counter) phases.push_back(call.event);
+  }
+  EXPECT_EQ(phases, (std::vector<int>{6, 7, 1, 0}));
+  const ProgressCall& last = harness.progress().back();
+  EXPECT_EQ(last.data, reinterpret_cast<std::intptr_t>(&harness.engine().summary));
+  const ProgressCall& lastFrame = harness.progress()[harness.progress().size() - 3];
+  EXPECT_EQ(lastFrame.event, eventCode(ProgressEvent::FrameEncoded));
+  EXPECT_EQ(lastFrame.data, std::intptr_t(packPair(3, 3)));
+  EXPECT_EQ(lowHalf(lastFrame.value), std::stoi(lastRecordLength()));
+  EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+}
+
+}  // namespace
+}  // namespace vantrel::test

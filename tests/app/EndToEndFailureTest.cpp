@@ -1,0 +1,128 @@
+// Conversions that fail during the encode: a video source that stops
+// delivering frames, and an output file that cannot be written. The driver
+// reports the failure on the console, the file keeps an all-zero record list,
+// and the program entry still ends the run.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "EndToEndHarness.h"
+#include "sources/SourceKinds.h"
+#include "support/EncodedClipWriter.h"
+#include "support/FakeVideoSource.h"
+
+namespace vantrel::test {
+namespace {
+
+constexpr const char* kReadErrorLine =
+    "vantrel: \nEncode error occurred: An error occurred while reading from the video "
+    "file\n";
+
+// 78-byte header and 20 list entries (record 0 and 19 frames).
+constexpr std::size_t kListEnd = 78 + 8 * 20;
+
+class EndToEndFailureTest : public ::testing::Test {
+ protected:
+  EndToEndFailureTest() {
+    // 20 source frames at 10 fps: 19 movie frames.
+    VideoStreamInfo stream;
+    stream.rate = 10;
+    stream.scale = 1;
+    stream.length = 20;
+    stream.width = 32;
+    stream.height = 24;
+    source.setStream(stream);
+    harness.replaceAviVideoKind(&source);
+    EXPECT_TRUE(writeTextFile(harness.file("clip.avi"), "stand-in"));
+  }
+
+  int convert(const std::vector<std::string>& extra) {
+    std::vector<std::string> flags{"-framerate=10"};
+    flags.insert(flags.end(), extra.begin(), extra.end());
+    return harness.run(
+        movieArguments(harness.file("clip.avi"), harness.file("movie.pdb"), flags));
+  }
+
+  FakeVideoSource source{kVideoKindAvi};
+  EndToEndHarness harness;
+};
+
+TEST_F(EndToEndFailureTest, ReadFailureDuringAnalysisIsReportedAndLeavesZeroList) {
+  source.failReadAt(10);
+  EXPECT_EQ(convert({"-colordepth=16"}), kExitSuccess);
+  const std::string& text = harness.output();
+  ASSERT_GE(text.size(), std::string(kReadErrorLine).size());
+  EXPECT_EQ(text.substr(text.size() - std::string(kReadErrorLine).size()),
+            kReadErrorLine);
+  EXPECT_EQ(text.find("Translating colors"), std::string::npos);
+  EXPECT_EQ(harness.errors(), "");
+  // Ten frames analysed, the eleventh read failed; nothing was encoded.
+  EXPECT_EQ(harness.frameReads(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_TRUE(harness.encodedFrames().empty());
+  ASSERT_TRUE(harness.databaseLoaded());
+  EXPECT_EQ(harness.database().recordCount, 20);
+  EXPECT_TRUE(harness.database().recordListIsZero());
+  EXPECT_EQ(harness.database().bytes().size(), kListEnd);
+}
+
+TEST_F(EndToEndFailureTest, ReadFailureDuringFramesKeepsTheTenFramesWritten) {
+  // The same movie encoded whole, for the bytes the first ten frames take.
+  ASSERT_EQ(convert({"-colordepth=24"}), kExitSuccess);
+  ASSERT_TRUE(harness.databaseLoaded());
+  const DatabaseReader& whole = harness.database();
+  ASSERT_EQ(whole.recordOffset(0), kListEnd);
+  EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+  const std::vector<std::uint8_t> firstTen(
+      whole.bytes().begin() + long(kListEnd),
+      whole.bytes().begin() + whole.recordOffset(11));
+
+  source.failReadAt(10);
+  EXPECT_EQ(convert({"-colordepth=24"}), kExitSuccess);
+  const std::string& text = harness.output();
+  EXPECT_NE(text.find("\nTranslating colors...\n"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - std::string(kReadErrorLine).size()),
+            kReadErrorLine);
+  EXPECT_EQ(text.find("Video encoding complete"), std::string::npos);
+  EXPECT_EQ(text.find("Summary"), std::string::npos);
+  EXPECT_EQ(harness.encodedFrames().size(), 10u);
+  ASSERT_TRUE(harness.databaseLoaded());
+  const DatabaseReader& partial = harness.database();
+  EXPECT_TRUE(partial.recordListIsZero());
+  // Header record and frames 0 to 9 as a complete encode writes them, and no more.
+  const std::vector<std::uint8_t> written(partial.bytes().begin() + long(kListEnd),
+                                          partial.bytes().end());
+  EXPECT_TRUE(written == firstTen);
+}
+
+TEST_F(EndToEndFailureTest, FullDiskIsReportedOnceAsWriteFailure) {
+  harness.replaceAviVideoKind(nullptr);
+  EncodedClip shape;
+  shape.width = 64;
+  shape.height = 48;
+  shape.frames = 4;
+  shape.fpsNum = 15;
+  const std::string clip = harness.file("real.avi");
+  ASSERT_EQ(writeEncodedClip(clip, shape), "");
+  // The first frame record (26378 bytes) overflows the stream's buffer, so its
+  // write reaches the device and fails at once. The failed write leaves nothing
+  // buffered, so closing the file succeeds: the encode's own message is the one
+  // report, and a failed encode ends the run with status 0.
+  const int status = harness.run(movieArguments(clip, "/dev/full", {"-colordepth=16"}));
+  const std::string& text = harness.output();
+  const std::string writeError =
+      "vantrel: \nEncode error occurred: Unable to write to the output file.\n";
+  ASSERT_GE(text.size(), writeError.size());
+  EXPECT_EQ(text.substr(text.size() - writeError.size()), writeError);
+  EXPECT_NE(text.find("\rEncoded frame 0 of 3,    0 bytes"), std::string::npos);
+  EXPECT_EQ(text.find("Video encoding complete"), std::string::npos);
+  EXPECT_EQ(text.find("Summary"), std::string::npos);
+  EXPECT_EQ(harness.errors(), "");
+  EXPECT_EQ(status, kExitSuccess);
+  EXPECT_TRUE(harness.encodedFrames().empty());
+}
+
+}  // namespace
+}  // namespace vantrel::test

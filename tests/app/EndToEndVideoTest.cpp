@@ -1,0 +1,451 @@
+// Whole conversions through the program entry: a clip written by the test,
+// the real source kinds, the console engine, the movie database on disk, read
+// back and decoded with the player's decoder.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "EndToEndHarness.h"
+#include "codec/FrameRecordFormat.h"
+#include "sources/SourceKinds.h"
+#include "sources/VideoStreamSourceQT.h"
+#include "support/EncodedClipWriter.h"
+#include "support/FakeVideoSource.h"
+
+namespace vantrel::test {
+namespace {
+
+using frame_record::getBigEndian16;
+using frame_record::getBigEndian32;
+
+// What a movie's file must show.
+struct ExpectedMovie {
+  int width = 160;
+  int height = 160;
+  int colorDepth = 25;
+  bool grayscale = false;
+  double fps = 15.0;
+  int frameCount = 0;
+  int keyInterval = 0;
+};
+
+int storedHeightOf(const ExpectedMovie& movie) {
+  return movie.colorDepth >= 24 ? movie.height + movie.height / 2 : movie.height;
+}
+
+int colourModeOf(const ExpectedMovie& movie) {
+  if (movie.grayscale) return 1;
+  if (movie.colorDepth <= 12) return 0;
+  return movie.colorDepth < 24 ? 3 : (movie.colorDepth == 24 ? 4 : 5);
+}
+
+int roundToInt(double value) { return static_cast<int>(value + 0.5); }
+
+// Length of a key frame record of a movie (no padding is asked for).
+std::size_t keyFrameLength(const ExpectedMovie& movie, bool withPalette) {
+  const std::size_t header = withPalette ? 778 : 16;
+  const std::size_t rows = storedHeightOf(movie);
+  if (movie.width == 160) return header + 160 * rows;
+  return header + std::size_t(movie.width / 2) * (rows / 2);
+}
+
+class EndToEndVideoTest : public ::testing::Test {
+ protected:
+  // Writes an MJPEG clip in an AVI file (the AVI kind reads it).
+  std::string writeClip(const std::string& name, int frames, int fpsNum = 15,
+                        const std::string& container = "avi",
+                        ClipVideo video = ClipVideo::Mjpeg) {
+    EncodedClip shape;
+    shape.container = container;
+    shape.video = video;
+    shape.width = 64;
+    shape.height = 48;
+    shape.frames = frames;
+    shape.fpsNum = fpsNum;
+    shape.keyFrameInterval = 4;
+    const std::string path = harness.file(name);
+    const std::string failure = writeEncodedClip(path, shape);
+    EXPECT_EQ(failure, "");
+    return path;
+  }
+
+  int convert(const std::string& clip, const std::vector<std::string>& extra) {
+    return harness.run(movieArguments(clip, harness.file("movie.pdb"), extra));
+  }
+
+  // The database, its header record and every frame record against the movie
+  // expected, and every decoded frame against the encoder's own picture of it.
+  void checkMovie(const ExpectedMovie& movie) {
+    ASSERT_TRUE(harness.databaseLoaded()) << harness.output() << harness.errors();
+    const DatabaseReader& file = harness.database();
+    const int frames = movie.frameCount;
+    EXPECT_EQ(file.name, "movie");
+    EXPECT_TRUE(file.nameTerminated);
+    EXPECT_EQ(fourCCText(file.type), "Mvie");
+    EXPECT_EQ(fourCCText(file.creator), "VnTr");
+    EXPECT_EQ(file.modificationNumber, 1u);
+    EXPECT_EQ(file.creationDate, file.modificationDate);
+    ASSERT_EQ(file.recordCount, 1 + frames);
+    EXPECT_TRUE(file.structureProblems().empty());
+    EXPECT_EQ(file.recordOffset(0), file.listEnd());
+
+    MovieHeaderView header;
+    ASSERT_TRUE(file.movieHeader(header));
+    EXPECT_EQ(header.version, 0);
+    EXPECT_EQ(header.headerSize, 44);
+    EXPECT_EQ(header.frameWidth, movie.width);
+    EXPECT_EQ(header.storedHeight, storedHeightOf(movie));
+    EXPECT_EQ(header.bitsPerPixel, movie.colorDepth < 24 ? 8 : 16);
+    EXPECT_EQ(header.audioFormat, 0);
+    EXPECT_EQ(header.colourMode, colourModeOf(movie));
+    EXPECT_EQ(header.framePeriodMs, roundToInt(1000.0 / movie.fps));
+    EXPECT_EQ(header.framesPerSecond, roundToInt(movie.fps));
+    EXPECT_EQ(header.keyInterval, movie.keyInterval);
+    EXPECT_EQ(header.flags, 4);  // no loop, no sound, no hold
+    EXPECT_EQ(header.titleOffset, 44u);
+    EXPECT_EQ(header.authorOffset, 45u);
+    EXPECT_EQ(header.thirdTextOffset, 46u);
+    EXPECT_EQ(header.textEnd, 47u);
+    EXPECT_EQ(header.frameCount, frames);
+    EXPECT_EQ(header.firstAudioRecord, 0);
+    EXPECT_EQ(header.finePeriod, std::uint32_t(roundToInt(655360000.0 / movie.fps)));
+    EXPECT_EQ(file.record(0).size(), 47u);
+
+    const std::vector<EncodedFrame>& encoded = harness.encodedFrames();
+    const std::vector<DecodedFrame> decoded = harness.decodeMovie();
+    ASSERT_EQ(encoded.size(), std::size_t(frames));
+    ASSERT_EQ(decoded.size(), std::size_t(frames));
+    for (int i = 0; i < frames; ++i) {
+      SCOPED_TRACE("frame " + std::to_string(i));
+      const DecodedFrame& frame = decoded[std::size_t(i)];
+      ASSERT_EQ(frame.status, DecodeStatus::Ok) << decodeStatusText(frame.status);
+      const bool key = i == 0 || (movie.keyInterval > 0 && i % movie.keyInterval == 0);
+      EXPECT_EQ(frame.kind, key ? 1 : 2);
+      EXPECT_EQ(frame.hadPalette, i == 0);
+      if (key) {
+        EXPECT_EQ(frame.length, keyFrameLength(movie, i == 0));
+      }
+      const std::span<const std::uint8_t> record = harness.database().record(i + 1);
+      // Byte 2: the record length in 256-byte units.
+      EXPECT_EQ(record[2], (frame.length + 255) / 256 & 0xFF);
+      // What the player shows is what the encoder kept as its reference.
+      EXPECT_TRUE(frame.picture == encoded[std::size_t(i)].recon);
+      // A 160-column key frame carries every sample as it is.
+      if (key && movie.width == 160) {
+        EXPECT_TRUE(frame.picture == encoded[std::size_t(i)].handheld);
+      }
+    }
+    // The engine's two reference pictures after the last frame: the last frame
+    // and the one before it.
+    const std::size_t samples = std::size_t(movie.width) * storedHeightOf(movie);
+    const std::vector<std::uint8_t>* reference = harness.engine().reconFrames;
+    const auto& last = decoded.back().picture;
+    EXPECT_TRUE(std::equal(last.begin(), last.end(),
+                           reference[std::size_t(frames - 1) % 2].begin()));
+    if (frames >= 2 && decoded.back().kind == 2) {
+      const auto& previous = decoded[std::size_t(frames - 2)].picture;
+      EXPECT_TRUE(std::equal(previous.begin(), previous.begin() + long(samples),
+                             reference[std::size_t(frames) % 2].begin()));
+    }
+  }
+
+  EndToEndHarness harness;
+};
+
+// --- Frame rate, frame count and the frames read ------------------------------
+
+TEST_F(EndToEndVideoTest, ThirtyFpsClipIsHalvedToFifteen) {
+  // 30 fps above the 15 asked for: every second frame; 9 / 2 = 4 output frames
+  // from the whole source, one fewer in the movie.
+  const std::string clip = writeClip("clip.avi", 9, 30);
+  ASSERT_EQ(convert(clip, {}), kExitSuccess) << harness.errors();
+  checkMovie({160, 160, 25, false, 15.0, 3, 0});
+  // Truecolor reads one frame for the analysis, then every movie frame.
+  EXPECT_EQ(harness.frameReads(), (std::vector<int>{0, 0, 2, 4}));
+}
+
+TEST_F(EndToEndVideoTest, AutomaticRateDividesTwentyFourFpsByThree) {
+  // Rate 0: 24 fps becomes 24 / ceil(24 / 12 + 0.5) = 8, a step of 3 source
+  // frames; 10 / 3 = 3 output frames, 2 in the movie.
+  const std::string clip = writeClip("clip.avi", 10, 24);
+  ASSERT_EQ(convert(clip, {"-framerate=0", "-colordepth=16"}), kExitSuccess);
+  checkMovie({160, 160, 16, false, 8.0, 2, 0});
+  // The 8-bit modes analyse every movie frame before encoding them.
+  EXPECT_EQ(harness.frameReads(), (std::vector<int>{0, 3, 0, 3}));
+}
+
+TEST_F(EndToEndVideoTest, SlowerClipKeepsItsOwnRate) {
+  const std::string clip = writeClip("clip.avi", 5, 10);
+  ASSERT_EQ(convert(clip, {"-framerate=30"}), kExitSuccess);
+  checkMovie({160, 160, 25, false, 10.0, 4, 0});
+  EXPECT_EQ(harness.frameReads(), (std::vector<int>{0, 0, 1, 2, 3}));
+}
+
+TEST_F(EndToEndVideoTest, MovieKindReadsItsSixtyPerSecondGrid) {
+  if (!clipEncoderAvailable(ClipVideo::Mpeg4)) GTEST_SKIP() << "no MPEG-4 encoder";
+  // An MP4 file goes to the movie kind, whose frames are 1/60 s apart: at
+  // 15 fps the movie takes every fourth grid frame.
+  const std::string clip = writeClip("clip.mp4", 6, 15, "mp4", ClipVideo::Mpeg4);
+  VideoStreamSourceQT movieKind;
+  ASSERT_EQ(movieKind.open(clip.c_str()), 0);
+  const int gridFrames = movieKind.frameCount();
+  movieKind.close();
+  ASSERT_GE(gridFrames, 16);
+  const int movieFrames = gridFrames / 4 - 1;
+  ASSERT_EQ(convert(clip, {"-colordepth=12"}), kExitSuccess) << harness.errors();
+  checkMovie({160, 160, 12, false, 15.0, movieFrames, 0});
+  std::vector<int> reads;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < movieFrames; ++i) reads.push_back(4 * i);
+  }
+  EXPECT_EQ(harness.frameReads(), reads);
+}
+
+// --- Key frames ------------------------------------------------------------------
+
+TEST_F(EndToEndVideoTest, FirstKeyFrameOfSmallScreenCarriesThePalette) {
+  const std::string clip = writeClip("clip.avi", 4);
+  ASSERT_EQ(convert(clip, {"-colordepth=16"}), kExitSuccess);
+  checkMovie({160, 160, 16, false, 15.0, 3, 0});
+  const std::span<const std::uint8_t> record = harness.database().record(1);
+  ASSERT_EQ(record.size(), 26378u);              // 16 + 762 + 160 x 160
+  EXPECT_EQ(getBigEndian16(&record[0]), 1u);     // key frame
+  EXPECT_EQ(record[2], 104);                     // (26378 + 255) / 256
+  EXPECT_EQ(record[3], 0);                       // no padding
+  EXPECT_EQ(getBigEndian16(&record[4]), 1u);     // first palette index
+  EXPECT_EQ(getBigEndian16(&record[6]), 254u);   // palette entries
+  EXPECT_EQ(getBigEndian32(&record[8]), 16u);    // palette offset
+  EXPECT_EQ(getBigEndian32(&record[12]), 778u);  // pixel offset
+  const std::uint32_t* palette = harness.engine().palette;
+  for (int entry = 1; entry <= 254; ++entry) {
+    const std::uint8_t* rgb = &record[16 + 3 * std::size_t(entry - 1)];
+    EXPECT_EQ(std::uint32_t(rgb[0]) << 16 | std::uint32_t(rgb[1]) << 8 | rgb[2],
+              palette[entry] & 0xFFFFFF)
+        << "entry " << entry;
+  }
+}
+
+TEST_F(EndToEndVideoTest, PeriodicKeyFramesCarryNoPalette) {
+  // One second at 15 fps: frames 0 and 15 are key frames.
+  const std::string clip = writeClip("clip.avi", 17);
+  ASSERT_EQ(convert(clip, {"-keyframes=1", "-colordepth=12"}), kExitSuccess);
+  checkMovie({160, 160, 12, false, 15.0, 16, 15});
+  const std::span<const std::uint8_t> record = harness.database().record(16);
+  ASSERT_EQ(record.size(), 25616u);  // 16 + 160 x 160
+  EXPECT_EQ(getBigEndian16(&record[0]), 1u);
+  EXPECT_EQ(record[2], 101);
+  EXPECT_EQ(getBigEndian32(&record[8]), 0u);    // no palette
+  EXPECT_EQ(getBigEndian32(&record[12]), 16u);  // pixels right after the header
+}
+
+TEST_F(EndToEndVideoTest, TwoSecondKeyFramesOfALongMovieComeEveryHundredFrames) {
+  // 6000 frames at 15 fps: max((6000 + 59) / 60, 15 x 2) = max(100, 30) = 100.
+  // A stand-in source serves the 6001 source frames.
+  FakeVideoSource longSource(kVideoKindAvi);
+  VideoStreamInfo stream;
+  stream.rate = 15;
+  stream.scale = 1;
+  stream.length = 6001;
+  stream.width = 16;
+  stream.height = 16;
+  longSource.setStream(stream);
+  harness.replaceAviVideoKind(&longSource);
+  harness.keepEncodedFrames(false);
+  ASSERT_TRUE(writeTextFile(harness.file("long.avi"), "stand-in"));
+  ASSERT_EQ(
+      convert(harness.file("long.avi"), {"-keyframes=2", "-grayscale", "-colordepth=12"}),
+      kExitSuccess);
+  ASSERT_TRUE(harness.databaseLoaded());
+  const DatabaseReader& file = harness.database();
+  ASSERT_EQ(file.recordCount, 6001);
+  EXPECT_TRUE(file.structureProblems().empty());
+  MovieHeaderView header;
+  ASSERT_TRUE(file.movieHeader(header));
+  EXPECT_EQ(header.frameCount, 6000);
+  EXPECT_EQ(header.keyInterval, 100);
+  // The kind and palette offset of every frame record.
+  for (int i = 0; i < 6000; ++i) {
+    const std::span<const std::uint8_t> record = file.record(i + 1);
+    ASSERT_GE(record.size(), 24u);
+    const bool key = i % 100 == 0;
+    ASSERT_EQ(getBigEndian16(&record[0]), key ? 1u : 2u) << "frame " << i;
+    if (key) {
+      EXPECT_EQ(getBigEndian32(&record[8]), i == 0 ? 16u : 0u) << "frame " << i;
+    }
+  }
+}
+
+TEST_F(EndToEndVideoTest, UncompressedMakesEveryFrameAKeyFrame) {
+  const std::string clip = writeClip("clip.avi", 6);
+  ASSERT_EQ(convert(clip, {"-uncompressed", "-resolution=1", "-colordepth=24"}),
+            kExitSuccess);
+  // Key interval 1; only the first frame carries the palette.
+  checkMovie({320, 240, 24, false, 15.0, 5, 1});
+  EXPECT_NE(harness.output().find("\tAverage Quality:   100.0%\n"), std::string::npos);
+}
+
+// --- Every screen size in every colour mode ------------------------------------
+
+struct ModeCase {
+  int resolution;  // -resolution code
+  int width;
+  int height;
+  int colorDepth;
+  bool grayscale;
+};
+
+std::string modeCaseName(const ::testing::TestParamInfo<ModeCase>& info) {
+  const ModeCase& c = info.param;
+  return std::to_string(c.width) + "x" + std::to_string(c.height) + "Depth" +
+         std::to_string(c.colorDepth) + (c.grayscale ? "Gray" : "");
+}
+
+std::vector<ModeCase> allModes() {
+  const int sizes[4][3] = {{0, 160, 160}, {1, 320, 240}, {2, 320, 320}, {3, 216, 384}};
+  std::vector<ModeCase> cases;
+  for (const auto& size : sizes) {
+    for (int depth : {12, 16, 24, 25})
+      cases.push_back({size[0], size[1], size[2], depth, false});
+    for (int depth : {12, 16}) cases.push_back({size[0], size[1], size[2], depth, true});
+  }
+  return cases;
+}
+
+class EndToEndModeTest : public EndToEndVideoTest,
+                         public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(EndToEndModeTest, MovieOfEveryModeDecodesToTheEncodersPictures) {
+  const ModeCase& c = GetParam();
+  const std::string clip = writeClip("clip.avi", 4);
+  std::vector<std::string> flags{"-resolution=" + std::to_string(c.resolution),
+                                 "-colordepth=" + std::to_string(c.colorDepth)};
+  if (c.grayscale) flags.push_back("-grayscale");
+  ASSERT_EQ(convert(clip, flags), kExitSuccess) << harness.errors();
+  EXPECT_EQ(harness.errors(), "");
+  // Four source frames at the movie's own rate make three movie frames.
+  checkMovie({c.width, c.height, c.colorDepth, c.grayscale, 15.0, 3, 0});
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, EndToEndModeTest, ::testing::ValuesIn(allModes()),
+                         modeCaseName);
+
+// --- Rotation and flips on every screen size ----------------------------------
+
+struct OrientationCase {
+  int resolution;
+  int width;
+  int height;
+  int colorDepth;
+  const char* flags;  // the orientation flags, blank separated
+};
+
+std::string orientationCaseName(const ::testing::TestParamInfo<OrientationCase>& info) {
+  std::string name = std::to_string(info.param.width) + "x" +
+                     std::to_string(info.param.height) + "Depth" +
+                     std::to_string(info.param.colorDepth);
+  for (const char* c = info.param.flags; *c != '\0'; ++c) {
+    if (*c != '-' && *c != ' ') name += *c;
+  }
+  return name;
+}
+
+std::vector<OrientationCase> allOrientations() {
+  const int sizes[4][3] = {{0, 160, 160}, {1, 320, 240}, {2, 320, 320}, {3, 216, 384}};
+  std::vector<OrientationCase> cases;
+  for (const auto& size : sizes) {
+    for (int depth : {16, 25}) {
+      for (const char* flags : {"-rotate", "-vflip", "-hflip", "-rotate -vflip -hflip"}) {
+        cases.push_back({size[0], size[1], size[2], depth, flags});
+      }
+    }
+  }
+  return cases;
+}
+
+class EndToEndOrientationTest : public EndToEndVideoTest,
+                                public ::testing::WithParamInterface<OrientationCase> {};
+
+TEST_P(EndToEndOrientationTest, TurnedAndFlippedMovieDecodesToTheEncodersPictures) {
+  const OrientationCase& c = GetParam();
+  const std::string clip = writeClip("clip.avi", 4);
+  std::vector<std::string> flags{"-resolution=" + std::to_string(c.resolution),
+                                 "-colordepth=" + std::to_string(c.colorDepth)};
+  std::string orientation = c.flags;
+  for (std::size_t start = 0; start < orientation.size();) {
+    std::size_t end = orientation.find(' ', start);
+    if (end == std::string::npos) end = orientation.size();
+    flags.push_back(orientation.substr(start, end - start));
+    start = end + 1;
+  }
+  ASSERT_EQ(convert(clip, flags), kExitSuccess) << harness.errors();
+  checkMovie({c.width, c.height, c.colorDepth, false, 15.0, 3, 0});
+}
+
+INSTANTIATE_TEST_SUITE_P(Orientations, EndToEndOrientationTest,
+                         ::testing::ValuesIn(allOrientations()), orientationCaseName);
+
+// The orientation itself, on the exact first key frame of a 160 x 160 movie:
+// the picture's samples (luma for truecolor) against those of the upright movie.
+class EndToEndPictureOrientationTest : public EndToEndVideoTest,
+                                       public ::testing::WithParamInterface<const char*> {
+ protected:
+  using Picture = std::vector<std::uint8_t>;
+
+  Picture firstPicture(const std::string& clip, std::vector<std::string> flags) {
+    flags.push_back(GetParam());
+    EXPECT_EQ(convert(clip, flags), kExitSuccess);
+    EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+    const std::vector<DecodedFrame> frames = harness.decodeMovie();
+    if (frames.empty()) return {};
+    return Picture(frames[0].picture.begin(), frames[0].picture.begin() + 160 * 160);
+  }
+};
+
+TEST_P(EndToEndPictureOrientationTest, FlipsMirrorAndRotationTurnsClockwise) {
+  const std::string clip = writeClip("clip.avi", 3);
+  const Picture upright = firstPicture(clip, {});
+  const Picture flipped = firstPicture(clip, {"-vflip"});
+  const Picture mirrored = firstPicture(clip, {"-hflip"});
+  const Picture turned = firstPicture(clip, {"-rotate"});
+  ASSERT_EQ(upright.size(), 160u * 160u);
+  ASSERT_EQ(flipped.size(), upright.size());
+  ASSERT_EQ(mirrored.size(), upright.size());
+  ASSERT_EQ(turned.size(), upright.size());
+  const auto at = [](const Picture& picture, int row, int column) {
+    return picture[std::size_t(row) * 160 + std::size_t(column)];
+  };
+  int flipErrors = 0;
+  int mirrorErrors = 0;
+  int turnErrors = 0;
+  for (int y = 0; y < 160; ++y) {
+    for (int x = 0; x < 160; ++x) {
+      flipErrors += at(flipped, 159 - y, x) != at(upright, y, x);
+      mirrorErrors += at(mirrored, y, 159 - x) != at(upright, y, x);
+      // A quarter turn clockwise: the left edge becomes the top edge, the
+      // bottom-left corner the top-left corner.
+      turnErrors += at(turned, x, 159 - y) != at(upright, y, x);
+    }
+  }
+  EXPECT_EQ(flipErrors, 0);
+  EXPECT_EQ(mirrorErrors, 0);
+  EXPECT_EQ(turnErrors, 0);
+  EXPECT_NE(upright, flipped);  // the picture is not symmetric
+  EXPECT_NE(upright, mirrored);
+}
+
+std::string fixedPaletteName(const ::testing::TestParamInfo<const char*>& info) {
+  const std::string flag = info.param;
+  return flag == "-grayscale" ? "Gray" : "Truecolor" + flag.substr(flag.find('=') + 1);
+}
+
+// A fixed palette makes the samples depend on the colour alone.
+INSTANTIATE_TEST_SUITE_P(FixedPalettes, EndToEndPictureOrientationTest,
+                         ::testing::Values("-grayscale", "-colordepth=24",
+                                           "-colordepth=25"),
+                         fixedPaletteName);
+
+}  // namespace
+}  // namespace vantrel::test
