@@ -142,6 +142,22 @@ std::uint32_t demoPatternPixel(int frameIndex, int x, int y, int width, int heig
   return colour;
 }
 
+std::uint32_t texturePatternPixel(int frameIndex, int x, int y) {
+  // Cell coordinates of the panned texture (offset to stay non-negative).
+  const std::uint32_t u = std::uint32_t(x - 2 * frameIndex + 65536) / 3;
+  const std::uint32_t v = std::uint32_t(y - frameIndex + 65536) / 3;
+  std::uint32_t hash = u * 0x9E3779B1u ^ v * 0x85EBCA77u;
+  hash ^= hash >> 15;
+  hash *= 0x2C1B3C6Du;
+  hash ^= hash >> 12;
+  // The wave: brightness between 50 and 100 percent, period 24 pixels along the
+  // diagonal, moving 5 pixels per frame.
+  const int phase = (x + y + 5 * frameIndex) % 24;
+  const int light = 128 + 128 * std::abs(phase - 12) / 12;
+  const auto channel = [&](int shift) { return ((hash >> shift) & 0xFF) * light / 256; };
+  return channel(16) << 16 | channel(8) << 8 | channel(0);
+}
+
 int readFrameNumber(const std::uint32_t* pixels, int width, int height) {
   int row = height - 1 - height / 8;  // middle of the top band, bottom-up numbering
   int number = 0;

@@ -38,6 +38,12 @@ std::uint32_t testPatternBarColour(int x, int width);
 // Moving colour bars for the demo clip: eight bars that slide left to right.
 std::uint32_t demoPatternPixel(int frameIndex, int x, int y, int width, int height);
 
+// A detailed picture in steady motion, for tests of the frame size control:
+// small cells of unrelated colours that pan 2 pixels right and 1 down per frame
+// under a light wave that crosses them at another speed, so that no block of a
+// frame is an exact copy of the frame before.
+std::uint32_t texturePatternPixel(int frameIndex, int x, int y);
+
 // Reads the frame number from a picture in FrameImage layout (0x00RRGGBB words,
 // row 0 at the bottom, rows packed). Returns -1 when a block is neither clearly
 // black nor clearly white.
