@@ -30,6 +30,9 @@ class VideoDecoderTest : public ::testing::Test {
     mpeg4.frames = 48;
     mpeg4.keyFrameInterval = 12;
     ASSERT_EQ("", test::writeEncodedClip(path("mpeg4.avi"), mpeg4));
+    test::EncodedClip mjpeg;
+    mjpeg.frames = 48;
+    ASSERT_EQ("", test::writeEncodedClip(path("mjpeg.avi"), mjpeg));
     test::WavClip wav;
     ASSERT_TRUE(test::writeWav(path("sound.wav"), wav));
   }
@@ -93,6 +96,30 @@ TEST_F(VideoDecoderTest, ForwardStepsDecodeOnWithoutSeeking) {
   EXPECT_LE(decoder.decodedPictureCount(), 2 * 48 + 2);
 }
 
+TEST_F(VideoDecoderTest, ForwardStepsOverStandAlonePicturesDecodeOnlyTheRequestedOnes) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("mjpeg.avi").c_str(), true));
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int n = 0; n < 48; n += 3) {
+      ASSERT_MEDIA_OK(decoder.decodePictureAt(n));
+      EXPECT_EQ(n, decoder.currentPictureTime());
+      EXPECT_EQ(n, shownFrame(decoder)) << "frame " << n;
+    }
+  }
+  EXPECT_EQ(1, decoder.seekCount());
+  // Every MJPEG picture stands alone: the two between requests are read, not decoded.
+  EXPECT_LE(decoder.decodedPictureCount(), 2 * 16 + 1);
+  EXPECT_GE(decoder.skippedPictureCount(), 2 * 30);
+}
+
+TEST_F(VideoDecoderTest, PicturesThatDependOnOthersAreNeverSkipped) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("mpeg4.avi").c_str(), true));
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(9));
+  EXPECT_EQ(9, shownFrame(decoder));
+  EXPECT_EQ(0, decoder.skippedPictureCount());
+}
+
 TEST_F(VideoDecoderTest, BackwardRequestSeeksAndDeliversTheRightPicture) {
   VideoDecoder decoder;
   ASSERT_MEDIA_OK(decoder.open(path("mpeg4.avi").c_str(), true));
@@ -140,6 +167,35 @@ TEST_F(VideoDecoderTest, PicturesComeOutBottomUpIn24And32Bits) {
   // The last stored row is the top row: frame number 0, all blocks black.
   const std::size_t top = std::size_t(47) * 64 * 4;
   EXPECT_EQ(0x00, bits32[top + 2]);
+}
+
+TEST_F(VideoDecoderTest, YuvPicturesComeOutBottomUpWithTheSameColoursIn24And32Bits) {
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("mjpeg.avi").c_str(), true));
+  ASSERT_MEDIA_OK(decoder.decodePictureAt(5));
+  std::vector<std::uint8_t> bits32;
+  std::vector<std::uint8_t> bits24;
+  ASSERT_MEDIA_OK(decoder.copyPicture(32, bits32));
+  ASSERT_MEDIA_OK(decoder.copyPicture(24, bits24));
+  const int width = decoder.facts().width;
+  const int height = decoder.facts().height;
+  const int stride24 = (width * 3 + 3) & ~3;
+  ASSERT_EQ(std::size_t(width) * height * 4, bits32.size());
+  ASSERT_EQ(std::size_t(stride24) * height, bits24.size());
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* p32 = &bits32[(std::size_t(y) * width + x) * 4];
+      const std::uint8_t* p24 = &bits24[std::size_t(y) * stride24 + std::size_t(x) * 3];
+      ASSERT_TRUE(p32[0] == p24[0] && p32[1] == p24[1] && p32[2] == p24[2]) << x << ", " << y;
+      ASSERT_EQ(0xFF, p32[3]);
+    }
+  }
+  // The first stored row is the bottom row: the colour bars, blue byte first.
+  for (int x : {10, 40, 70, 110}) {
+    const std::uint8_t* p = &bits32[std::size_t(x) * 4];
+    const std::uint32_t colour = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+    EXPECT_TRUE(test::coloursClose(test::testPatternBarColour(x, width), colour, 40)) << x;
+  }
 }
 
 TEST_F(VideoDecoderTest, RiffOnlyRefusesOtherContainers) {

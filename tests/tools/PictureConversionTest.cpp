@@ -61,5 +61,61 @@ TEST(PictureConversionPaletteTest, PaletteFramesLookUpEverySample) {
   EXPECT_EQ(picture.pixel(3, 0), 0x102030u);
 }
 
+std::array<std::uint32_t, 256> paletteOf(void (*fill)(std::uint32_t*, int), int code) {
+  std::array<std::uint32_t, 256> palette{};
+  fill(palette.data(), code);
+  palette[0] = 0xFFFFFF;
+  return palette;
+}
+
+std::array<std::uint32_t, 256> grayRamp(bool fineGrid) {
+  std::array<std::uint32_t, 256> palette{};
+  grayPalette(palette.data(), fineGrid);
+  palette[0] = 0xFFFFFF;
+  return palette;
+}
+
+TEST(PictureConversionTest, SixteenBitFramesAreTruecolorOfTheirMode) {
+  const SampleLayout plus = sampleLayoutFor(5, 16, 160, 240, paletteOf(truecolorPalette, 25));
+  EXPECT_EQ(plus.depthCode, 25);
+  EXPECT_EQ(plus.pictureMode, 5);
+  EXPECT_EQ(plus.screenHeight, 160);
+  EXPECT_EQ(plus.storedHeight, 240);
+  EXPECT_TRUE(plus.fineGrid);
+  const SampleLayout plain = sampleLayoutFor(4, 16, 320, 360, paletteOf(truecolorPalette, 24));
+  EXPECT_EQ(plain.depthCode, 24);
+  EXPECT_EQ(plain.pictureMode, 4);
+  EXPECT_EQ(plain.screenHeight, 240);
+}
+
+TEST(PictureConversionTest, GrayscaleTruecolorFramesAreToldApartByTheirTable) {
+  // A grayscale conversion in a truecolor code keeps colour mode 1.
+  const SampleLayout b = sampleLayoutFor(1, 16, 160, 240, paletteOf(truecolorPalette, 25));
+  EXPECT_EQ(b.depthCode, 25);
+  EXPECT_EQ(b.pictureMode, 5);
+  const SampleLayout a = sampleLayoutFor(1, 16, 160, 240, paletteOf(truecolorPalette, 24));
+  EXPECT_EQ(a.depthCode, 24);
+  EXPECT_EQ(a.pictureMode, 4);
+}
+
+TEST(PictureConversionTest, EightBitFramesKeepTheirModeAndFindTheirGrid) {
+  const std::array<std::uint32_t, 256> any = grayRamp(true);
+  const SampleLayout standard = sampleLayoutFor(0, 8, 160, 160, any);
+  EXPECT_EQ(standard.depthCode, 12);
+  EXPECT_FALSE(standard.fineGrid);
+  EXPECT_EQ(standard.pictureMode, 0);
+  const SampleLayout enhanced = sampleLayoutFor(3, 8, 160, 160, any);
+  EXPECT_EQ(enhanced.depthCode, 16);
+  EXPECT_TRUE(enhanced.fineGrid);
+  EXPECT_EQ(enhanced.screenHeight, 160);
+  const SampleLayout fineGray = sampleLayoutFor(1, 8, 160, 160, grayRamp(true));
+  EXPECT_EQ(fineGray.depthCode, 16);
+  EXPECT_TRUE(fineGray.fineGrid);
+  EXPECT_EQ(fineGray.pictureMode, 1);
+  const SampleLayout coarseGray = sampleLayoutFor(1, 8, 160, 160, grayRamp(false));
+  EXPECT_EQ(coarseGray.depthCode, 12);
+  EXPECT_FALSE(coarseGray.fineGrid);
+}
+
 }  // namespace
 }  // namespace vantrel::inspect

@@ -20,6 +20,7 @@ FrameReport decodeFrames(const DatabaseReader& reader, int frameCount, int frame
       break;
     }
     ++report.decoded;
+    report.entries.push_back({decoder.lastFrameKind(), decoder.lastFrameHadPalette(), record.size()});
     const bool key = decoder.lastFrameKind() == 1;
     if (key) ++report.keyFrames;
     const bool keyExpected = k == 0 || (keyInterval != 0 && k % keyInterval == 0);

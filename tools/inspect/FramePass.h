@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,11 +13,19 @@ class DatabaseReader;
 
 namespace vantrel::inspect {
 
+// One decoded frame record.
+struct FrameEntry {
+  int kind = 0;            // 1 key frame, 2 difference frame
+  bool palette = false;    // the record carries the palette
+  std::size_t bytes = 0;   // record size
+};
+
 // What decoding the frame records found.
 struct FrameReport {
   int decoded = 0;          // frames decoded without a fault
   int keyFrames = 0;
   int firstBadRecord = -1;  // record number of the first fault, -1 when none
+  std::vector<FrameEntry> entries;  // one per decoded frame, in order
   std::vector<std::string> problems;
 };
 

@@ -121,6 +121,7 @@ std::vector<std::string> describeMovie(const DatabaseReader& reader, const Movie
   lines.push_back("name:          " + reader.name);
   lines.push_back("type/creator:  " + fourCCText(reader.type) + " / " + fourCCText(reader.creator));
   lines.push_back("records:       " + std::to_string(reader.recordCount));
+  lines.push_back("file size:     " + std::to_string(reader.bytes().size()) + " bytes");
   lines.push_back("frame size:    " + std::to_string(h.frameWidth) + " x " +
                   std::to_string(h.storedHeight) + " stored, " + std::to_string(h.bitsPerPixel) +
                   " bits per pixel");

@@ -104,4 +104,35 @@ RgbPicture framePicture(const std::uint8_t* samples, int frameWidth, int storedH
   return picture;
 }
 
+SampleLayout sampleLayoutFor(int colourMode, int bitsPerPixel, int frameWidth,
+                             int storedHeight, const std::array<std::uint32_t, 256>& palette) {
+  constexpr int kGrayscaleMode = 1;
+  constexpr int kStandardMode = 0;
+  constexpr int kTableBMarkEntry = 227;
+  constexpr int kFineRampEntry = 17;
+  SampleLayout layout;
+  layout.frameWidth = frameWidth;
+  layout.storedHeight = storedHeight;
+  if (bitsPerPixel == 16) {
+    bool plus = colourMode == kTruecolorPlusMode;
+    if (colourMode != kTruecolorMode && colourMode != kTruecolorPlusMode) {
+      plus = (palette[kTableBMarkEntry] & 0xFFFFFF) != 0;
+    }
+    layout.pictureMode = plus ? kTruecolorPlusMode : kTruecolorMode;
+    layout.depthCode = plus ? 25 : 24;
+    layout.fineGrid = true;
+    layout.screenHeight = storedHeight * 2 / 3;
+    return layout;
+  }
+  layout.pictureMode = colourMode;
+  layout.screenHeight = storedHeight;
+  if (colourMode == kStandardMode) {
+    layout.fineGrid = false;
+  } else if (colourMode == kGrayscaleMode) {
+    layout.fineGrid = (palette[kFineRampEntry] & 0xFFFFFF) != 0;
+  }
+  layout.depthCode = layout.fineGrid ? 16 : 12;
+  return layout;
+}
+
 }  // namespace vantrel::inspect

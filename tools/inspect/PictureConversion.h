@@ -28,4 +28,23 @@ struct RgbPicture {
 RgbPicture framePicture(const std::uint8_t* samples, int frameWidth, int storedHeight,
                         int colourMode, const std::array<std::uint32_t, 256>& palette);
 
+// How the samples of a movie's frames were made, worked out from its header and
+// the palette of its first key frame.
+struct SampleLayout {
+  int pictureMode = 3;   // colour mode to hand framePicture (4 or 5 for truecolor)
+  int depthCode = 16;    // the converter's colour code: 12, 16, 24 or 25
+  bool fineGrid = true;  // the colour grid of the conversion (all but code 12)
+  int frameWidth = 0;    // samples per row = screen width
+  int storedHeight = 0;  // rows of samples
+  int screenHeight = 0;  // picture rows: storedHeight, or 2/3 of it for truecolor
+};
+
+// A 16-bit frame is truecolor whatever the colour mode says: a grayscale
+// conversion in a truecolor code keeps colour mode 1, and then the palette tells
+// table B (code 25, entries 227 on red and blue 10) from table A (code 24). An
+// 8-bit grayscale movie is on the fine grid when its ramp has 32 levels (entry
+// 17 not black). Colour modes 0 and 3 are codes 12 and 16.
+SampleLayout sampleLayoutFor(int colourMode, int bitsPerPixel, int frameWidth,
+                             int storedHeight, const std::array<std::uint32_t, 256>& palette);
+
 }  // namespace vantrel::inspect

@@ -1,10 +1,16 @@
 #include "PictureFile.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/log.h>
+}
 
 namespace vantrel::inspect {
 
@@ -12,44 +18,35 @@ namespace {
 
 constexpr int kGutter = 4;
 constexpr std::uint32_t kGutterColour = 0x404040;
-constexpr std::size_t kStoredBlockLimit = 65535;
+struct CodecContextDeleter {
+  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameDeleter {
+  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketDeleter {
+  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
-std::uint32_t adler32(const std::vector<std::uint8_t>& data) {
-  std::uint32_t a = 1;
-  std::uint32_t b = 0;
-  for (std::uint8_t byte : data) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
+// A codec context for the PNG encoder or decoder; null when FFmpeg has none.
+CodecPtr openPngCodec(bool encoder, int width, int height) {
+  const AVCodec* codec =
+      encoder ? avcodec_find_encoder(AV_CODEC_ID_PNG) : avcodec_find_decoder(AV_CODEC_ID_PNG);
+  if (codec == nullptr) return nullptr;
+  CodecPtr context(avcodec_alloc_context3(codec));
+  if (!context) return nullptr;
+  if (encoder) {
+    context->width = width;
+    context->height = height;
+    context->pix_fmt = AV_PIX_FMT_RGB24;
+    context->time_base = AVRational{1, 25};
   }
-  return (b << 16) | a;
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(value >> shift));
-}
-
-void putChunk(std::vector<std::uint8_t>& out, const char* type,
-              const std::vector<std::uint8_t>& data) {
-  put32(out, std::uint32_t(data.size()));
-  const std::size_t typeAt = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  put32(out, crc32(out.data() + typeAt, 4 + data.size()));
+  context->thread_count = 1;
+  if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
+  return context;
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
@@ -62,37 +59,50 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 }  // namespace
 
 std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
-  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<std::uint8_t> header;
-  put32(header, std::uint32_t(picture.width));
-  put32(header, std::uint32_t(picture.height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, filter 0, no interlace
-  putChunk(out, "IHDR", header);
-
-  // Scanlines, each with filter type 0 (none).
-  std::vector<std::uint8_t> raw;
+  if (picture.width <= 0 || picture.height <= 0) return {};
+  av_log_set_level(AV_LOG_QUIET);  // failures come back as an empty result
+  CodecPtr encoder = openPngCodec(true, picture.width, picture.height);
+  FramePtr frame(av_frame_alloc());
+  PacketPtr packet(av_packet_alloc());
+  if (!encoder || !frame || !packet) return {};
+  frame->format = AV_PIX_FMT_RGB24;
+  frame->width = picture.width;
+  frame->height = picture.height;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) return {};
   const std::size_t rowBytes = std::size_t(picture.width) * 3;
   for (int y = 0; y < picture.height; ++y) {
-    raw.push_back(0);
-    raw.insert(raw.end(), picture.rgb.begin() + y * rowBytes, picture.rgb.begin() + (y + 1) * rowBytes);
+    std::memcpy(frame->data[0] + std::size_t(y) * frame->linesize[0],
+                picture.rgb.data() + y * rowBytes, rowBytes);
   }
-  std::vector<std::uint8_t> zlib = {0x78, 0x01};
-  std::size_t done = 0;
-  do {
-    const std::size_t length = std::min(kStoredBlockLimit, raw.size() - done);
-    const bool last = done + length == raw.size();
-    zlib.push_back(last ? 1 : 0);
-    zlib.push_back(std::uint8_t(length));
-    zlib.push_back(std::uint8_t(length >> 8));
-    zlib.push_back(std::uint8_t(~length));
-    zlib.push_back(std::uint8_t(~length >> 8));
-    zlib.insert(zlib.end(), raw.begin() + done, raw.begin() + done + length);
-    done += length;
-  } while (done < raw.size());
-  put32(zlib, adler32(raw));
-  putChunk(out, "IDAT", zlib);
-  putChunk(out, "IEND", {});
-  return out;
+  if (avcodec_send_frame(encoder.get(), frame.get()) < 0 ||
+      avcodec_receive_packet(encoder.get(), packet.get()) < 0) {
+    return {};
+  }
+  return std::vector<std::uint8_t>(packet->data, packet->data + packet->size);
+}
+
+bool decodePng(const std::vector<std::uint8_t>& bytes, RgbPicture& picture) {
+  av_log_set_level(AV_LOG_QUIET);
+  CodecPtr decoder = openPngCodec(false, 0, 0);
+  FramePtr frame(av_frame_alloc());
+  PacketPtr packet(av_packet_alloc());
+  if (!decoder || !frame || !packet || bytes.empty()) return false;
+  if (av_new_packet(packet.get(), int(bytes.size())) < 0) return false;
+  std::memcpy(packet->data, bytes.data(), bytes.size());
+  if (avcodec_send_packet(decoder.get(), packet.get()) < 0 ||
+      avcodec_receive_frame(decoder.get(), frame.get()) < 0 ||
+      frame->format != AV_PIX_FMT_RGB24) {
+    return false;
+  }
+  picture.width = frame->width;
+  picture.height = frame->height;
+  const std::size_t rowBytes = std::size_t(picture.width) * 3;
+  picture.rgb.resize(rowBytes * picture.height);
+  for (int y = 0; y < picture.height; ++y) {
+    std::memcpy(picture.rgb.data() + y * rowBytes,
+                frame->data[0] + std::size_t(y) * frame->linesize[0], rowBytes);
+  }
+  return true;
 }
 
 std::vector<std::uint8_t> encodePpm(const RgbPicture& picture) {
@@ -106,10 +116,12 @@ std::vector<std::uint8_t> encodePpm(const RgbPicture& picture) {
 bool writePicture(const std::string& path, const RgbPicture& picture) {
   const std::vector<std::uint8_t> bytes =
       endsWith(path, ".png") ? encodePng(picture) : encodePpm(picture);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                      &std::fclose);
-  if (!file) return false;
-  return std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  if (bytes.empty()) return false;  // nothing to write: no file is made
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  // A full disk may show only when the buffer is flushed at close.
+  return std::fclose(file) == 0 && written;
 }
 
 RgbPicture contactSheet(const std::vector<RgbPicture>& pictures, int columns) {

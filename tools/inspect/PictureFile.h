@@ -7,14 +7,17 @@
 
 namespace vantrel::inspect {
 
-// Writes picture to path as binary PPM (P6) or, when path ends in ".png", as an
-// uncompressed PNG (stored deflate blocks: no compression library needed).
-// Returns false when the file cannot be written.
+// Writes picture to path as binary PPM (P6) or, when path ends in ".png", as a
+// PNG file. Returns false when the file cannot be written or encoded.
 bool writePicture(const std::string& path, const RgbPicture& picture);
 
-// The PNG file bytes of picture: signature, IHDR (8-bit RGB), one IDAT with a
-// zlib stream of stored blocks, IEND.
+// The PNG file bytes of picture (8-bit RGB, compressed), made by FFmpeg's PNG
+// encoder. Empty for an empty picture or when the encoder is missing or fails.
 std::vector<std::uint8_t> encodePng(const RgbPicture& picture);
+
+// Reads PNG file bytes back with FFmpeg's PNG decoder (a check of written
+// pictures). Returns false unless they hold an 8-bit RGB picture.
+bool decodePng(const std::vector<std::uint8_t>& bytes, RgbPicture& picture);
 
 // The PPM (P6) file bytes of picture.
 std::vector<std::uint8_t> encodePpm(const RgbPicture& picture);

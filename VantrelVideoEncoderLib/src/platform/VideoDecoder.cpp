@@ -28,6 +28,48 @@ bool isFullRangeFormat(int format) {
          format == AV_PIX_FMT_YUVJ411P;
 }
 
+// Pictures in a YUV layout (any subsampling and depth, planar or packed, with
+// or without alpha) convert to planar RGB with exactly the samples the packed
+// 32- and 24-bit conversion gives, in about half its time: with the accurate
+// full-chroma conversion the packed output has no fast path. Other layouts
+// (RGB, palette, gray) keep the direct conversion.
+bool convertsThroughPlanarRgb(int format) {
+  const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(AVPixelFormat(format));
+  if (descriptor == nullptr || descriptor->nb_components < 3) return false;
+  constexpr std::uint64_t kOtherLayouts = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL |
+                                          AV_PIX_FMT_FLAG_BAYER | AV_PIX_FMT_FLAG_HWACCEL |
+                                          AV_PIX_FMT_FLAG_FLOAT;
+  return (descriptor->flags & kOtherLayouts) == 0 && format != AV_PIX_FMT_XYZ12LE &&
+         format != AV_PIX_FMT_XYZ12BE;
+}
+
+// Interleaves planar RGB rows (planes green, blue, red) into bottom-up bitmap
+// rows of stride bytes: blue, green, red, and for 32 bits a fourth byte of 255,
+// as the packed conversion writes it.
+void interleaveBottomUp(const std::uint8_t* const planes[3], int planeStride, int width,
+                        int height, int bytesPerPixel, std::uint8_t* bits, int stride) {
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* green = planes[0] + std::size_t(y) * planeStride;
+    const std::uint8_t* blue = planes[1] + std::size_t(y) * planeStride;
+    const std::uint8_t* red = planes[2] + std::size_t(y) * planeStride;
+    std::uint8_t* out = bits + std::size_t(height - 1 - y) * stride;
+    if (bytesPerPixel == 4) {
+      for (int x = 0; x < width; ++x, out += 4) {
+        out[0] = blue[x];
+        out[1] = green[x];
+        out[2] = red[x];
+        out[3] = 0xFF;
+      }
+    } else {
+      for (int x = 0; x < width; ++x, out += 3) {
+        out[0] = blue[x];
+        out[1] = green[x];
+        out[2] = red[x];
+      }
+    }
+  }
+}
+
 // The YUV-to-RGB matrix of a picture: its own when tagged, otherwise the
 // customary one for its size (BT.709 from 720 rows up, BT.601 below).
 const int* matrixFor(const AVFrame* picture) {
@@ -59,6 +101,10 @@ struct VideoDecoder::State {
   std::int64_t lastTime = AV_NOPTS_VALUE;
   std::int64_t lastPacketTime = AV_NOPTS_VALUE;  // of the last packet fed to the decoder
   bool timesFromPackets = false;  // AVI: a picture's time is its packet's stored position
+  // AVI with a codec whose every picture stands alone (MJPEG, DV, ...): a
+  // packet whose picture a later one replaces before skipTarget is not decoded.
+  bool skipSuperseded = false;
+  std::int64_t skipTarget = AV_NOPTS_VALUE;  // the request being answered
   std::int64_t frameUnits = 1;    // one frame's length in stream units (a guess)
   std::int64_t secondUnits = 1;   // one second in stream units
   ffmpeg::ScalerPtr scaler;
@@ -68,15 +114,19 @@ struct VideoDecoder::State {
   int scalerHeight = 0;
   int scalerFormat = -1;
   int scalerBits = 0;
+  bool scalerPlanar = false;  // the scaler writes planar RGB into planarRgb
+  std::vector<std::uint8_t> planarRgb;
   const int* detailsMatrix = nullptr;
   bool detailsFullRange = false;
   int seeks = 0;
   int decoded = 0;
+  int skipped = 0;
   int systemError = 0;
 
   MediaStatus receive(AVFrame* into, std::int64_t& time, std::int64_t& duration);
   MediaStatus seek(std::int64_t time);
   bool worthSeeking(std::int64_t target) const;
+  bool superseded(const AVPacket& read) const;
   void promoteLookahead();
 };
 
@@ -108,6 +158,11 @@ MediaStatus VideoDecoder::State::receive(AVFrame* into, std::int64_t& time,
       if (error == AVERROR(EAGAIN)) continue;
       if (error < 0) {
         return ffmpeg::statusFromError(error, MediaStatus::ReadFailed, &systemError);
+      }
+      if (superseded(*packet)) {
+        ++skipped;
+        av_packet_unref(packet.get());
+        continue;
       }
     }
     packetHeld = false;
@@ -179,6 +234,20 @@ bool VideoDecoder::State::worthSeeking(std::int64_t target) const {
   return target - position > kUnindexedSeekSeconds * secondUnits;
 }
 
+// True when the picture of a packet just read would only be replaced by a later
+// one before the request is answered: the index knows a non-empty packet of the
+// stream after it and not after the target. Only pictures that decode on their
+// own may be left out, and only where a picture's time is its packet's.
+bool VideoDecoder::State::superseded(const AVPacket& read) const {
+  if (!skipSuperseded || skipTarget == AV_NOPTS_VALUE) return false;
+  if (read.stream_index != opened.stream->index || read.size <= 0) return false;
+  if (read.dts == AV_NOPTS_VALUE || read.dts >= skipTarget) return false;
+  const AVIndexEntry* last = avformat_index_get_entry_from_timestamp(
+      opened.stream, skipTarget, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+  return last && last->size > 0 && last->timestamp > read.dts &&
+         last->timestamp <= skipTarget;
+}
+
 void VideoDecoder::State::promoteLookahead() {
   std::swap(current, lookahead);
   currentTime = lookaheadTime;
@@ -217,6 +286,9 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   facts.container = fresh->opened.input->iformat->name;
   facts.codec = fresh->opened.decoder->codec->name;
   fresh->timesFromPackets = facts.container == "avi";
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id);
+  fresh->skipSuperseded = fresh->timesFromPackets && descriptor &&
+                          (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
   AVRational rate =
       stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
   if (rate.num > 0 && rate.den > 0) {
@@ -257,6 +329,7 @@ MediaStatus VideoDecoder::decodePictureAt(std::int64_t time) {
   if (!state) return MediaStatus::NotOpen;
   State& s = *state;
   const std::int64_t target = std::max(time, s.facts.firstPicture);
+  s.skipTarget = target;
   bool mustSeek = (s.haveCurrent && target < s.currentTime) ||
                   (!s.haveCurrent && s.haveLookahead && target < s.lookaheadTime &&
                    s.lookaheadTime > s.facts.firstPicture) ||
@@ -318,9 +391,13 @@ MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t
   const AVFrame* picture = s.current.get();
   const int width = s.facts.width;
   const int height = s.facts.height;
-  const AVPixelFormat target = bitsPerPixel == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
+  const bool planar = convertsThroughPlanarRgb(picture->format);
+  const AVPixelFormat target = planar               ? AV_PIX_FMT_GBRP
+                               : bitsPerPixel == 32 ? AV_PIX_FMT_BGR0
+                                                    : AV_PIX_FMT_BGR24;
   if (!s.scaler || s.scalerWidth != picture->width || s.scalerHeight != picture->height ||
-      s.scalerFormat != picture->format || s.scalerBits != bitsPerPixel) {
+      s.scalerFormat != picture->format || s.scalerBits != bitsPerPixel ||
+      s.scalerPlanar != planar) {
     // Pictures keep the stream's size even if one arrives at another size.
     s.scaler.reset(sws_getContext(picture->width, picture->height,
                                   AVPixelFormat(picture->format), width, height, target,
@@ -331,6 +408,7 @@ MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t
     s.scalerHeight = picture->height;
     s.scalerFormat = picture->format;
     s.scalerBits = bitsPerPixel;
+    s.scalerPlanar = planar;
     s.detailsMatrix = nullptr;
   }
   SwsContext* scaler = s.scaler.get();
@@ -349,6 +427,24 @@ MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t
   if (bitsPerPixel == 24 && stride != width * 3) {
     std::fill(bits.begin(), bits.end(), std::uint8_t(0));  // defined padding bytes
   }
+  if (planar) {
+    // Plane rows aligned for the scaler's vector code.
+    constexpr int kAlign = 64;
+    const int planeStride = (width + kAlign - 1) & ~(kAlign - 1);
+    const std::size_t planeBytes = std::size_t(planeStride) * height;
+    s.planarRgb.resize(3 * planeBytes + kAlign);
+    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(s.planarRgb.data());
+    std::uint8_t* first = s.planarRgb.data() + ((kAlign - address % kAlign) % kAlign);
+    std::uint8_t* planes[4] = {first, first + planeBytes, first + 2 * planeBytes, nullptr};
+    int strides[4] = {planeStride, planeStride, planeStride, 0};
+    const int rows = sws_scale(scaler, picture->data, picture->linesize, 0, picture->height,
+                               planes, strides);
+    if (rows != height) return MediaStatus::ConverterFailed;
+    const std::uint8_t* const rgbPlanes[3] = {planes[0], planes[1], planes[2]};
+    interleaveBottomUp(rgbPlanes, planeStride, width, height, bitsPerPixel / 8, bits.data(),
+                       stride);
+    return MediaStatus::Ok;
+  }
   // Writing from the last row upwards with a negative stride stores the
   // picture bottom-up, as the bitmap layout wants.
   std::uint8_t* planes[4] = {bits.data() + std::size_t(stride) * (height - 1), nullptr,
@@ -362,5 +458,7 @@ MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t
 int VideoDecoder::seekCount() const { return state ? state->seeks : 0; }
 
 int VideoDecoder::decodedPictureCount() const { return state ? state->decoded : 0; }
+
+int VideoDecoder::skippedPictureCount() const { return state ? state->skipped : 0; }
 
 }  // namespace vantrel

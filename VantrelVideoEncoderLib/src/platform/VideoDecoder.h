@@ -9,6 +9,13 @@
 
 namespace vantrel {
 
+// The largest pictures decoded: 8192 pixels a side and 8192 x 4096 in all (an
+// 8K picture fits). A stream that claims more is refused at open, before any
+// picture memory is taken, and a picture that turns out larger than its header
+// said fails to decode.
+constexpr int kMaxPictureSide = 8192;
+constexpr std::int64_t kMaxPicturePixels = std::int64_t(8192) * 4096;
+
 // Facts about the opened video stream. Times are in the stream's time base:
 // one unit is timeBaseNum / timeBaseDen seconds.
 struct VideoStreamFacts {
@@ -42,7 +49,8 @@ class VideoDecoder {
 
   // Opens path and its first video stream and decodes the first picture, so a
   // stream that cannot be decoded fails here. riffOnly refuses every container
-  // but AVI and WAV (UnknownFormat). NoStream: the file has no video. Any
+  // but AVI and WAV (UnknownFormat). NoStream: the file has no video.
+  // PictureTooLarge: the stream's pictures exceed the limits above. Any
   // earlier stream is closed first; on failure the decoder is closed.
   MediaStatus open(const char* path, bool riffOnly);
   void close();
@@ -59,14 +67,18 @@ class VideoDecoder {
   std::int64_t currentPictureTime() const;
 
   // Writes the current picture as a bottom-up bitmap (first row in bits is the
-  // bottom row): 32 bits per pixel as bytes blue, green, red, 0, or 24 bits as
+  // bottom row): 32 bits per pixel as bytes blue, green, red, unused, or 24 bits as
   // blue, green, red with rows padded to a multiple of 4 bytes. bits is resized
   // to stride * height. ConverterFailed when no conversion exists.
   MediaStatus copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits);
 
-  // Counters since open, for tests and benchmarks.
+  // Counters since open, for tests and benchmarks. Skipped pictures are those
+  // of an AVI stream whose pictures all stand alone (intra-only codecs such as
+  // MJPEG) that a forward request passed over: their packets are read but not
+  // decoded, since a later picture replaces them before the requested time.
   int seekCount() const;
   int decodedPictureCount() const;
+  int skippedPictureCount() const;
 
  private:
   struct State;

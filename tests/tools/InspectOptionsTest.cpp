@@ -1,0 +1,62 @@
+#include "InspectOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrel::inspect {
+namespace {
+
+InspectOptions parsed(std::vector<std::string> args) {
+  args.push_back("m.pdb");
+  InspectOptions options;
+  std::string error;
+  EXPECT_TRUE(parseInspectOptions(args, options, error)) << error;
+  return options;
+}
+
+TEST(InspectOptionsTest, ShapingDefaultsAreTheConvertersDefaults) {
+  const InspectOptions options = parsed({});
+  EXPECT_EQ(options.shaping.cropFraction, 1.0);  // cropping 0: letterbox
+  EXPECT_EQ(options.shaping.frameRate, 15);
+  EXPECT_FALSE(options.shaping.rotate);
+  EXPECT_FALSE(options.shaping.flipVertical);
+  EXPECT_FALSE(options.shaping.flipHorizontal);
+  EXPECT_TRUE(options.sourcePath.empty());
+  EXPECT_FALSE(options.verbose);
+}
+
+TEST(InspectOptionsTest, ConverterFlagsSetTheShapingSettings) {
+  const InspectOptions options = parsed(
+      {"-source=clip.avi", "-cropping=25", "-framerate=10", "-rotate", "-vflip=1", "-hflip",
+       "-nohflip", "-verbose"});
+  EXPECT_EQ(options.sourcePath, "clip.avi");
+  EXPECT_DOUBLE_EQ(options.shaping.cropFraction, 0.75);
+  EXPECT_EQ(options.shaping.frameRate, 10);
+  EXPECT_TRUE(options.shaping.rotate);
+  EXPECT_TRUE(options.shaping.flipVertical);
+  EXPECT_FALSE(options.shaping.flipHorizontal);  // the later flag wins
+  EXPECT_TRUE(options.verbose);
+  EXPECT_EQ(parsed({"-cropping=100"}).shaping.cropFraction, 0.0);
+  EXPECT_EQ(parsed({"-framerate="}).shaping.frameRate, 0);  // derive from the source
+}
+
+TEST(InspectOptionsTest, NumbersThatAreNotWholeNumbersAreRefused) {
+  InspectOptions options;
+  std::string error;
+  EXPECT_FALSE(parseInspectOptions({"-cropping=50x", "m.pdb"}, options, error));
+  EXPECT_NE(error.find("-cropping"), std::string::npos);
+  EXPECT_FALSE(parseInspectOptions({"-framerate=1.5", "m.pdb"}, options, error));
+  EXPECT_NE(error.find("-framerate"), std::string::npos);
+  EXPECT_FALSE(parseInspectOptions({"-rotatex", "m.pdb"}, options, error));
+  EXPECT_EQ(error, "unknown option: -rotatex");
+}
+
+TEST(InspectOptionsTest, UsageNamesTheComparisonFlags) {
+  const std::string usage = inspectUsage("vantrel-inspect");
+  for (const char* flag : {"-source=FILE", "-verbose", "-cropping=", "-framerate=", "-rotate",
+                           "-vflip", "-hflip"}) {
+    EXPECT_NE(usage.find(flag), std::string::npos) << flag;
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::inspect

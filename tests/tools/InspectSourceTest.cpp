@@ -1,0 +1,147 @@
+// vantrel-inspect -source: movies converted from a generated clip through the
+// converter's own source kinds and engine are compared with that clip.
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "InspectCommand.h"
+#include "engine/RecordingEncoder.h"
+#include "sources/VideoStreamSourceAVI.h"
+#include "sources/VideoStreamSourceQT.h"
+#include "support/TestClips.h"
+
+namespace vantrel::inspect {
+namespace {
+
+class InspectSourceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::RawAviClip clip;
+    clip.width = 64;
+    clip.height = 48;
+    clip.frames = 12;
+    clip.rate = 10;
+    ASSERT_TRUE(test::writeRawAvi(clipPath(), clip));
+  }
+  std::string clipPath() const { return scratch.file("clip.avi"); }
+  std::string moviePath() const { return scratch.file("movie.pdb"); }
+
+  // Converts the clip at the converter's defaults (160 x 160, letterbox, 15
+  // fps requested) in colour code depth, every frame a key frame when
+  // uncompressed.
+  void convert(int depth, bool uncompressed, bool rotate = false, bool hflip = false) {
+    VideoStreamSourceAVI aviKind;
+    VideoStreamSourceQT movieKind;
+    VideoSourceList videoKinds{&aviKind, &movieKind};
+    AudioSourceList audioKinds;
+    test::RecordingEncoder engine;
+    engine.videoSources = &videoKinds;
+    engine.audioSources = &audioKinds;
+    engine.colorDepth = depth;
+    engine.cropFraction = 1.0;
+    engine.allKeyFrames = uncompressed;
+    engine.rotate = rotate;
+    engine.flipHorizontal = hflip;
+    ASSERT_EQ(engine.openSources(nullptr, clipPath().c_str()), nullptr);
+    std::FILE* file = std::fopen(moviePath().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    engine.encodeMovie(file, "Clip", 160, 160, depth, false, hflip, rotate, 0.0f, 0.0f, 0, 0);
+    std::fclose(file);
+    ASSERT_EQ(engine.count(ProgressEvent::Summary), 1);
+    engine.closeSources();
+  }
+
+  int inspect(std::vector<std::string> args) {
+    args.push_back(moviePath());
+    InspectOptions options;
+    std::string error;
+    EXPECT_TRUE(parseInspectOptions(args, options, error)) << error;
+    out.str("");
+    err.str("");
+    return runInspect(options, out, err);
+  }
+
+  // The mean of the "source PSNR:" line, or -1 when there is none.
+  double meanPsnr() const {
+    const std::string text = out.str();
+    const std::size_t at = text.find("source PSNR:   mean ");
+    if (at == std::string::npos) return -1.0;
+    return std::strtod(text.c_str() + at + 20, nullptr);
+  }
+
+  test::ScratchDirectory scratch;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(InspectSourceTest, UncompressedTruecolorMovieMatchesItsSourceExactly) {
+  convert(25, true);
+  EXPECT_EQ(inspect({"-source=" + clipPath()}), 0) << out.str() << err.str();
+  EXPECT_EQ(meanPsnr(), 100.0) << out.str();
+  EXPECT_NE(out.str().find("over 11 frames"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("11 identical"), std::string::npos) << out.str();
+  // Every frame gets its own line with its kind, size and PSNR.
+  // Key frame 0: 16-byte header, the palette (254 x 3 bytes), 160 x 240 samples.
+  EXPECT_NE(out.str().find("frame     0:  key         39178 bytes, palette  PSNR identical"),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("frame     1:  key         38416 bytes  PSNR identical"),
+            std::string::npos)
+      << out.str();
+}
+
+TEST_F(InspectSourceTest, UncompressedEightBitMovieMatchesItsSourceExactly) {
+  convert(16, true);
+  EXPECT_EQ(inspect({"-source=" + clipPath(), "-quiet"}), 0) << err.str();
+  EXPECT_EQ(meanPsnr(), 100.0) << out.str();
+}
+
+TEST_F(InspectSourceTest, CompressedMovieStaysCloseToItsSource) {
+  convert(25, false);
+  EXPECT_EQ(inspect({"-source=" + clipPath()}), 0) << err.str();
+  EXPECT_GT(meanPsnr(), 30.0) << out.str();
+}
+
+TEST_F(InspectSourceTest, SettingsMustMatchTheConversion) {
+  convert(16, true, true, true);
+  EXPECT_EQ(inspect({"-source=" + clipPath(), "-rotate", "-hflip", "-quiet"}), 0);
+  EXPECT_EQ(meanPsnr(), 100.0) << out.str();
+  // Compared as if the picture had not been turned, the frames differ widely.
+  EXPECT_EQ(inspect({"-source=" + clipPath(), "-quiet"}), 0);
+  EXPECT_LT(meanPsnr(), 30.0) << out.str();
+}
+
+TEST_F(InspectSourceTest, OtherFrameRateIsNotedAndComparesFewerFrames) {
+  convert(25, true);
+  // At 5 fps the source gives 6 frames (every second one) instead of 11.
+  EXPECT_EQ(inspect({"-source=" + clipPath(), "-framerate=5"}), 0);
+  EXPECT_NE(out.str().find("the source gives 5 frames, the movie holds 11"), std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("over 5 frames"), std::string::npos) << out.str();
+}
+
+TEST_F(InspectSourceTest, MissingSourceFailsTheRunButNotTheMovie) {
+  convert(25, false);
+  EXPECT_EQ(inspect({"-source=" + scratch.file("gone.avi")}), 1);
+  EXPECT_NE(err.str().find("gone.avi: The specified video file doesn't exist"),
+            std::string::npos)
+      << err.str();
+  EXPECT_NE(out.str().find("movie OK"), std::string::npos);
+  EXPECT_EQ(meanPsnr(), -1.0);
+}
+
+TEST_F(InspectSourceTest, VerboseListsEveryFrameWithoutASource) {
+  convert(25, false);
+  EXPECT_EQ(inspect({"-verbose"}), 0);
+  EXPECT_NE(out.str().find("frame     0:  key"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("frame    10:  difference"), std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find("PSNR"), std::string::npos);
+  EXPECT_NE(out.str().find("frame bytes:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel::inspect

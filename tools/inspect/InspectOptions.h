@@ -1,0 +1,44 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vantrel::inspect {
+
+// The settings that shaped a movie and that its header does not record, given
+// with the converter's own flags and defaulting to the converter's defaults.
+// They matter only when the movie is compared with its source (-source).
+struct ShapingSettings {
+  double cropFraction = 1.0;  // 1 - cropping / 100: -cropping=0, letterbox
+  bool rotate = false;        // -rotate
+  bool flipVertical = false;  // -vflip
+  bool flipHorizontal = false;  // -hflip
+  int frameRate = 15;         // -framerate=N; 0 derives the rate from the source
+};
+
+// The command line of vantrel-inspect.
+struct InspectOptions {
+  std::string moviePath;
+  std::string framePrefix = "frame";  // -out=PREFIX: pictures PREFIX-00012.ppm
+  bool png = false;                   // -format=png
+  bool allFrames = false;             // -frames=all
+  std::set<int> frames;               // -frames=0,5,10-12
+  std::string contactPath;            // -contact=FILE (.png or .ppm)
+  std::string wavPath;                // -wav=FILE
+  bool quiet = false;                 // -quiet: problems and the verdict only
+  bool verbose = false;               // -verbose: one line per frame
+  std::string sourcePath;             // -source=FILE: compare with the source video
+  ShapingSettings shaping;
+};
+
+// Parses arguments (without the program name). Returns false with a reason in
+// error for an unknown flag, a malformed frame list or number, or a missing or
+// second movie path.
+bool parseInspectOptions(const std::vector<std::string>& args, InspectOptions& options,
+                         std::string& error);
+
+// The usage text printed on bad arguments.
+std::string inspectUsage(const std::string& programName);
+
+}  // namespace vantrel::inspect

@@ -1,0 +1,106 @@
+#include "SourceComposer.h"
+
+#include <algorithm>
+
+#include "image/ColourGrid.h"
+#include "image/ColourReduction.h"
+#include "image/FrameGeometry.h"
+
+namespace vantrel::inspect {
+
+SourceComposer::SourceComposer()
+    : videoKinds{&aviKind, &movieKind}, engine(std::make_unique<MovieEncoder>()) {
+  engine->videoSources = &videoKinds;
+  engine->audioSources = &audioKinds;
+  engine->showMessage = [this](const std::string& text) { messages += text; };
+}
+
+SourceComposer::~SourceComposer() { engine.reset(); }
+
+std::string SourceComposer::open(const std::string& path, const ShapingSettings& settings) {
+  shaping = settings;
+  messages.clear();
+  placed = false;
+  if (const char* error = engine->openSources(nullptr, path.c_str()); error != nullptr) {
+    return messages + error;
+  }
+  if (!engine->hasVideo()) return "the file has no video";
+  engine->frameRate = settings.frameRate;
+  engine->cropFraction = settings.cropFraction;
+  sourceStart = engine->videoSource()->firstFrame();
+  // The whole source, as the converter asks for it: first and last frame 0.
+  firstFrame = 0;
+  int lastFrame = 0;
+  int audioRecords = 0;
+  engine->planMovie(settings.frameRate, fps, frameCount, frameStep, audioRecords, nullptr,
+                    firstFrame, lastFrame);
+  if (!(fps > 0.0) || !(frameStep > 0.0)) return "the video reports no usable frame rate";
+  return {};
+}
+
+int SourceComposer::sourceFrameFor(int movieFrame) const {
+  return static_cast<int>((firstFrame + movieFrame) * frameStep + sourceStart);
+}
+
+void SourceComposer::prepareColours(const SampleLayout& layout,
+                                    const std::array<std::uint32_t, 256>& palette) {
+  if (layout.depthCode >= kTruecolorDepth) return;
+  const std::size_t cells = std::size_t(gridCellCount(layout.fineGrid));
+  if (colourMap.size() == cells && mappedFineGrid == layout.fineGrid &&
+      std::equal(palette.begin() + 1, palette.end() - 1, mappedPalette.begin() + 1)) {
+    return;
+  }
+  colourMap.assign(cells, 0);
+  buildColourMap(palette.data(), layout.fineGrid, colourMap.data());
+  mappedPalette = palette;
+  mappedFineGrid = layout.fineGrid;
+}
+
+std::string SourceComposer::composeFrame(int movieFrame, const SampleLayout& layout,
+                                         const std::array<std::uint32_t, 256>& palette,
+                                         std::vector<std::uint8_t>& samples) {
+  VideoStreamSource* source = engine->videoSource();
+  if (source == nullptr || !source->isOpen()) return "the source is not open";
+  if (!sourceFrame) sourceFrame = std::make_unique<FrameImage>();
+  FrameImage* frame = sourceFrame.get();
+  const int code = source->readFrame(sourceFrameFor(movieFrame), &frame);
+  if (frame != sourceFrame.get()) sourceFrame.reset(frame);
+  if (code != 0) return source->errorText(code);
+
+  // The converter composes in source orientation; rotation turns the picture
+  // while it is converted.
+  const int screenWidth = layout.frameWidth;
+  const int screenHeight = layout.screenHeight;
+  if (!placed) {
+    workWidth = shaping.rotate ? screenHeight : screenWidth;
+    workHeight = shaping.rotate ? screenWidth : screenHeight;
+    workPixels.assign(std::size_t(workWidth) * workHeight * 2, 0);
+    workImage.attachPixels(workPixels.data(), workWidth, workHeight);
+    const int width = sourceFrame->width();
+    const int height = sourceFrame->height();
+    sourcePixels.assign(std::size_t((width + 1) & ~1) * std::max(height, 0), 0);
+    sourceImage.attachPixels(sourcePixels.data(), width, height);
+    engine->computePlacement(width, height, shaping.cropFraction, placement, workWidth,
+                             workHeight);
+    placed = true;
+  }
+  sourceImage.copyRect(0, 0, *sourceFrame, 0, 0, -1, -1);
+  workImage.fillRect(0, 0, -1, -1, 0);
+  const int bottom = workHeight - placement.destTop - placement.destHeight;
+  workImage.scaleArea(placement.destLeft, bottom, placement.destWidth, placement.destHeight,
+                      sourceImage, placement.srcX, placement.srcY, placement.srcWidth,
+                      placement.srcHeight);
+  if (outputNeedsRowFlip(layout.depthCode, shaping.flipVertical, shaping.rotate)) {
+    flipRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
+  }
+  if (outputNeedsMirror(layout.depthCode, shaping.flipHorizontal, shaping.rotate)) {
+    mirrorRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
+  }
+  prepareColours(layout, palette);
+  samples.assign(std::size_t(layout.frameWidth) * layout.storedHeight, 0);
+  convertFrame(workImage, samples.data(), layout.depthCode, shaping.rotate, screenWidth,
+               screenHeight, colourMap.empty() ? nullptr : colourMap.data(), layout.fineGrid);
+  return {};
+}
+
+}  // namespace vantrel::inspect
