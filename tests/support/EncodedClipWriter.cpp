@@ -203,10 +203,18 @@ void fillPicture(const EncodedClip& shape, int frameIndex, SwsContext* scaler,
   std::vector<std::uint8_t> rgb(std::size_t(shape.width) * shape.height * 3);
   for (int y = 0; y < shape.height; ++y) {
     for (int x = 0; x < shape.width; ++x) {
-      std::uint32_t c =
-          shape.pattern == ClipPattern::FrameNumber
-              ? testPatternPixel(frameIndex, x, y, shape.width, shape.height)
-              : demoPatternPixel(frameIndex, x, y, shape.width, shape.height);
+      std::uint32_t c = 0;
+      switch (shape.pattern) {
+        case ClipPattern::FrameNumber:
+          c = testPatternPixel(frameIndex, x, y, shape.width, shape.height);
+          break;
+        case ClipPattern::MovingBars:
+          c = demoPatternPixel(frameIndex, x, y, shape.width, shape.height);
+          break;
+        case ClipPattern::MovingTexture:
+          c = texturePatternPixel(frameIndex, x, y);
+          break;
+      }
       std::uint8_t* p = rgb.data() + (std::size_t(y) * shape.width + x) * 3;
       p[0] = std::uint8_t(c >> 16);
       p[1] = std::uint8_t(c >> 8);

@@ -1,9 +1,9 @@
 #pragma once
 
 // Writes small compressed clips with libavformat/libavcodec: MJPEG, MPEG-4 or
-// H.264 pictures (the test or the demo pattern of TestClips.h) and PCM, AAC or
-// MP3 sound (a sine tone), in any container libavformat can write (AVI, MP4,
-// MOV, Matroska). Used by the tests and by the demo clip program.
+// H.264 pictures (the test, demo or texture pattern of TestClips.h) and PCM,
+// AAC or MP3 sound (a sine tone), in any container libavformat can write (AVI,
+// MP4, MOV, Matroska). Used by the tests and by the demo clip program.
 
 #include <string>
 
@@ -11,7 +11,7 @@ namespace vantrel::test {
 
 enum class ClipVideo { None, Mjpeg, Mpeg4, H264 };
 enum class ClipAudio { None, Pcm16, Aac, Mp3 };
-enum class ClipPattern { FrameNumber, MovingBars };
+enum class ClipPattern { FrameNumber, MovingBars, MovingTexture };
 
 struct EncodedClip {
   std::string container = "avi";  // libavformat muxer: avi, mp4, mov, matroska
