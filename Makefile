@@ -6,9 +6,15 @@ BUILD ?= build
 JOBS ?= 2
 DEPS := g++ cmake ninja-build pkg-config libavformat-dev libavcodec-dev \
         libavutil-dev libswscale-dev libswresample-dev libgtest-dev \
-        libgmock-dev libbenchmark-dev
+        libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
 
-.PHONY: all deps configure build test test-sanitize demo clean
+# Seconds each fuzz target runs in `make fuzz`; `make fuzz-ci` uses FUZZ_CI_SECONDS.
+FUZZ_SECONDS ?= 60
+FUZZ_CI_SECONDS ?= 20
+FUZZ_BUILD ?= build-fuzz
+SANITIZE_BUILD ?= build-sanitize
+
+.PHONY: all deps configure build test test-sanitize fuzz-build fuzz fuzz-ci demo clean
 
 all: build
 
@@ -34,13 +40,27 @@ test: build
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
-	cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=OFF \
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=OFF \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
-	cmake --build build-sanitize -j $(JOBS)
-	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# The libFuzzer programs (tests/fuzz), built by clang with AddressSanitizer and
+# UndefinedBehaviorSanitizer; `make fuzz` runs each for FUZZ_SECONDS and fails on
+# any finding, which is saved under tests/fuzz/regressions/ for the test run.
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVANTREL_BUILD_FUZZ=ON -DVANTREL_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_programs
+
+fuzz: fuzz-build
+	sh tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-ci:
+	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_CI_SECONDS)
 
 demo: build
 	@sh tools/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-sanitize
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -46,7 +46,8 @@ class AudioBlockWriterTest : public ::testing::Test {
     std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
     EXPECT_NE(file, nullptr);
     const std::vector<std::uint8_t> head(prefix, 0x5A);
-    std::fwrite(head.data(), 1, head.size(), file.get());
+    // fwrite must not be handed the null data() of an empty vector.
+    if (!head.empty()) std::fwrite(head.data(), 1, head.size(), file.get());
     outcome.offsets.assign(firstIndex + 2 * std::max(blockCount, 1) + 2, -7);
     volatile bool abortRequested = false;
     const ProgressHook hook = [&](int event, int value, std::intptr_t data) {

@@ -8,6 +8,7 @@
 
 #include "database/BigEndian.h"
 #include "support/DatabaseReader.h"
+#include "support/FailingFile.h"
 
 namespace vantrel {
 namespace {
@@ -125,6 +126,32 @@ TEST_F(DatabaseWriterTest, WriteToAStreamThatRefusesBytesFails) {
   EXPECT_FALSE(writer.completeRecordList(list, 1));
   std::fclose(readOnly);
   std::remove(path.c_str());
+}
+
+TEST_F(DatabaseWriterTest, WriteThatFailsPartWayIsSeenAtOnceOnAnUnbufferedStream) {
+  // The C library reports every byte of an unbuffered fwrite as written even
+  // when the write failed; only the error indicator shows it.
+  test::FailingFile full(100);
+  DatabaseWriter writer(full.get());
+  ASSERT_TRUE(writer.writeHeader("Name", kTypeMovie, 2, 7));
+  EXPECT_FALSE(writer.writeZeroRecordList(4000));
+}
+
+TEST_F(DatabaseWriterTest, ListStaysZeroWhenAnEarlierWriteFailed) {
+  // The disk fills up in a record; rewriting the list would still succeed,
+  // since it does not grow the file, and would make the file look complete.
+  test::FailingFile full(200, true);
+  DatabaseWriter writer(full.get());
+  ASSERT_TRUE(writer.writeHeader("Name", kTypeMovie, 2, 7));
+  ASSERT_TRUE(writer.writeZeroRecordList(2));
+  const std::vector<std::uint8_t> record(300, 0xAB);
+  writer.writeBytes(record.data(), record.size());
+  std::fflush(full.get());
+  const std::uint8_t list[16] = {0, 0, 0, 94, 0, 0, 0, 0, 0, 0, 0, 200, 0, 0, 0, 0};
+  EXPECT_FALSE(writer.completeRecordList(list, 2));
+  const std::vector<std::uint8_t>& stored = full.contents();
+  ASSERT_EQ(stored.size(), 200u);
+  for (int i = 78; i < 94; ++i) EXPECT_EQ(stored[std::size_t(i)], 0) << "list byte " << i - 78;
 }
 
 TEST_F(DatabaseWriterTest, ReaderFindsRecordsOutOfOrder) {

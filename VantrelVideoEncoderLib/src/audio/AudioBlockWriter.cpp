@@ -87,7 +87,12 @@ int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockPara
     const int code = adpcm ? fillAdpcmBlock(resampler, samples, block.data(), state)
                            : fillPcmBlock(resampler, block.data());
     if (code != 0) return kFailure;
-    std::fwrite(block.data(), 1, block.size(), file);
+    // A record the file did not take ends the sound; the error indicator tells
+    // the caller why.
+    if (std::fwrite(block.data(), 1, block.size(), file) != block.size() ||
+        std::ferror(file) != 0) {
+      return kFailure;
+    }
     report(reportProgress, kAudioBlockEvent, b + 1, blockCount);
   }
   report(reportProgress, kPhaseCompleteEvent, 1, 0);

@@ -44,8 +44,10 @@ int audioRecordBytes(const AudioBlockParams& params);
 // left in the file and no completion event, when abortRequested is seen before a
 // record, when the source's read returns a code (the source has told the user), when
 // the stream information cannot be read or describes a format the pipeline cannot
-// handle, or when the working buffers cannot be allocated. Write errors are not
-// checked here: they stay in file's error indicator for the caller's final check.
+// handle, when the working buffers cannot be allocated, or when a record is not
+// written completely (file's error indicator is then set, which tells the caller
+// it was the output that failed). Write errors that the stream's buffer hides
+// until later stay in the error indicator for the caller's final check.
 int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
                      int blockCount, std::int32_t* recordOffsets, int firstIndex,
                      int startOffsetMs, const volatile bool& abortRequested,

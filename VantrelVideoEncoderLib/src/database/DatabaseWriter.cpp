@@ -59,12 +59,18 @@ bool DatabaseWriter::writeMovieHeaderRecord(const MovieHeaderRecord& record) {
 
 bool DatabaseWriter::writeBytes(const void* bytes, std::size_t size) {
   if (size == 0) return true;
-  return std::fwrite(bytes, 1, size, file) == size;
+  // The C library may count bytes as written whose write failed (an unbuffered
+  // stream does); the error indicator tells the truth.
+  return std::fwrite(bytes, 1, size, file) == size && std::ferror(file) == 0;
 }
 
 std::int64_t DatabaseWriter::position() const { return ftello(file); }
 
 bool DatabaseWriter::completeRecordList(const void* bigEndianEntries, int entryCount) {
+  // Bytes lost earlier (a full disk shows only when the buffer is flushed) must
+  // leave the list zero: a list that points at missing records would make the
+  // damaged file look complete.
+  if (std::fflush(file) != 0 || std::ferror(file) != 0) return false;
   if (fseeko(file, static_cast<off_t>(listStart), SEEK_SET) != 0) return false;
   const bool written =
       writeBytes(bigEndianEntries, std::size_t(entryCount) * kRecordEntrySize);

@@ -46,7 +46,9 @@ class DatabaseWriter {
   std::int64_t listPosition() const { return listStart; }
 
   // Seeks to the list, writes entryCount entries whose bytes are already in file
-  // order (big-endian), flushes, and checks the stream's error indicator.
+  // order (big-endian), flushes, and checks the stream's error indicator. When
+  // an earlier write failed (the error indicator is set, or the bytes still
+  // buffered cannot be flushed) the list is left zero and false is returned.
   bool completeRecordList(const void* bigEndianEntries, int entryCount);
 
  private:

@@ -98,6 +98,8 @@ void SoundOnlyDriver::writeDatabaseStart() {
 
 void SoundOnlyDriver::writeSound() {
   if (engine.writeAudioBlocks(file, audioRecordCount, recordOffsets.data(), 2, 0) != 0) {
+    // A full disk is a write error, not an abort the user asked for.
+    if (std::ferror(file) != 0) throw kWriteFailedText;
     throw 1;
   }
 }

@@ -160,6 +160,7 @@ void VideoEncodeDriver::readAndCompose(int index) {
     // The first frame fixes the source picture's size and its placement.
     const int width = sourceFrame->width();
     const int height = sourceFrame->height();
+    refuseUnusableSize(width, height);
     sourcePixels.assign(std::size_t((width + 1) & ~1) * std::max(height, 0), 0);
     sourceImage.attachPixels(sourcePixels.data(), width, height);
     engine.computePlacement(width, height, engine.cropFraction, placement, workWidth,
@@ -167,6 +168,20 @@ void VideoEncodeDriver::readAndCompose(int index) {
     placed = true;
   }
   composeWorkImage();
+}
+
+void VideoEncodeDriver::refuseUnusableSize(int width, int height) {
+  // The kinds refuse such streams at open; a host's own source may not.
+  if (width <= 0 || height <= 0) {
+    failureText = "The video source delivered a picture without pixels.";
+    throw failureText.c_str();
+  }
+  if (width > kMaxSourceSide || height > kMaxSourceSide ||
+      std::int64_t(width) * height > kMaxSourcePixels) {
+    failureText = "The video's pictures of " + std::to_string(width) + " x " +
+                  std::to_string(height) + " pixels are too large to convert.";
+    throw failureText.c_str();
+  }
 }
 
 void VideoEncodeDriver::composeWorkImage() {
@@ -311,6 +326,8 @@ void VideoEncodeDriver::writeSound() {
   const int startOffsetMs = static_cast<int>(firstFrame * 1000 / fps);
   if (engine.writeAudioBlocks(request.file, audioRecordCount, recordOffsets.data(),
                               2 * (frameCount + 1), startOffsetMs) != 0) {
+    // A full disk is a write error, not an abort the user asked for.
+    if (std::ferror(request.file) != 0) throw kWriteFailedText;
     throw kAbortInAudio;
   }
 }

@@ -67,6 +67,8 @@ class VideoEncodeDriver {
   // Reads output frame index (abort check first) and composes it in workImage.
   void readAndCompose(int index);
   void composeWorkImage();
+  // Raises an error for a first picture without pixels or over the size limit.
+  void refuseUnusableSize(int width, int height);
   void copyPreview(std::uint8_t* preview, const std::uint8_t* frame) const;
   bool secondChanged();
   void report(int event, int value, std::intptr_t data);

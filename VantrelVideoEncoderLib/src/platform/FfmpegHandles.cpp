@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/MediaLimits.h"
+
 namespace vantrel::ffmpeg {
 
 namespace {
@@ -72,6 +74,18 @@ MediaStatus openFirstStream(const char* path, AVMediaType type, Containers accep
   if (error < 0) return statusFromError(error, MediaStatus::UnknownFormat, systemError);
   AVStream* stream = firstStreamOf(input.get(), type);
   if (!stream) return MediaStatus::NoStream;
+  // Checked before a decoder exists: no picture memory has been taken yet.
+  const AVCodecParameters* parameters = stream->codecpar;
+  if (type == AVMEDIA_TYPE_VIDEO &&
+      (parameters->width > kMaxPictureSide || parameters->height > kMaxPictureSide ||
+       std::int64_t(parameters->width) * parameters->height > kMaxPicturePixels)) {
+    return MediaStatus::PictureTooLarge;
+  }
+  // A rate no recording uses is a damaged header; resampling from it would
+  // take seconds and hundreds of megabytes for nothing.
+  if (type == AVMEDIA_TYPE_AUDIO && parameters->sample_rate > kMaxSampleRate) {
+    return MediaStatus::UnknownFormat;
+  }
   // The demuxer skips the other streams' data entirely.
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     if (input->streams[i] != stream) input->streams[i]->discard = AVDISCARD_ALL;
@@ -85,6 +99,9 @@ MediaStatus openFirstStream(const char* path, AVMediaType type, Containers accep
     if (error < 0)
       return statusFromError(error, MediaStatus::DecoderMissing, systemError);
     decoder->pkt_timebase = stream->time_base;
+    // A picture larger than its header claimed fails to decode instead of
+    // taking memory without bound.
+    if (type == AVMEDIA_TYPE_VIDEO) decoder->max_pixels = kMaxPicturePixels;
     decoder->thread_count = 0;  // as many threads as the machine suggests
     // AVI stores no presentation times: a picture's time is the stored frame
     // whose packet made the decoder give it out. Frame threads would delay that

@@ -17,6 +17,7 @@ enum class MediaStatus {
   PastEnd,          // nothing at or after the requested position
   NotOpen,
   SystemError,  // an operating-system failure; see systemError()
+  PictureTooLarge,  // the pictures exceed kMaxPictureSide / kMaxPicturePixels
 };
 
 }  // namespace vantrel

@@ -186,6 +186,8 @@ MediaStatus RawAudioReader::read(std::int64_t first, int maxFrames, std::uint8_t
   }
   if (!s.positioned || s.pendingStart > first) return MediaStatus::Ok;  // no data there
   const std::int64_t count = std::min(wanted, s.pendingEnd() - first);
+  // The stored data can end before the length the header claims.
+  if (count <= 0) return MediaStatus::Ok;
   std::memcpy(out, s.pending.data(), std::size_t(count * s.facts.blockAlign));
   delivered = int(count);
   return MediaStatus::Ok;

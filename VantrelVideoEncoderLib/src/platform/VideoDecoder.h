@@ -5,16 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/MediaLimits.h"
 #include "platform/MediaStatus.h"
 
 namespace vantrel {
-
-// The largest pictures decoded: 8192 pixels a side and 8192 x 4096 in all (an
-// 8K picture fits). A stream that claims more is refused at open, before any
-// picture memory is taken, and a picture that turns out larger than its header
-// said fails to decode.
-constexpr int kMaxPictureSide = 8192;
-constexpr std::int64_t kMaxPicturePixels = std::int64_t(8192) * 4096;
 
 // Facts about the opened video stream. Times are in the stream's time base:
 // one unit is timeBaseNum / timeBaseDen seconds.
@@ -50,7 +44,7 @@ class VideoDecoder {
   // Opens path and its first video stream and decodes the first picture, so a
   // stream that cannot be decoded fails here. riffOnly refuses every container
   // but AVI and WAV (UnknownFormat). NoStream: the file has no video.
-  // PictureTooLarge: the stream's pictures exceed the limits above. Any
+  // PictureTooLarge: the pictures exceed the limits of MediaLimits.h. Any
   // earlier stream is closed first; on failure the decoder is closed.
   MediaStatus open(const char* path, bool riffOnly);
   void close();

@@ -78,6 +78,8 @@ int AudioStreamSourceAVI::codeFor(MediaStatus status) {
       return kAudioNotOpen;
     case MediaStatus::SystemError:
       return setError(kAudioOsError, reader.systemError());
+    case MediaStatus::PictureTooLarge:  // a video status; sound has no pictures
+      return kAudioBadFormat;
   }
   return kAudioUnknown;
 }

@@ -44,6 +44,7 @@ const char* openVideo(const char* fileName, const VideoSourceList& kinds,
   // Files of any size are handed on: the media libraries read 64-bit offsets,
   // so there is nothing to warn about for files of 2 GiB and more.
   if (!canOpenForReading(fileName)) return kVideoFileMissing;
+  VideoStreamSource* refusedAsTooLarge = nullptr;
   for (VideoStreamSource* kind : kinds) {
     const int code = kind->open(fileName);
     if (code == kVideoOk) {
@@ -51,11 +52,15 @@ const char* openVideo(const char* fileName, const VideoSourceList& kinds,
       return nullptr;
     }
     if (code == kVideoNoVideo) return nullptr;  // a sound-only file: no video, no error
+    if (code == kVideoPictureTooLarge && refusedAsTooLarge == nullptr) refusedAsTooLarge = kind;
     if (isMovie && kind->kind() == kVideoKindMovie && code == kVideoMovieLibraryMissing) {
       showMessageBox(sink, kVideoBoxCaption, kind->errorText(code));
       videoBoxShown = true;
     }
   }
+  // A kind that read the file but refused its picture size says more than
+  // "unrecognized format".
+  if (refusedAsTooLarge != nullptr) return refusedAsTooLarge->errorText(kVideoPictureTooLarge);
   return kinds.front()->errorText(kVideoBadFormat);
 }
 

@@ -27,6 +27,10 @@ constexpr std::array<const char*, 10> kVideoErrorTexts = {
 static_assert(kVideoErrorTexts.size() == kVideoOsError,
               "one text per common code below 10");
 
+constexpr const char* kPictureTooLargeText =
+    "The video's pictures are too large to convert (at most 8192 pixels wide or high, "
+    "and 8192 x 4096 pixels in all)";
+
 }  // namespace
 
 void VideoStreamSource::computeOutputTiming(int requestedFps, double& fps,
@@ -69,6 +73,7 @@ void VideoStreamSource::setFlip(bool flip) { flipFrames = flip; }
 const char* VideoStreamSource::errorText(int code) {
   if (code >= 0 && code < kVideoOsError) return kVideoErrorTexts[std::size_t(code)];
   if (code == kVideoOsError) return osErrorText;
+  if (code == kVideoPictureTooLarge) return kPictureTooLargeText;
   std::snprintf(unknownCodeText, sizeof unknownCodeText, "Unknown ErrCode %d", code);
   return unknownCodeText;
 }

@@ -35,6 +35,14 @@ enum VideoError : int {
   kVideoOsError = 10,
 };
 
+// Code of both media kinds for a stream whose pictures are larger than the
+// program converts: more than kMaxSourceSide pixels a side or kMaxSourcePixels
+// in all. Refusing such a stream at open keeps a damaged or hostile header from
+// making the program take memory without bound.
+constexpr int kVideoPictureTooLarge = 20;
+constexpr int kMaxSourceSide = 8192;
+constexpr std::int64_t kMaxSourcePixels = std::int64_t(8192) * 4096;
+
 // Abstract video stream. Every operation reports failure as a small integer code
 // (0 = success) and never throws; errorText() of the same object explains a code.
 // The virtual operations keep this slot order in every kind.

@@ -14,6 +14,9 @@
 
 namespace vantrel {
 
+// The interface promises the platform's picture limits.
+static_assert(kMaxSourceSide == kMaxPictureSide && kMaxSourcePixels == kMaxPicturePixels);
+
 namespace {
 
 constexpr const char* kOutOfMemoryText =
@@ -66,6 +69,8 @@ int VideoStreamSourceAVI::codeFor(MediaStatus status) {
       return kVideoNotOpen;
     case MediaStatus::SystemError:
       return setOsError(decoder.systemError());
+    case MediaStatus::PictureTooLarge:
+      return kVideoPictureTooLarge;
   }
   return kVideoUnknown;
 }

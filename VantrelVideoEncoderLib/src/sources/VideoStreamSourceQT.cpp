@@ -56,6 +56,7 @@ int VideoStreamSourceQT::open(const char* fileName) {
   if (!absolutePath(fileName, kMaxPath, path)) return kVideoFileMissing;
   MediaStatus status = decoder.open(path.c_str(), false);
   if (status == MediaStatus::NoStream) return kVideoNoVideo;
+  if (status == MediaStatus::PictureTooLarge) return kVideoPictureTooLarge;
   if (status != MediaStatus::Ok)
     return setMacOsError(movieErrorValue(status, decoder.systemError()));
   // The first picture must convert to a bitmap, or no frame ever will.
