@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "InspectOptions.h"
+#include "ToolOptions.h"
 #include "PictureConversion.h"
 #include "engine/MovieEncoder.h"
 #include "image/FrameImage.h"

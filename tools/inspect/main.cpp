@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "InspectCommand.h"
+#include "CommandLine.h"
 
 int main(int argc, char** argv) {
   return vantrel::inspect::inspectMain(argc, argv, std::cout, std::cerr);

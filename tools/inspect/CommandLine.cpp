@@ -1,16 +1,16 @@
-#include "InspectCommand.h"
+#include "CommandLine.h"
 
 #include <string>
 #include <vector>
 
-#include "FrameInspection.h"
+#include "FrameReview.h"
 #include "MovieCheck.h"
 #include "SoundTrack.h"
 #include "support/DatabaseReader.h"
 
 namespace vantrel::inspect {
 
-int runInspect(const InspectOptions& options, std::ostream& out, std::ostream& err) {
+int runInspect(const ToolOptions& options, std::ostream& out, std::ostream& err) {
   DatabaseReader reader;
   if (!reader.load(options.moviePath)) {
     err << options.moviePath << ": " << reader.error() << "\n";
@@ -19,7 +19,8 @@ int runInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
   std::vector<std::string> problems;
   MovieLayout layout;
   MovieHeaderView header;
-  const bool headerRead = checkMovie(reader, layout, problems) && reader.movieHeader(header);
+  const bool headerRead =
+      checkMovie(reader, layout, problems) && reader.movieHeader(header);
   if (headerRead && !options.quiet) {
     for (const std::string& line : describeMovie(reader, header)) out << line << "\n";
   }
@@ -27,7 +28,7 @@ int runInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
   bool comparisonFailed = false;
   if (headerRead && !layout.soundOnly && layout.frameCount > 0 &&
       layout.frameCount < reader.recordCount) {
-    FrameInspection frames(options, reader, layout, header);
+    FrameReview frames(options, reader, layout, header);
     frames.run(problems, out, err);
     writeFailed = frames.outputFailed();
     comparisonFailed = frames.comparisonFailed();
@@ -36,7 +37,8 @@ int runInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
     comparisonFailed = true;
   }
   if (headerRead && layout.audioRecordCount > 0) {
-    const SoundTrack sound = decodeSound(reader, layout.firstAudioRecord, header.audioFormat);
+    const SoundTrack sound =
+        decodeSound(reader, layout.firstAudioRecord, header.audioFormat);
     problems.insert(problems.end(), sound.problems.begin(), sound.problems.end());
     if (!options.quiet) {
       out << "sound:         " << sound.recordCount << " audio records, "
@@ -59,10 +61,10 @@ int runInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
 
 int inspectMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  InspectOptions options;
+  ToolOptions options;
   std::string error;
   const std::string program = argc > 0 ? argv[0] : "vantrel-inspect";
-  if (!parseInspectOptions(args, options, error)) {
+  if (!parseToolOptions(args, options, error)) {
     err << program << ": " << error << "\n" << inspectUsage(program);
     return 1;
   }

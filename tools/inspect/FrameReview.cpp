@@ -1,4 +1,4 @@
-#include "FrameInspection.h"
+#include "FrameReview.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,11 +23,12 @@ std::string numbered(const std::string& prefix, int frame, bool png) {
 }
 
 // Frames on the contact sheet: the chosen ones, else up to twelve spread evenly.
-std::set<int> contactFrames(const InspectOptions& options, int frameCount) {
+std::set<int> contactFrames(const ToolOptions& options, int frameCount) {
   if (!options.frames.empty()) return options.frames;
   std::set<int> chosen;
   const int count = std::min(frameCount, kContactFrames);
-  for (int i = 0; i < count; ++i) chosen.insert(int(std::int64_t(i) * frameCount / count));
+  for (int i = 0; i < count; ++i)
+    chosen.insert(int(std::int64_t(i) * frameCount / count));
   return chosen;
 }
 
@@ -40,12 +41,12 @@ std::string decibels(double value) {
 
 }  // namespace
 
-FrameInspection::FrameInspection(const InspectOptions& chosen, const DatabaseReader& movie,
-                                 const MovieLayout& shape, const MovieHeaderView& fields)
+FrameReview::FrameReview(const ToolOptions& chosen, const DatabaseReader& movie,
+                         const MovieLayout& shape, const MovieHeaderView& fields)
     : options(chosen), reader(movie), layout(shape), header(fields) {}
 
-void FrameInspection::run(std::vector<std::string>& problems, std::ostream& out,
-                          std::ostream& err) {
+void FrameReview::run(std::vector<std::string>& problems, std::ostream& out,
+                      std::ostream& err) {
   std::unique_ptr<SourceComposer> composer;
   int comparable = 0;
   if (!options.sourcePath.empty()) {
@@ -58,8 +59,9 @@ void FrameInspection::run(std::vector<std::string>& problems, std::ostream& out,
     } else {
       comparable = std::min(composer->plannedFrameCount(), layout.frameCount);
       if (composer->plannedFrameCount() != layout.frameCount) {
-        out << "note: with these settings the source gives " << composer->plannedFrameCount()
-            << " frames, the movie holds " << layout.frameCount
+        out << "note: with these settings the source gives "
+            << composer->plannedFrameCount() << " frames, the movie holds "
+            << layout.frameCount
             << " (were -framerate and the other settings the same?)\n";
       }
     }
@@ -71,49 +73,57 @@ void FrameInspection::run(std::vector<std::string>& problems, std::ostream& out,
   std::optional<SampleLayout> samples;
   std::vector<std::uint8_t> composed;
   frames = decodeFrames(
-      reader, layout.frameCount, layout.frameWidth, layout.storedHeight, header.keyInterval,
-      [&](int index, const std::uint8_t* decoded, const std::array<std::uint32_t, 256>& palette) {
+      reader, layout.frameCount, layout.frameWidth, layout.storedHeight,
+      header.keyInterval,
+      [&](int index, const std::uint8_t* decoded,
+          const std::array<std::uint32_t, 256>& palette) {
         const bool chosen = options.allFrames || options.frames.count(index) != 0;
-        const bool onSheet = !options.contactPath.empty() && sheetFrames.count(index) != 0;
+        const bool onSheet =
+            !options.contactPath.empty() && sheetFrames.count(index) != 0;
         const bool compare = composer && !sourceFailed && index < comparable;
         if (!chosen && !onSheet && !compare) return;
         // Frame 0 carries the palette, which tells the layout's details.
         if (!samples) {
-          samples = sampleLayoutFor(header.colourMode, header.bitsPerPixel, layout.frameWidth,
-                                    layout.storedHeight, palette);
+          samples = sampleLayoutFor(header.colourMode, header.bitsPerPixel,
+                                    layout.frameWidth, layout.storedHeight, palette);
         }
         RgbPicture picture = framePicture(decoded, layout.frameWidth, layout.storedHeight,
                                           samples->pictureMode, palette);
         if (compare) {
-          const std::string why = composer->composeFrame(index, *samples, palette, composed);
+          const std::string why =
+              composer->composeFrame(index, *samples, palette, composed);
           if (!why.empty()) {
             err << "source frame " << composer->sourceFrameFor(index) << " (movie frame "
                 << index << "): " << why << "\n";
             sourceFailed = true;
           } else {
-            const RgbPicture original = framePicture(composed.data(), layout.frameWidth,
-                                                     layout.storedHeight, samples->pictureMode,
-                                                     palette);
+            const RgbPicture original =
+                framePicture(composed.data(), layout.frameWidth, layout.storedHeight,
+                             samples->pictureMode, palette);
             framePsnr[std::size_t(index)] = picturePsnr(original, picture);
-            if (framePsnr[std::size_t(index)]) psnr.add(index, *framePsnr[std::size_t(index)]);
+            if (framePsnr[std::size_t(index)])
+              psnr.add(index, *framePsnr[std::size_t(index)]);
           }
         }
-        if (chosen && !writePicture(numbered(options.framePrefix, index, options.png), picture)) {
+        if (chosen &&
+            !writePicture(numbered(options.framePrefix, index, options.png), picture)) {
           writeFailed = true;
         }
         if (onSheet) sheet.push_back(std::move(picture));
       });
   problems.insert(problems.end(), frames.problems.begin(), frames.problems.end());
   if (!options.quiet) {
-    out << "frames:        " << frames.decoded << " of " << layout.frameCount << " decoded, "
-        << frames.keyFrames << " key frames\n";
+    out << "frames:        " << frames.decoded << " of " << layout.frameCount
+        << " decoded, " << frames.keyFrames << " key frames\n";
     printSizes(out);
     if (options.verbose || composer) printFrameLines(out);
   }
   if (composer && psnr.count() > 0) {
     char line[160];
-    std::snprintf(line, sizeof line, "source PSNR:   mean %.2f dB over %d frames, lowest %s (frame %d)",
-                  psnr.mean(), psnr.count(), decibels(psnr.lowest()).c_str(), psnr.lowestFrame());
+    std::snprintf(line, sizeof line,
+                  "source PSNR:   mean %.2f dB over %d frames, lowest %s (frame %d)",
+                  psnr.mean(), psnr.count(), decibels(psnr.lowest()).c_str(),
+                  psnr.lowestFrame());
     out << line;
     if (psnr.identicalCount() > 0) {
       out << "; " << psnr.identicalCount() << " identical (counted as "
@@ -127,7 +137,7 @@ void FrameInspection::run(std::vector<std::string>& problems, std::ostream& out,
   }
 }
 
-void FrameInspection::printSizes(std::ostream& out) const {
+void FrameReview::printSizes(std::ostream& out) const {
   if (frames.entries.empty()) return;
   std::size_t total = 0;
   std::size_t largest = 0;
@@ -143,7 +153,7 @@ void FrameInspection::printSizes(std::ostream& out) const {
       << " on average, largest " << largest << " (frame " << largestFrame << ")\n";
 }
 
-void FrameInspection::printFrameLines(std::ostream& out) const {
+void FrameReview::printFrameLines(std::ostream& out) const {
   for (std::size_t i = 0; i < frames.entries.size(); ++i) {
     const FrameEntry& entry = frames.entries[i];
     char line[160];

@@ -1,4 +1,4 @@
-#include "InspectCommand.h"
+#include "CommandLine.h"
 
 #include <filesystem>
 #include <fstream>
@@ -16,7 +16,7 @@
 namespace vantrel::inspect {
 namespace {
 
-class InspectCommandTest : public ::testing::Test {
+class CommandLineTest : public ::testing::Test {
  protected:
   // Encodes a six-frame movie with sound into movie.pdb in the scratch folder.
   void encodeMovie(bool adpcm = false) {
@@ -44,9 +44,9 @@ class InspectCommandTest : public ::testing::Test {
 
   int inspect(std::vector<std::string> args) {
     args.push_back(moviePath());
-    InspectOptions options;
+    ToolOptions options;
     std::string error;
-    EXPECT_TRUE(parseInspectOptions(args, options, error)) << error;
+    EXPECT_TRUE(parseToolOptions(args, options, error)) << error;
     out.str("");
     err.str("");
     return runInspect(options, out, err);
@@ -66,21 +66,21 @@ class InspectCommandTest : public ::testing::Test {
   std::ostringstream err;
 };
 
-TEST_F(InspectCommandTest, FreshMovieChecksOut) {
+TEST_F(CommandLineTest, FreshMovieChecksOut) {
   encodeMovie();
   EXPECT_EQ(inspect({}), 0) << out.str();
   EXPECT_NE(out.str().find("6 of 6 decoded, 1 key frames"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("movie OK"), std::string::npos);
 }
 
-TEST_F(InspectCommandTest, AdpcmMovieChecksOutAndWritesItsSound) {
+TEST_F(CommandLineTest, AdpcmMovieChecksOutAndWritesItsSound) {
   encodeMovie(true);
   const std::string wav = scratch.file("sound.wav");
   EXPECT_EQ(inspect({"-wav=" + wav}), 0) << out.str();
   EXPECT_EQ(std::filesystem::file_size(wav), 44u + 65536u * 2u);
 }
 
-TEST_F(InspectCommandTest, ChosenFramesAndContactSheetAreWritten) {
+TEST_F(CommandLineTest, ChosenFramesAndContactSheetAreWritten) {
   encodeMovie();
   const std::string prefix = scratch.file("shot");
   const std::string sheet = scratch.file("sheet.png");
@@ -92,7 +92,7 @@ TEST_F(InspectCommandTest, ChosenFramesAndContactSheetAreWritten) {
   EXPECT_TRUE(std::filesystem::exists(sheet));
 }
 
-TEST_F(InspectCommandTest, DamagedFrameRecordIsReportedByRecordNumber) {
+TEST_F(CommandLineTest, DamagedFrameRecordIsReportedByRecordNumber) {
   encodeMovie();
   DatabaseReader reader;
   ASSERT_TRUE(reader.load(moviePath()));
@@ -101,14 +101,14 @@ TEST_F(InspectCommandTest, DamagedFrameRecordIsReportedByRecordNumber) {
   EXPECT_NE(out.str().find("record 2 (frame 1)"), std::string::npos) << out.str();
 }
 
-TEST_F(InspectCommandTest, UnfinishedMovieFails) {
+TEST_F(CommandLineTest, UnfinishedMovieFails) {
   encodeMovie();
   for (std::size_t i = 78; i < 78 + 8 * 8; ++i) changeByte(i, 0);
   EXPECT_EQ(inspect({}), 1);
   EXPECT_NE(out.str().find("record list is all zero"), std::string::npos) << out.str();
 }
 
-TEST_F(InspectCommandTest, WrongHeaderFieldIsReported) {
+TEST_F(CommandLineTest, WrongHeaderFieldIsReported) {
   encodeMovie();
   DatabaseReader reader;
   ASSERT_TRUE(reader.load(moviePath()));
@@ -117,7 +117,7 @@ TEST_F(InspectCommandTest, WrongHeaderFieldIsReported) {
   EXPECT_NE(out.str().find("bits per pixel is 16, expected 8"), std::string::npos) << out.str();
 }
 
-TEST_F(InspectCommandTest, BadArgumentsPrintTheUsage) {
+TEST_F(CommandLineTest, BadArgumentsPrintTheUsage) {
   char program[] = "vantrel-inspect";
   char bad[] = "-bogus";
   char* argv[] = {program, bad};
@@ -126,19 +126,19 @@ TEST_F(InspectCommandTest, BadArgumentsPrintTheUsage) {
   EXPECT_NE(err.str().find("Usage: vantrel-inspect"), std::string::npos);
 }
 
-TEST_F(InspectCommandTest, FrameListsAreParsed) {
-  InspectOptions options;
+TEST_F(CommandLineTest, FrameListsAreParsed) {
+  ToolOptions options;
   std::string error;
-  ASSERT_TRUE(parseInspectOptions({"-frames=3,7-9", "m.pdb"}, options, error));
+  ASSERT_TRUE(parseToolOptions({"-frames=3,7-9", "m.pdb"}, options, error));
   EXPECT_EQ(options.frames, (std::set<int>{3, 7, 8, 9}));
-  InspectOptions bad;
-  EXPECT_FALSE(parseInspectOptions({"-frames=9-7", "m.pdb"}, bad, error));
-  EXPECT_FALSE(parseInspectOptions({"-frames=x", "m.pdb"}, bad, error));
-  EXPECT_FALSE(parseInspectOptions({}, bad, error));
+  ToolOptions bad;
+  EXPECT_FALSE(parseToolOptions({"-frames=9-7", "m.pdb"}, bad, error));
+  EXPECT_FALSE(parseToolOptions({"-frames=x", "m.pdb"}, bad, error));
+  EXPECT_FALSE(parseToolOptions({}, bad, error));
   EXPECT_EQ(error, "no movie named");
 }
 
-TEST_F(InspectCommandTest, MissingFileFails) {
+TEST_F(CommandLineTest, MissingFileFails) {
   EXPECT_EQ(inspect({}), 1);
   EXPECT_NE(err.str().find("cannot open"), std::string::npos);
 }

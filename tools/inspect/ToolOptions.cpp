@@ -1,4 +1,4 @@
-#include "InspectOptions.h"
+#include "ToolOptions.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +10,7 @@ namespace vantrel::inspect {
 
 namespace {
 
-bool parseFrameList(const std::string& list, InspectOptions& options) {
+bool parseFrameList(const std::string& list, ToolOptions& options) {
   if (list == "all") {
     options.allFrames = true;
     return true;
@@ -56,7 +56,8 @@ bool parseInteger(const char* text, int& value) {
   char* end = nullptr;
   errno = 0;
   const long number = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || errno != 0 || number < INT32_MIN || number > INT32_MAX) {
+  if (end == text || *end != '\0' || errno != 0 || number < INT32_MIN ||
+      number > INT32_MAX) {
     return false;
   }
   value = static_cast<int>(number);
@@ -80,8 +81,8 @@ bool parseSwitch(const std::string& arg, const std::string& name, bool& value) {
 
 }  // namespace
 
-bool parseInspectOptions(const std::vector<std::string>& args, InspectOptions& options,
-                         std::string& error) {
+bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options,
+                      std::string& error) {
   for (const std::string& arg : args) {
     const auto value = [&](const char* flag) -> const char* {
       const std::size_t n = std::char_traits<char>::length(flag);
@@ -145,7 +146,8 @@ bool parseInspectOptions(const std::vector<std::string>& args, InspectOptions& o
 }
 
 std::string inspectUsage(const std::string& programName) {
-  return "Usage: " + programName + " [options] movie.pdb\n"
+  return "Usage: " + programName +
+         " [options] movie.pdb\n"
          "Checks a movie database, decodes every frame and the sound.\n"
          "  -frames=LIST    write these frames as pictures: all, or e.g. 0,5,10-12\n"
          "  -out=PREFIX     picture names PREFIX-00012.ppm (default: frame)\n"

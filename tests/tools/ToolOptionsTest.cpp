@@ -1,20 +1,20 @@
-#include "InspectOptions.h"
+#include "ToolOptions.h"
 
 #include <gtest/gtest.h>
 
 namespace vantrel::inspect {
 namespace {
 
-InspectOptions parsed(std::vector<std::string> args) {
+ToolOptions parsed(std::vector<std::string> args) {
   args.push_back("m.pdb");
-  InspectOptions options;
+  ToolOptions options;
   std::string error;
-  EXPECT_TRUE(parseInspectOptions(args, options, error)) << error;
+  EXPECT_TRUE(parseToolOptions(args, options, error)) << error;
   return options;
 }
 
-TEST(InspectOptionsTest, ShapingDefaultsAreTheConvertersDefaults) {
-  const InspectOptions options = parsed({});
+TEST(ToolOptionsTest, ShapingDefaultsAreTheConvertersDefaults) {
+  const ToolOptions options = parsed({});
   EXPECT_EQ(options.shaping.cropFraction, 1.0);  // cropping 0: letterbox
   EXPECT_EQ(options.shaping.frameRate, 15);
   EXPECT_FALSE(options.shaping.rotate);
@@ -24,8 +24,8 @@ TEST(InspectOptionsTest, ShapingDefaultsAreTheConvertersDefaults) {
   EXPECT_FALSE(options.verbose);
 }
 
-TEST(InspectOptionsTest, ConverterFlagsSetTheShapingSettings) {
-  const InspectOptions options = parsed(
+TEST(ToolOptionsTest, ConverterFlagsSetTheShapingSettings) {
+  const ToolOptions options = parsed(
       {"-source=clip.avi", "-cropping=25", "-framerate=10", "-rotate", "-vflip=1", "-hflip",
        "-nohflip", "-verbose"});
   EXPECT_EQ(options.sourcePath, "clip.avi");
@@ -39,18 +39,18 @@ TEST(InspectOptionsTest, ConverterFlagsSetTheShapingSettings) {
   EXPECT_EQ(parsed({"-framerate="}).shaping.frameRate, 0);  // derive from the source
 }
 
-TEST(InspectOptionsTest, NumbersThatAreNotWholeNumbersAreRefused) {
-  InspectOptions options;
+TEST(ToolOptionsTest, NumbersThatAreNotWholeNumbersAreRefused) {
+  ToolOptions options;
   std::string error;
-  EXPECT_FALSE(parseInspectOptions({"-cropping=50x", "m.pdb"}, options, error));
+  EXPECT_FALSE(parseToolOptions({"-cropping=50x", "m.pdb"}, options, error));
   EXPECT_NE(error.find("-cropping"), std::string::npos);
-  EXPECT_FALSE(parseInspectOptions({"-framerate=1.5", "m.pdb"}, options, error));
+  EXPECT_FALSE(parseToolOptions({"-framerate=1.5", "m.pdb"}, options, error));
   EXPECT_NE(error.find("-framerate"), std::string::npos);
-  EXPECT_FALSE(parseInspectOptions({"-rotatex", "m.pdb"}, options, error));
+  EXPECT_FALSE(parseToolOptions({"-rotatex", "m.pdb"}, options, error));
   EXPECT_EQ(error, "unknown option: -rotatex");
 }
 
-TEST(InspectOptionsTest, UsageNamesTheComparisonFlags) {
+TEST(ToolOptionsTest, UsageNamesTheComparisonFlags) {
   const std::string usage = inspectUsage("vantrel-inspect");
   for (const char* flag : {"-source=FILE", "-verbose", "-cropping=", "-framerate=", "-rotate",
                            "-vflip", "-hflip"}) {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "FramePass.h"
-#include "InspectOptions.h"
 #include "MovieCheck.h"
 #include "PictureQuality.h"
+#include "ToolOptions.h"
 #include "support/DatabaseReader.h"
 
 namespace vantrel::inspect {
@@ -17,10 +17,10 @@ namespace vantrel::inspect {
 // The frame part of an inspection: decodes every frame record of a checked
 // movie and does with the frames what the options ask (pictures, a contact
 // sheet, the comparison with the source video), then prints what it found.
-class FrameInspection {
+class FrameReview {
  public:
-  FrameInspection(const InspectOptions& options, const DatabaseReader& reader,
-                  const MovieLayout& layout, const MovieHeaderView& header);
+  FrameReview(const ToolOptions& options, const DatabaseReader& reader,
+              const MovieLayout& layout, const MovieHeaderView& header);
 
   // Decodes and reports: the frame count line and frame sizes (unless quiet),
   // one line per frame with -verbose or -source (unless quiet), and with
@@ -39,7 +39,7 @@ class FrameInspection {
   void printFrameLines(std::ostream& out) const;
   void printSizes(std::ostream& out) const;
 
-  const InspectOptions& options;
+  const ToolOptions& options;
   const DatabaseReader& reader;
   const MovieLayout& layout;
   const MovieHeaderView& header;

@@ -10,15 +10,15 @@ namespace vantrel::inspect {
 // with the converter's own flags and defaulting to the converter's defaults.
 // They matter only when the movie is compared with its source (-source).
 struct ShapingSettings {
-  double cropFraction = 1.0;  // 1 - cropping / 100: -cropping=0, letterbox
-  bool rotate = false;        // -rotate
-  bool flipVertical = false;  // -vflip
+  double cropFraction = 1.0;    // 1 - cropping / 100: -cropping=0, letterbox
+  bool rotate = false;          // -rotate
+  bool flipVertical = false;    // -vflip
   bool flipHorizontal = false;  // -hflip
-  int frameRate = 15;         // -framerate=N; 0 derives the rate from the source
+  int frameRate = 15;           // -framerate=N; 0 derives the rate from the source
 };
 
 // The command line of vantrel-inspect.
-struct InspectOptions {
+struct ToolOptions {
   std::string moviePath;
   std::string framePrefix = "frame";  // -out=PREFIX: pictures PREFIX-00012.ppm
   bool png = false;                   // -format=png
@@ -35,8 +35,8 @@ struct InspectOptions {
 // Parses arguments (without the program name). Returns false with a reason in
 // error for an unknown flag, a malformed frame list or number, or a missing or
 // second movie path.
-bool parseInspectOptions(const std::vector<std::string>& args, InspectOptions& options,
-                         std::string& error);
+bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options,
+                      std::string& error);
 
 // The usage text printed on bad arguments.
 std::string inspectUsage(const std::string& programName);

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "InspectCommand.h"
+#include "CommandLine.h"
 #include "engine/RecordingEncoder.h"
 #include "sources/VideoStreamSourceAVI.h"
 #include "sources/VideoStreamSourceQT.h"
@@ -17,7 +17,7 @@
 namespace vantrel::inspect {
 namespace {
 
-class InspectSourceTest : public ::testing::Test {
+class SourceComparisonTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::RawAviClip clip;
@@ -57,9 +57,9 @@ class InspectSourceTest : public ::testing::Test {
 
   int inspect(std::vector<std::string> args) {
     args.push_back(moviePath());
-    InspectOptions options;
+    ToolOptions options;
     std::string error;
-    EXPECT_TRUE(parseInspectOptions(args, options, error)) << error;
+    EXPECT_TRUE(parseToolOptions(args, options, error)) << error;
     out.str("");
     err.str("");
     return runInspect(options, out, err);
@@ -78,7 +78,7 @@ class InspectSourceTest : public ::testing::Test {
   std::ostringstream err;
 };
 
-TEST_F(InspectSourceTest, UncompressedTruecolorMovieMatchesItsSourceExactly) {
+TEST_F(SourceComparisonTest, UncompressedTruecolorMovieMatchesItsSourceExactly) {
   convert(25, true);
   EXPECT_EQ(inspect({"-source=" + clipPath()}), 0) << out.str() << err.str();
   EXPECT_EQ(meanPsnr(), 100.0) << out.str();
@@ -94,19 +94,19 @@ TEST_F(InspectSourceTest, UncompressedTruecolorMovieMatchesItsSourceExactly) {
       << out.str();
 }
 
-TEST_F(InspectSourceTest, UncompressedEightBitMovieMatchesItsSourceExactly) {
+TEST_F(SourceComparisonTest, UncompressedEightBitMovieMatchesItsSourceExactly) {
   convert(16, true);
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-quiet"}), 0) << err.str();
   EXPECT_EQ(meanPsnr(), 100.0) << out.str();
 }
 
-TEST_F(InspectSourceTest, CompressedMovieStaysCloseToItsSource) {
+TEST_F(SourceComparisonTest, CompressedMovieStaysCloseToItsSource) {
   convert(25, false);
   EXPECT_EQ(inspect({"-source=" + clipPath()}), 0) << err.str();
   EXPECT_GT(meanPsnr(), 30.0) << out.str();
 }
 
-TEST_F(InspectSourceTest, SettingsMustMatchTheConversion) {
+TEST_F(SourceComparisonTest, SettingsMustMatchTheConversion) {
   convert(16, true, true, true);
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-rotate", "-hflip", "-quiet"}), 0);
   EXPECT_EQ(meanPsnr(), 100.0) << out.str();
@@ -115,7 +115,7 @@ TEST_F(InspectSourceTest, SettingsMustMatchTheConversion) {
   EXPECT_LT(meanPsnr(), 30.0) << out.str();
 }
 
-TEST_F(InspectSourceTest, OtherFrameRateIsNotedAndComparesFewerFrames) {
+TEST_F(SourceComparisonTest, OtherFrameRateIsNotedAndComparesFewerFrames) {
   convert(25, true);
   // At 5 fps the source gives 6 frames (every second one) instead of 11.
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-framerate=5"}), 0);
@@ -124,7 +124,7 @@ TEST_F(InspectSourceTest, OtherFrameRateIsNotedAndComparesFewerFrames) {
   EXPECT_NE(out.str().find("over 5 frames"), std::string::npos) << out.str();
 }
 
-TEST_F(InspectSourceTest, MissingSourceFailsTheRunButNotTheMovie) {
+TEST_F(SourceComparisonTest, MissingSourceFailsTheRunButNotTheMovie) {
   convert(25, false);
   EXPECT_EQ(inspect({"-source=" + scratch.file("gone.avi")}), 1);
   EXPECT_NE(err.str().find("gone.avi: The specified video file doesn't exist"),
@@ -134,7 +134,7 @@ TEST_F(InspectSourceTest, MissingSourceFailsTheRunButNotTheMovie) {
   EXPECT_EQ(meanPsnr(), -1.0);
 }
 
-TEST_F(InspectSourceTest, VerboseListsEveryFrameWithoutASource) {
+TEST_F(SourceComparisonTest, VerboseListsEveryFrameWithoutASource) {
   convert(25, false);
   EXPECT_EQ(inspect({"-verbose"}), 0);
   EXPECT_NE(out.str().find("frame     0:  key"), std::string::npos) << out.str();

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "InspectOptions.h"
+#include "ToolOptions.h"
 
 namespace vantrel::inspect {
 
@@ -11,7 +11,7 @@ namespace vantrel::inspect {
 // and failures to err. Returns 0 when the movie checks out (structure, header
 // record, every frame and audio record) and every requested file was written
 // and the requested comparison was made; else 1.
-int runInspect(const InspectOptions& options, std::ostream& out, std::ostream& err);
+int runInspect(const ToolOptions& options, std::ostream& out, std::ostream& err);
 
 // Whole program: parse, print the usage on bad arguments (status 1), then run.
 int inspectMain(int argc, char** argv, std::ostream& out, std::ostream& err);
