@@ -18,7 +18,7 @@
 #include "ConsoleMovieEncoder.h"
 #include "RunFlow.h"
 #include "codec/DecodeStatus.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/TestClips.h"
 
 namespace vantrel::test {

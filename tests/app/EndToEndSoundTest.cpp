@@ -13,7 +13,7 @@
 #include "ProgramRun.h"
 #include "RunFlow.h"
 #include "audio/Resampler.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel {
 namespace {

@@ -12,7 +12,7 @@
 #include "MovieSound.h"
 #include "ProgramRun.h"
 #include "RunFlow.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/TestClips.h"
 
 namespace vantrel {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "audio/ImaAdpcmCoder.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel::test {
 

@@ -13,7 +13,7 @@
 #include "MovieSound.h"
 #include "ProgramRun.h"
 #include "RunFlow.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/EncodedClipWriter.h"
 #include "support/TestClips.h"
 

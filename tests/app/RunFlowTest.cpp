@@ -14,7 +14,7 @@
 #include "HostCheck.h"
 #include "ScriptedConsole.h"
 #include "sources/SourceKinds.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/FakeAudioSource.h"
 #include "support/FakeVideoSource.h"
 

@@ -10,7 +10,7 @@
 #include "MovieSound.h"
 #include "ProgramRun.h"
 #include "RunFlow.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel {
 namespace {

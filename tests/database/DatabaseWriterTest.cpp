@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "database/BigEndian.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/FailingFile.h"
 
 namespace vantrel {

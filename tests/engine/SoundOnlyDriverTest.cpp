@@ -7,7 +7,7 @@
 #include "RecordingEncoder.h"
 #include "database/BigEndian.h"
 #include "database/DatabaseFormat.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/FakeAudioSource.h"
 
 namespace vantrel {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "RecordingEncoder.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/FakeAudioSource.h"
 #include "support/FakeVideoSource.h"
 

@@ -12,7 +12,7 @@
 #include "PictureConversion.h"
 #include "PictureFile.h"
 #include "SoundTrack.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel::fuzz {
 

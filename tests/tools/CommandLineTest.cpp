@@ -8,7 +8,7 @@
 
 #include "database/BigEndian.h"
 #include "engine/RecordingEncoder.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/FakeAudioSource.h"
 #include "support/FakeVideoSource.h"
 #include "support/TestClips.h"

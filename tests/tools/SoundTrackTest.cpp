@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/RecordingEncoder.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 #include "support/FakeAudioSource.h"
 
 namespace vantrel::inspect {

@@ -6,7 +6,7 @@
 #include "FrameReview.h"
 #include "MovieCheck.h"
 #include "SoundTrack.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel::inspect {
 

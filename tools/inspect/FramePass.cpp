@@ -1,7 +1,7 @@
 #include "FramePass.h"
 
 #include "codec/FrameDecoder.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel::inspect {
 

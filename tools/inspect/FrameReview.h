@@ -10,7 +10,7 @@
 #include "MovieCheck.h"
 #include "PictureQuality.h"
 #include "ToolOptions.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel::inspect {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "database/DatabaseFormat.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel::inspect {
 

@@ -6,7 +6,7 @@
 #include "audio/ImaAdpcmCoder.h"
 #include "database/BigEndian.h"
 #include "database/DatabaseFormat.h"
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 namespace vantrel::inspect {
 

@@ -1,4 +1,4 @@
-#include "support/DatabaseReader.h"
+#include "database/DatabaseReader.h"
 
 #include <fstream>
 #include <iterator>
