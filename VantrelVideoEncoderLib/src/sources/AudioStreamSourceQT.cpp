@@ -131,7 +131,7 @@ const char* AudioStreamSourceQT::errorText(int code) {
   switch (code) {
     case kMacOsError:
     case kQuickDrawError:
-      return message;
+      return errorMessage;
     case kLibraryMissingCode:
       return kLibraryMissingText;
     case kConversionMissing:
@@ -142,14 +142,12 @@ const char* AudioStreamSourceQT::errorText(int code) {
 }
 
 int AudioStreamSourceQT::setMacOsError(int err) {
-  std::snprintf(message, sizeof message, "QuickTime Macintosh OS error %ld",
-                long(std::int16_t(err)));
+  formatMacOsError(err);
   return kMacOsError;
 }
 
 int AudioStreamSourceQT::setQuickDrawError(int err) {
-  std::snprintf(message, sizeof message, "QuickTime QuickDraw error %ld",
-                long(std::int16_t(err)));
+  formatQuickDrawError(err);
   return kQuickDrawError;
 }
 

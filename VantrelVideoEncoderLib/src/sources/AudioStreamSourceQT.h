@@ -67,7 +67,6 @@ class AudioStreamSourceQT : public AudioStreamSource, public QuickTimeClient {
   AudioDecoder decoder;
   std::vector<std::int16_t> samples;
   MessageSink messageSink;
-  char message[128] = {};
 };
 
 }  // namespace vantrel

@@ -1,6 +1,8 @@
 #include "sources/QuickTimeClient.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 
 #include "platform/MediaLibraryCheck.h"
 
@@ -50,6 +52,16 @@ int QuickTimeClient::movieErrorValue(MediaStatus status, int systemError) {
     default:
       return kIoError;
   }
+}
+
+void QuickTimeClient::formatMacOsError(int err) {
+  std::snprintf(errorMessage, sizeof errorMessage, "QuickTime Macintosh OS error %ld",
+                long(std::int16_t(err)));
+}
+
+void QuickTimeClient::formatQuickDrawError(int err) {
+  std::snprintf(errorMessage, sizeof errorMessage, "QuickTime QuickDraw error %ld",
+                long(std::int16_t(err)));
 }
 
 }  // namespace vantrel

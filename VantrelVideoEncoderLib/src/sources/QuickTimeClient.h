@@ -38,6 +38,14 @@ class QuickTimeClient {
 
  protected:
   ~QuickTimeClient() = default;
+
+  // Fill errorMessage with "QuickTime Macintosh OS error %ld" or "QuickTime
+  // QuickDraw error %ld", the 16-bit error value widened with its sign.
+  void formatMacOsError(int err);
+  void formatQuickDrawError(int err);
+
+  // The text of the last formatted error; valid until the next one.
+  char errorMessage[128] = {};
 };
 
 }  // namespace vantrel

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "platform/FileProbe.h"
@@ -119,7 +118,7 @@ const char* VideoStreamSourceQT::errorText(int code) {
   switch (code) {
     case kMacOsError:
     case kQuickDrawError:
-      return message;
+      return errorMessage;
     case kLibraryMissingCode:
       return kLibraryMissingText;
     default:
@@ -128,14 +127,12 @@ const char* VideoStreamSourceQT::errorText(int code) {
 }
 
 int VideoStreamSourceQT::setMacOsError(int err) {
-  std::snprintf(message, sizeof message, "QuickTime Macintosh OS error %ld",
-                long(std::int16_t(err)));
+  formatMacOsError(err);
   return kMacOsError;
 }
 
 int VideoStreamSourceQT::setQuickDrawError(int err) {
-  std::snprintf(message, sizeof message, "QuickTime QuickDraw error %ld",
-                long(std::int16_t(err)));
+  formatQuickDrawError(err);
   return kQuickDrawError;
 }
 

@@ -68,7 +68,6 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
   int boxWidth = 0;
   int boxHeight = 0;
   bool movieBoxKnown = false;
-  char message[128] = {};
 };
 
 }  // namespace vantrel
