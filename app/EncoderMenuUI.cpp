@@ -7,6 +7,7 @@
 
 #include "EncoderMenuPages.h"
 #include "FullPath.h"
+#include "NumberText.h"
 #include "SettingsSummary.h"
 
 namespace vantrel {
@@ -14,16 +15,6 @@ namespace vantrel {
 namespace {
 
 constexpr std::string_view kPlaceholder = "%1";
-
-// Numbers printed here have a bounded length.
-template <typename Number>
-std::string formatNumber(const char* format, Number value) {
-  char buffer[64];
-  const int length = std::snprintf(buffer, sizeof buffer, format, value);
-  if (length <= 0) return {};
-  return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(length),
-                                                    sizeof buffer - 1));
-}
 
 const FlagDescriptor* descriptorForArgument(std::int32_t argument) {
   return EncoderSettings::descriptorFor(static_cast<SettingId>(argument));

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "CommandLineFlags.h"
+#include "NumberText.h"
 #include "engine/MovieEncoder.h"
 
 namespace vantrel {
@@ -35,18 +36,6 @@ bool convertInteger(const char* text, std::int32_t& value) {
     value = static_cast<std::int32_t>(wide);
   }
   return inRange && *end == '\0';
-}
-
-std::string formatNumber(const char* format, double value) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
-
-std::string formatNumber(const char* format, std::int32_t value) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FullPath.h"
+#include "NumberText.h"
 
 namespace vantrel {
 
@@ -18,16 +19,6 @@ std::string formatWithText(const char* format, const std::string& text) {
   std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
   std::snprintf(buffer.data(), buffer.size(), format, text.c_str());
   return std::string(buffer.data(), static_cast<std::size_t>(length));
-}
-
-// Numbers in the summary have a bounded printed length.
-template <typename Number>
-std::string formatNumber(const char* format, Number value) {
-  char buffer[64];
-  const int length = std::snprintf(buffer, sizeof buffer, format, value);
-  if (length <= 0) return {};
-  return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(length),
-                                                    sizeof buffer - 1));
 }
 
 const char* resolutionText(std::int32_t resolution) {
