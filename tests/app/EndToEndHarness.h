@@ -64,6 +64,9 @@ class EndToEndHarness {
   // movie can do without).
   void keepEncodedFrames(bool keep) { keepFrames = keep; }
 
+  // Whether the next runs use fast encode, which only the menus can choose.
+  void fastEncode(bool fast) { fastEncoding = fast; }
+
   // Runs the program with these arguments after the program path "vantrel",
   // on fresh program objects (settings, engine, source kinds), and loads the
   // output file named by -outfile= when it exists. Returns the exit status.
@@ -98,6 +101,7 @@ class EndToEndHarness {
   ScratchDirectory scratch;
   VideoStreamSource* videoStandIn = nullptr;
   bool keepFrames = true;
+  bool fastEncoding = false;
   struct Objects;
   std::unique_ptr<Objects> objects;
   std::string outputText;
