@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "EndToEndHarness.h"
+#include "engine/MovieEncoder.h"
 #include "support/FileDigest.h"
 
 namespace vantrel::test {
@@ -194,9 +195,34 @@ class EndToEndDigestTest : public ::testing::Test {
   EndToEndHarness harness;
 };
 
+const DigestCase& digestCase(const std::string& name) {
+  for (const DigestCase& row : digestCases()) {
+    if (row.name == name) return row;
+  }
+  return digestCases().front();
+}
+
 TEST_F(EndToEndDigestTest, EverySettingWritesTheRecordedBytes) {
+  // As the program runs: one thread per processor, analysed pictures kept.
+  harness.engineThreads(0);
+  harness.keepAnalysedPictures(kAnalysedPictureBytes);
   for (const DigestCase& row : digestCases()) {
     EXPECT_EQ(convert(row), row.digest) << row.name;
+  }
+}
+
+TEST_F(EndToEndDigestTest, ThreadsAndKeptPicturesChangeNoByte) {
+  const std::int64_t fivePictures = 5 * 160 * 160 * 4;
+  for (int threads : {1, 2, 4}) {
+    harness.engineThreads(threads);
+    for (std::int64_t kept : {std::int64_t{0}, fivePictures, kAnalysedPictureBytes}) {
+      harness.keepAnalysedPictures(kept);
+      for (const char* name : {"truecolor plus", "extended colours at 10 fps"}) {
+        const DigestCase& row = digestCase(name);
+        EXPECT_EQ(convert(row), row.digest)
+            << name << ", " << threads << " threads, " << kept << " bytes kept";
+      }
+    }
   }
 }
 
