@@ -61,7 +61,7 @@ const std::vector<DigestCase>& digestCases() {
        {"-grayscale"},
        false,
        true,
-       "757f2f77bfb38c7c1e679f9c00c847858611422c20f3549b2dfb3fba31ab870c"},
+       "2c8ebb6b4cbaccdd134bb193c785eed9f63cbb4e9922f7c135444bf2cfbc33d9"},
       {"320 x 240 extended",
        {"-resolution=1", "-colordepth=16"},
        false,
