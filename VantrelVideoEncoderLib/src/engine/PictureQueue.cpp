@@ -1,5 +1,7 @@
 #include "engine/PictureQueue.h"
 
+#include <system_error>
+
 namespace vantrel {
 
 PictureQueue::PictureQueue(int firstPicture, int endPicture, std::size_t pixelCount,
@@ -12,7 +14,11 @@ PictureQueue::PictureQueue(int firstPicture, int endPicture, std::size_t pixelCo
       buffers(pixelCount * static_cast<std::size_t>(slotCount), 0),
       held(firstPicture - 1),
       made(firstPicture) {
-  worker = std::thread([this] { run(); });
+  try {
+    worker = std::thread([this] { run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: take() makes each picture itself.
+  }
 }
 
 PictureQueue::~PictureQueue() {
@@ -21,7 +27,7 @@ PictureQueue::~PictureQueue() {
     stopping = true;
   }
   changed.notify_all();
-  worker.join();
+  if (worker.joinable()) worker.join();
 }
 
 std::uint32_t* PictureQueue::slotOf(int index) {
@@ -53,6 +59,10 @@ void PictureQueue::run() {
 }
 
 std::uint32_t* PictureQueue::take(int index) {
+  if (!worker.joinable()) {
+    compose(index, slotOf(index));
+    return slotOf(index);
+  }
   std::unique_lock<std::mutex> guard(lock);
   held = index;
   changed.notify_all();

@@ -22,7 +22,8 @@ class PictureQueue {
   using Compose = std::function<void(int index, std::uint32_t* pixels)>;
 
   // Starts the thread for pictures first to last - 1, with slots buffers (at
-  // least 2: one is the taker's, the others are filled ahead).
+  // least 2: one is the taker's, the others are filled ahead). When no thread
+  // can be started, take() composes each picture on the caller's thread.
   PictureQueue(int first, int last, std::size_t pixelCount, int slots, Compose compose);
   // Lets the thread finish the picture it is making, then waits for it.
   ~PictureQueue();

@@ -297,6 +297,7 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
     quantiser.buildPalette(palette);
   }
   palette[0] = kWhite;
+  codec.setThreadCount(threadCount());
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 
