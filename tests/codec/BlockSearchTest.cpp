@@ -1,9 +1,10 @@
+#include "codec/BlockSearch.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <vector>
 
-#include "codec/BlockSearch.h"
 #include "codec/CodecTables.h"
 #include "codec/CodecTestData.h"
 
