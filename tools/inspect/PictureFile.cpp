@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -151,6 +152,37 @@ RgbPicture contactSheet(const std::vector<RgbPicture>& pictures, int columns) {
     }
   }
   return sheet;
+}
+
+RgbPicture enlarged(const RgbPicture& picture, int zoom) {
+  if (zoom <= 1) return picture;
+  RgbPicture large;
+  large.width = picture.width * zoom;
+  large.height = picture.height * zoom;
+  large.rgb.resize(std::size_t(large.width) * large.height * 3);
+  const std::size_t rowBytes = std::size_t(large.width) * 3;
+  for (int y = 0; y < picture.height; ++y) {
+    std::uint8_t* row = large.rgb.data() + std::size_t(y) * zoom * rowBytes;
+    const std::uint8_t* from = picture.rgb.data() + std::size_t(y) * picture.width * 3;
+    for (int x = 0; x < large.width; ++x) std::memcpy(row + x * 3, from + x / zoom * 3, 3);
+    for (int copy = 1; copy < zoom; ++copy) std::memcpy(row + copy * rowBytes, row, rowBytes);
+  }
+  return large;
+}
+
+RgbPicture sideBySide(const RgbPicture& left, const RgbPicture& right) {
+  RgbPicture both;
+  both.width = left.width + right.width;
+  both.height = std::max(left.height, right.height);
+  both.rgb.assign(std::size_t(both.width) * both.height * 3, 0);
+  for (const auto& [picture, offset] : {std::pair{&left, 0}, std::pair{&right, left.width}}) {
+    for (int y = 0; y < picture->height; ++y) {
+      std::memcpy(both.rgb.data() + (std::size_t(y) * both.width + offset) * 3,
+                  picture->rgb.data() + std::size_t(y) * picture->width * 3,
+                  std::size_t(picture->width) * 3);
+    }
+  }
+  return both;
 }
 
 }  // namespace vantrel::inspect

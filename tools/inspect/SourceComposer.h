@@ -49,6 +49,11 @@ class SourceComposer {
                            const std::array<std::uint32_t, 256>& palette,
                            std::vector<std::uint8_t>& samples);
 
+  // The picture of the frame last composed as it stood before its colours were
+  // reduced: the screen (frameWidth x screenHeight of layout), with the source
+  // placed, cropped, rotated and flipped as the movie places it, in full colour.
+  RgbPicture placedPicture(const SampleLayout& layout) const;
+
  private:
   void prepareColours(const SampleLayout& layout, const std::array<std::uint32_t, 256>& palette);
 

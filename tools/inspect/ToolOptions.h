@@ -29,6 +29,8 @@ struct ToolOptions {
   bool quiet = false;                 // -quiet: problems and the verdict only
   bool verbose = false;               // -verbose: one line per frame
   std::string sourcePath;             // -source=FILE: compare with the source video
+  std::string previewPath;            // -preview=FILE: the movie as a playable file
+  int zoom = 2;                       // -zoom=N: preview pixels per handheld pixel
   ShapingSettings shaping;
 };
 
