@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "PictureEncoder.h"
@@ -132,6 +133,11 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
            " preview holds pictures only and this movie has none; use .mp4, .mkv or .webm";
   }
 
+  // An unfinished preview is removed, so only a regular file may be replaced.
+  std::error_code error;
+  if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+    return path + " exists and is not a regular file";
+  }
   AVFormatContext* context = nullptr;
   if (avformat_alloc_output_context2(&context, nullptr, kind->muxer, path.c_str()) < 0 ||
       context == nullptr) {

@@ -1,0 +1,236 @@
+// vantrel-inspect -preview: movies converted from a generated clip with a tone
+// are written as playable files and read back through FFmpeg.
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "CommandLine.h"
+#include "MediaProbe.h"
+#include "PictureFile.h"
+#include "PictureQuality.h"
+#include "PreviewWriter.h"
+#include "SourceComposer.h"
+#include "SoundTrack.h"
+#include "database/DatabaseReader.h"
+#include "engine/RecordingEncoder.h"
+#include "sources/AudioStreamSourceAVI.h"
+#include "sources/AudioStreamSourceQT.h"
+#include "support/TestClips.h"
+
+namespace vantrel::inspect {
+namespace {
+
+// 12 frames at 10 fps: the movie keeps the source's 10 fps (below the 15 asked
+// for) and holds 11 frames.
+constexpr int kMovieFrames = 11;
+constexpr double kMovieFps = 10.0;
+
+class MoviePreviewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::RawAviClip clip;
+    clip.width = 64;
+    clip.height = 48;
+    clip.frames = 12;
+    clip.rate = 10;
+    clip.withAudio = true;
+    clip.audio.format = test::StoredSampleFormat::Float32;  // a 1000 Hz tone
+    clip.audio.sampleRate = 8000;
+    clip.audio.sampleFrames = 9600;
+    ASSERT_TRUE(test::writeRawAvi(clipPath(), clip));
+  }
+  std::string clipPath() const { return scratch.file("clip.avi"); }
+  std::string moviePath() const { return scratch.file("movie.pdb"); }
+
+  // Converts the clip at the converter's defaults (160 x 160, 15 fps, 8-bit
+  // PCM at 10000/s) in the enhanced 8-bit palette; the sound alone when soundOnly.
+  void convert(bool soundOnly = false) {
+    VideoStreamSourceAVI aviKind;
+    VideoStreamSourceQT movieKind;
+    AudioStreamSourceAVI aviSound;
+    AudioStreamSourceQT movieSound;
+    VideoSourceList videoKinds{&aviKind, &movieKind};
+    AudioSourceList audioKinds{&aviSound, &movieSound};
+    test::RecordingEncoder engine;
+    engine.videoSources = &videoKinds;
+    engine.audioSources = &audioKinds;
+    engine.colorDepth = 16;
+    ASSERT_EQ(engine.openSources(clipPath().c_str(), soundOnly ? nullptr : clipPath().c_str()),
+              nullptr);
+    std::FILE* file = std::fopen(moviePath().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    if (soundOnly) {
+      engine.encodeSoundOnly(file, "Tone");
+    } else {
+      engine.encodeMovie(file, "Clip", 160, 160, 16, false, false, false, 0.0f, 0.0f, 0, 0);
+    }
+    std::fclose(file);
+    ASSERT_EQ(engine.count(ProgressEvent::Summary), 1);
+    engine.closeSources();
+  }
+
+  int inspect(std::vector<std::string> args) {
+    args.push_back(moviePath());
+    ToolOptions options;
+    std::string error;
+    EXPECT_TRUE(parseToolOptions(args, options, error)) << error;
+    out.str("");
+    err.str("");
+    return runInspect(options, out, err);
+  }
+
+  test::ScratchDirectory scratch;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+// The sound of path as the converter's movie kind reads it: 20000/s, 16-bit.
+std::vector<std::int16_t> soundOf(const std::string& path) {
+  AudioStreamSourceQT kind;
+  std::vector<std::int16_t> samples;
+  if (kind.open(path.c_str()) != 0) return samples;
+  samples.resize(std::size_t(kind.sampleCount()));
+  int bytes = 0;
+  int read = 0;
+  kind.read(0, kind.sampleCount(), samples.data(), int(samples.size() * 2), bytes, read);
+  samples.resize(std::size_t(read));
+  kind.close();
+  return samples;
+}
+
+// The largest normalised correlation of wav (8-bit at 10000/s) with every
+// second sample of preview (20000/s), over shifts of up to 10 ms.
+double bestCorrelation(const std::vector<std::uint8_t>& wav,
+                       const std::vector<std::int16_t>& preview) {
+  double best = -1.0;
+  for (int shift = -100; shift <= 100; ++shift) {
+    double products = 0.0, wavSquares = 0.0, previewSquares = 0.0;
+    for (std::size_t i = 200; i + 200 < wav.size(); ++i) {
+      const std::size_t j = 2 * (i + shift);
+      if (j >= preview.size()) break;
+      const double a = double(wav[i]) - 128.0;
+      const double b = preview[j];
+      products += a * b;
+      wavSquares += a * a;
+      previewSquares += b * b;
+    }
+    if (wavSquares > 0 && previewSquares > 0) {
+      best = std::max(best, products / std::sqrt(wavSquares * previewSquares));
+    }
+  }
+  return best;
+}
+
+TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInStep) {
+  convert();
+  const std::string preview = scratch.file("side.mp4");
+  const std::string wav = scratch.file("sound.wav");
+  ASSERT_EQ(inspect({"-source=" + clipPath(), "-preview=" + preview, "-wav=" + wav}), 0)
+      << out.str() << err.str();
+  EXPECT_NE(out.str().find("\rpreview:       11 of 11 frames\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("preview:       " + preview + ": 1.1"), std::string::npos) << out.str();
+
+  const std::optional<MediaFacts> facts = probeMedia(preview);
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_EQ(facts->videoCodec, "h264");
+  EXPECT_EQ(facts->audioCodec, "aac");
+  EXPECT_EQ(facts->videoFrames, kMovieFrames);
+  EXPECT_NEAR(facts->seconds, kMovieFrames / kMovieFps, 1.0 / kMovieFps);
+  // Twice as wide: source and frame, each enlarged twice.
+  EXPECT_EQ(facts->width, 2 * 2 * 160);
+  EXPECT_EQ(facts->height, 2 * 160);
+
+  // The sound decoded from the preview is the sound of the WAV file.
+  std::FILE* file = std::fopen(wav.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  std::vector<std::uint8_t> wavSamples(8000);
+  std::fseek(file, 44, SEEK_SET);
+  wavSamples.resize(std::fread(wavSamples.data(), 1, wavSamples.size(), file));
+  std::fclose(file);
+  EXPECT_GT(bestCorrelation(wavSamples, soundOf(preview)), 0.9);
+
+  // The left half of each picture is the source placed as the movie places it.
+  SourceComposer composer;
+  ASSERT_EQ(composer.open(clipPath(), ShapingSettings{}), "");
+  ASSERT_EQ(composer.plannedFps(), kMovieFps);
+  VideoStreamSourceQT reader;
+  ASSERT_EQ(reader.open(preview.c_str()), 0);
+  const std::array<std::uint32_t, 256> palette{};
+  const SampleLayout layout = sampleLayoutFor(3, 8, 160, 160, palette);
+  std::vector<std::uint8_t> samples;
+  for (int k : {0, 5, kMovieFrames - 1}) {
+    ASSERT_EQ(composer.composeFrame(k, layout, palette, samples), "");
+    const RgbPicture placed = enlarged(composer.placedPicture(layout), 2);
+    FrameImage image;
+    FrameImage* target = &image;
+    // The movie kind shows picture n at n / 60 s: the middle of frame k.
+    ASSERT_EQ(reader.readFrame(k * 6 + 3, &target), 0);
+    RgbPicture left = placed;
+    for (int y = 0; y < left.height; ++y) {
+      for (int x = 0; x < left.width; ++x) {
+        left.setPixel(x, y, target->pixels[std::size_t(left.height - 1 - y) * target->width() + x]);
+      }
+    }
+    EXPECT_GT(*picturePsnr(placed, left), 30.0) << "frame " << k;
+  }
+  reader.close();
+}
+
+TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
+  convert();
+  ASSERT_EQ(inspect({"-preview=" + scratch.file("p.webm"), "-zoom=1", "-quiet"}), 0) << err.str();
+  std::optional<MediaFacts> facts = probeMedia(scratch.file("p.webm"));
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_EQ(facts->videoCodec + " " + facts->audioCodec, "vp9 opus");
+  EXPECT_EQ(facts->videoFrames, kMovieFrames);
+  EXPECT_EQ(facts->width, 160);
+
+  ASSERT_EQ(inspect({"-preview=" + scratch.file("p.gif"), "-quiet"}), 0) << err.str();
+  facts = probeMedia(scratch.file("p.gif"));
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_EQ(facts->videoCodec + "/" + facts->audioCodec, "gif/");
+  EXPECT_EQ(facts->videoFrames, kMovieFrames);
+
+  // Unknown extensions and unwritable places: an error, and no file.
+  EXPECT_EQ(inspect({"-preview=" + scratch.file("p.avi")}), 1);
+  EXPECT_NE(err.str().find(".mp4, .mkv, .webm or .gif"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(scratch.file("p.avi")));
+  EXPECT_EQ(inspect({"-preview=" + scratch.file("none/p.mp4")}), 1);
+  EXPECT_NE(err.str().find("cannot create"), std::string::npos) << err.str();
+  EXPECT_EQ(inspect({"-preview=" + moviePath() + ".mp4", "-source=" + clipPath(),
+                     "-preview=" + clipPath()}),
+            1);
+  EXPECT_NE(err.str().find("the preview would overwrite"), std::string::npos) << err.str();
+
+  // A writer stopped half-way leaves nothing behind.
+  {
+    PreviewWriter writer;
+    PreviewShape shape;
+    shape.width = 32;
+    shape.height = 32;
+    ASSERT_EQ(writer.open(scratch.file("half.mp4"), shape), "");
+    EXPECT_TRUE(std::filesystem::exists(scratch.file("half.mp4")));
+    EXPECT_NE(writer.writePicture(RgbPicture{}), "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(scratch.file("half.mp4")));
+
+  // A sound-only database: the sound alone, and no GIF.
+  convert(true);
+  ASSERT_EQ(inspect({"-preview=" + scratch.file("tone.mkv"), "-quiet"}), 0) << err.str();
+  facts = probeMedia(scratch.file("tone.mkv"));
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_EQ(facts->videoCodec + "/" + facts->audioCodec, "/opus");
+  EXPECT_GT(facts->seconds, 1.0);
+  EXPECT_EQ(inspect({"-preview=" + scratch.file("tone.gif")}), 1);
+  EXPECT_NE(err.str().find("pictures only"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(scratch.file("tone.gif")));
+}
+
+}  // namespace
+}  // namespace vantrel::inspect
