@@ -10,18 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include "CommandLine.h"
+#include "ClipMovieTest.h"
 #include "MediaProbe.h"
 #include "PictureFile.h"
 #include "PictureQuality.h"
 #include "PreviewWriter.h"
 #include "SourceComposer.h"
-#include "SoundTrack.h"
-#include "database/DatabaseReader.h"
-#include "engine/RecordingEncoder.h"
-#include "sources/AudioStreamSourceAVI.h"
 #include "sources/AudioStreamSourceQT.h"
-#include "support/TestClips.h"
+#include "sources/VideoStreamSourceQT.h"
 
 namespace vantrel::inspect {
 namespace {
@@ -31,64 +27,7 @@ namespace {
 constexpr int kMovieFrames = 11;
 constexpr double kMovieFps = 10.0;
 
-class MoviePreviewTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    test::RawAviClip clip;
-    clip.width = 64;
-    clip.height = 48;
-    clip.frames = 12;
-    clip.rate = 10;
-    clip.withAudio = true;
-    clip.audio.format = test::StoredSampleFormat::Float32;  // a 1000 Hz tone
-    clip.audio.sampleRate = 8000;
-    clip.audio.sampleFrames = 9600;
-    ASSERT_TRUE(test::writeRawAvi(clipPath(), clip));
-  }
-  std::string clipPath() const { return scratch.file("clip.avi"); }
-  std::string moviePath() const { return scratch.file("movie.pdb"); }
-
-  // Converts the clip at the converter's defaults (160 x 160, 15 fps, 8-bit
-  // PCM at 10000/s) in the enhanced 8-bit palette; the sound alone when soundOnly.
-  void convert(bool soundOnly = false) {
-    VideoStreamSourceAVI aviKind;
-    VideoStreamSourceQT movieKind;
-    AudioStreamSourceAVI aviSound;
-    AudioStreamSourceQT movieSound;
-    VideoSourceList videoKinds{&aviKind, &movieKind};
-    AudioSourceList audioKinds{&aviSound, &movieSound};
-    test::RecordingEncoder engine;
-    engine.videoSources = &videoKinds;
-    engine.audioSources = &audioKinds;
-    engine.colorDepth = 16;
-    ASSERT_EQ(engine.openSources(clipPath().c_str(), soundOnly ? nullptr : clipPath().c_str()),
-              nullptr);
-    std::FILE* file = std::fopen(moviePath().c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    if (soundOnly) {
-      engine.encodeSoundOnly(file, "Tone");
-    } else {
-      engine.encodeMovie(file, "Clip", 160, 160, 16, false, false, false, 0.0f, 0.0f, 0, 0);
-    }
-    std::fclose(file);
-    ASSERT_EQ(engine.count(ProgressEvent::Summary), 1);
-    engine.closeSources();
-  }
-
-  int inspect(std::vector<std::string> args) {
-    args.push_back(moviePath());
-    ToolOptions options;
-    std::string error;
-    EXPECT_TRUE(parseToolOptions(args, options, error)) << error;
-    out.str("");
-    err.str("");
-    return runInspect(options, out, err);
-  }
-
-  test::ScratchDirectory scratch;
-  std::ostringstream out;
-  std::ostringstream err;
-};
+using MoviePreviewTest = ClipMovieTest;
 
 // The sound of path as the converter's movie kind reads it: 20000/s, 16-bit.
 std::vector<std::int16_t> soundOf(const std::string& path) {
@@ -128,7 +67,7 @@ double bestCorrelation(const std::vector<std::uint8_t>& wav,
 }
 
 TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInStep) {
-  convert();
+  convert(16, false, false, false, true);
   const std::string preview = scratch.file("side.mp4");
   const std::string wav = scratch.file("sound.wav");
   ASSERT_EQ(inspect({"-source=" + clipPath(), "-preview=" + preview, "-wav=" + wav}), 0)
@@ -183,7 +122,7 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
 }
 
 TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
-  convert();
+  convert(16, false, false, false, true);
   ASSERT_EQ(inspect({"-preview=" + scratch.file("p.webm"), "-zoom=1", "-quiet"}), 0) << err.str();
   std::optional<MediaFacts> facts = probeMedia(scratch.file("p.webm"));
   ASSERT_TRUE(facts.has_value());
@@ -221,7 +160,7 @@ TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
   EXPECT_FALSE(std::filesystem::exists(scratch.file("half.mp4")));
 
   // A sound-only database: the sound alone, and no GIF.
-  convert(true);
+  convertSoundOnly();
   ASSERT_EQ(inspect({"-preview=" + scratch.file("tone.mkv"), "-quiet"}), 0) << err.str();
   facts = probeMedia(scratch.file("tone.mkv"));
   ASSERT_TRUE(facts.has_value());

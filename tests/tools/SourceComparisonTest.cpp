@@ -9,63 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "CommandLine.h"
-#include "engine/RecordingEncoder.h"
-#include "sources/VideoStreamSourceAVI.h"
-#include "sources/VideoStreamSourceQT.h"
-#include "support/TestClips.h"
+#include "ClipMovieTest.h"
 
 namespace vantrel::inspect {
 namespace {
 
-class SourceComparisonTest : public ::testing::Test {
+class SourceComparisonTest : public ClipMovieTest {
  protected:
-  void SetUp() override {
-    test::RawAviClip clip;
-    clip.width = 64;
-    clip.height = 48;
-    clip.frames = 12;
-    clip.rate = 10;
-    ASSERT_TRUE(test::writeRawAvi(clipPath(), clip));
-  }
-  std::string clipPath() const { return scratch.file("clip.avi"); }
-  std::string moviePath() const { return scratch.file("movie.pdb"); }
-
-  // Converts the clip at the converter's defaults (160 x 160, letterbox, 15
-  // fps requested) in colour code depth, every frame a key frame when
-  // uncompressed.
-  void convert(int depth, bool uncompressed, bool rotate = false, bool hflip = false) {
-    VideoStreamSourceAVI aviKind;
-    VideoStreamSourceQT movieKind;
-    VideoSourceList videoKinds{&aviKind, &movieKind};
-    AudioSourceList audioKinds;
-    test::RecordingEncoder engine;
-    engine.videoSources = &videoKinds;
-    engine.audioSources = &audioKinds;
-    engine.colorDepth = depth;
-    engine.cropFraction = 1.0;
-    engine.allKeyFrames = uncompressed;
-    engine.rotate = rotate;
-    engine.flipHorizontal = hflip;
-    ASSERT_EQ(engine.openSources(nullptr, clipPath().c_str()), nullptr);
-    std::FILE* file = std::fopen(moviePath().c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    engine.encodeMovie(file, "Clip", 160, 160, depth, false, hflip, rotate, 0.0f, 0.0f, 0, 0);
-    std::fclose(file);
-    ASSERT_EQ(engine.count(ProgressEvent::Summary), 1);
-    engine.closeSources();
-  }
-
-  int inspect(std::vector<std::string> args) {
-    args.push_back(moviePath());
-    ToolOptions options;
-    std::string error;
-    EXPECT_TRUE(parseToolOptions(args, options, error)) << error;
-    out.str("");
-    err.str("");
-    return runInspect(options, out, err);
-  }
-
   // The figure of the "total PSNR:" or "codec PSNR:" line: its decibels,
   // infinity for "identical", -1 when there is no such line.
   double figure(const std::string& which) const {
@@ -75,13 +25,9 @@ class SourceComparisonTest : public ::testing::Test {
     if (text.compare(at + 15, 9, "identical") == 0) return HUGE_VAL;
     return std::strtod(text.c_str() + at + 15, nullptr);
   }
-
-  test::ScratchDirectory scratch;
-  std::ostringstream out;
-  std::ostringstream err;
 };
 
-TEST_F(SourceComparisonTest, UncompressedTruecolorMovieMatchesItsSourceExactly) {
+TEST_F(SourceComparisonTest, UncompressedTruecolorMovieLosesNothingInTheCodec) {
   convert(25, true);
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-verbose"}), 0) << out.str() << err.str();
   EXPECT_NE(out.str().find("codec PSNR:    identical over 11 frames"), std::string::npos)

@@ -1,30 +1,15 @@
 #include "MediaProbe.h"
 
 #include <filesystem>
-#include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
+#include "FfmpegEncoding.h"
 
 namespace vantrel::inspect {
-
-namespace {
-
-struct InputCloser {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct PacketFreer {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-
-}  // namespace
 
 std::optional<MediaFacts> probeMedia(const std::string& path) {
   AVFormatContext* opened = nullptr;
   if (avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0) return std::nullopt;
-  std::unique_ptr<AVFormatContext, InputCloser> input(opened);
+  InputPtr input(opened);
   if (avformat_find_stream_info(input.get(), nullptr) < 0) return std::nullopt;
   MediaFacts facts;
   const int video = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -42,7 +27,7 @@ std::optional<MediaFacts> probeMedia(const std::string& path) {
   }
   // Counting the packets works for every container, also those (Matroska)
   // that keep no frame count.
-  std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+  AvPacketPtr packet(av_packet_alloc());
   if (!packet) return std::nullopt;
   while (av_read_frame(input.get(), packet.get()) >= 0) {
     if (packet->stream_index == video) ++facts.videoFrames;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "PictureConversion.h"
-#include "PreviewEncoding.h"
+#include "FfmpegEncoding.h"
 #include "PreviewWriter.h"
 
 struct SwsContext;
@@ -30,7 +30,7 @@ class PictureEncoder {
   bool fillFrame(const RgbPicture& picture);
   void fillPalettedFrame(const RgbPicture& picture);
 
-  EncoderPtr encoder;
+  CodecPtr encoder;
   AvFramePtr frame;
   AVStream* stream = nullptr;
   SwsContext* converter = nullptr;

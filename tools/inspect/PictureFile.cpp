@@ -7,11 +7,7 @@
 #include <memory>
 #include <utility>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libavutil/log.h>
-}
+#include "FfmpegEncoding.h"
 
 namespace vantrel::inspect {
 
@@ -19,19 +15,6 @@ namespace {
 
 constexpr int kGutter = 4;
 constexpr std::uint32_t kGutterColour = 0x404040;
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-
 // A codec context for the PNG encoder or decoder; null when FFmpeg has none.
 CodecPtr openPngCodec(bool encoder, int width, int height) {
   const AVCodec* codec =
@@ -63,8 +46,8 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
   if (picture.width <= 0 || picture.height <= 0) return {};
   av_log_set_level(AV_LOG_QUIET);  // failures come back as an empty result
   CodecPtr encoder = openPngCodec(true, picture.width, picture.height);
-  FramePtr frame(av_frame_alloc());
-  PacketPtr packet(av_packet_alloc());
+  AvFramePtr frame(av_frame_alloc());
+  AvPacketPtr packet(av_packet_alloc());
   if (!encoder || !frame || !packet) return {};
   frame->format = AV_PIX_FMT_RGB24;
   frame->width = picture.width;
@@ -85,8 +68,8 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
 bool decodePng(const std::vector<std::uint8_t>& bytes, RgbPicture& picture) {
   av_log_set_level(AV_LOG_QUIET);
   CodecPtr decoder = openPngCodec(false, 0, 0);
-  FramePtr frame(av_frame_alloc());
-  PacketPtr packet(av_packet_alloc());
+  AvFramePtr frame(av_frame_alloc());
+  AvPacketPtr packet(av_packet_alloc());
   if (!decoder || !frame || !packet || bytes.empty()) return false;
   if (av_new_packet(packet.get(), int(bytes.size())) < 0) return false;
   std::memcpy(packet->data, bytes.data(), bytes.size());

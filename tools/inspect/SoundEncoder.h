@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "PreviewEncoding.h"
+#include "FfmpegEncoding.h"
 
 struct SwrContext;
 struct AVAudioFifo;
@@ -32,7 +32,7 @@ class SoundEncoder {
  private:
   std::string encodeWaiting(AVFormatContext& output, bool all);
 
-  EncoderPtr encoder;
+  CodecPtr encoder;
   AVStream* stream = nullptr;
   SwrContext* resampler = nullptr;
   AVAudioFifo* waiting = nullptr;

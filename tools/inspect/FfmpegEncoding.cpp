@@ -1,11 +1,11 @@
-#include "PreviewEncoding.h"
+#include "FfmpegEncoding.h"
 
 namespace vantrel::inspect {
 
-EncoderPtr allocateEncoder(AVCodecID id) {
+CodecPtr allocateEncoder(AVCodecID id) {
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return nullptr;
-  return EncoderPtr(avcodec_alloc_context3(codec));
+  return CodecPtr(avcodec_alloc_context3(codec));
 }
 
 std::string openEncoderStream(AVFormatContext& output, AVCodecContext& encoder,

@@ -1,7 +1,7 @@
 #pragma once
 
-// Internal to the preview writer: the FFmpeg handles it owns and the steps its
-// picture and sound encoders share.
+// Internal to the inspector: the FFmpeg handles its writers own, and the steps
+// the preview's picture and sound encoders share.
 
 #include <memory>
 #include <string>
@@ -13,10 +13,13 @@ extern "C" {
 
 namespace vantrel::inspect {
 
+struct InputDeleter {
+  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
 struct OutputDeleter {
   void operator()(AVFormatContext* context) const { avformat_free_context(context); }
 };
-struct EncoderDeleter {
+struct CodecDeleter {
   void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
 struct AvFrameDeleter {
@@ -25,13 +28,14 @@ struct AvFrameDeleter {
 struct AvPacketDeleter {
   void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
+using InputPtr = std::unique_ptr<AVFormatContext, InputDeleter>;
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputDeleter>;
-using EncoderPtr = std::unique_ptr<AVCodecContext, EncoderDeleter>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecDeleter>;
 using AvFramePtr = std::unique_ptr<AVFrame, AvFrameDeleter>;
 using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
 
 // An encoder context for codec id, or null when FFmpeg has none.
-EncoderPtr allocateEncoder(AVCodecID id);
+CodecPtr allocateEncoder(AVCodecID id);
 
 // Opens encoder (set up by the caller) with options and adds its stream to
 // output. Returns an empty string or what went wrong.
