@@ -80,8 +80,8 @@ int runInspect(const ToolOptions& options, std::ostream& out, std::ostream& err)
     out << "sound:         none (no WAV file written)\n";
   }
   if (preview) {
-    const bool written = (hasFrames || preview->start(0, 0, false)) && preview->started() &&
-                         preview->finish(out);
+    const bool written = (hasFrames || preview->startSoundOnly(reader.name)) &&
+                         preview->started() && preview->finish(out);
     if (!written) {
       err << (preview->error().empty()
                   ? options.previewPath + ": no frame was decoded, no preview written"

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "MediaProbe.h"
+#include "NameCard.h"
 #include "PictureFile.h"
 #include "SoundTrack.h"
 #include "database/DatabaseReader.h"
@@ -15,6 +16,9 @@ namespace {
 
 // The fine frame period counts 1/65536 of 0.1 millisecond.
 constexpr double kFineUnitsPerSecond = 655360000.0;
+// The still picture of a sound-only movie: the smallest handheld screen.
+constexpr int kNameCardWidth = 160;
+constexpr int kNameCardHeight = 160;
 // The progress line is rewritten every this many frames, and at the last.
 constexpr int kProgressStep = 10;
 
@@ -33,12 +37,13 @@ MoviePreview::MoviePreview(std::string file, int enlargement, const MovieHeaderV
     samples.reserve(sound->pcm8.size());
     for (std::uint8_t s : sound->pcm8) samples.push_back(std::int16_t((int(s) - 128) * 256));
   }
-  // The sound fills whole records; what lies past the last picture is the
-  // records' padding, not part of the movie.
-  if (frameCount > 0 && framesPerSecond > 0.0) {
-    const auto end = std::size_t(std::llround(frameCount * sampleRate / framesPerSecond));
-    if (samples.size() > end) samples.resize(end);
-  }
+  // The sound fills whole records; what lies past the last picture (or, in a
+  // sound-only database, past the duration its header records in tenths of a
+  // second) is the records' padding, not part of the movie.
+  const double seconds = frameCount > 0 && framesPerSecond > 0.0 ? frameCount / framesPerSecond
+                                                                 : header.frameCount / 10.0;
+  const auto end = std::size_t(std::llround(seconds * sampleRate));
+  if (samples.size() > end) samples.resize(end);
   if (samples.empty()) sampleRate = 0;
 }
 
@@ -60,6 +65,18 @@ bool MoviePreview::start(int width, int height, bool sideBySide) {
   shape.sampleRate = sampleRate;
   if (const std::string why = writer.open(path, shape); !why.empty()) return fail(why);
   open = true;
+  return true;
+}
+
+bool MoviePreview::startSoundOnly(const std::string& name) {
+  if (previewHoldsSound(path)) return start(0, 0, false);
+  const RgbPicture card = enlarged(nameCard(name, kNameCardWidth, kNameCardHeight), zoom);
+  const double seconds = sampleRate > 0 ? double(samples.size()) / sampleRate : 0.0;
+  frameCount = std::max(1, int(std::lround(seconds * framesPerSecond)));
+  if (!start(kNameCardWidth, kNameCardHeight, false)) return false;
+  for (int frame = 0; frame < frameCount; ++frame) {
+    if (const std::string why = writer.writePicture(card); !why.empty()) return fail(why);
+  }
   return true;
 }
 

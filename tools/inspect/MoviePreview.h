@@ -31,6 +31,11 @@ class MoviePreview {
   // twice as wide when sideBySide), or for the sound alone when width is 0.
   // Returns false with error() set.
   bool start(int width, int height, bool sideBySide);
+
+  // Starts and fills the preview of a sound-only database: the sound alone,
+  // or, in a container of pictures only, the still picture of the movie's
+  // name for as long as the sound lasts.
+  bool startSoundOnly(const std::string& name);
   bool started() const { return open; }
 
   // Adds the next frame, with source (the placed source picture, of the

@@ -48,6 +48,14 @@ bool endsWithNoCase(const std::string& text, const std::string& suffix) {
          });
 }
 
+// The kind path's extension stands for, or null.
+const PreviewKind* kindOf(const std::string& path) {
+  for (const PreviewKind& kind : previewKinds()) {
+    if (endsWithNoCase(path, kind.extension)) return &kind;
+  }
+  return nullptr;
+}
+
 // The first of choices this FFmpeg can encode, or null.
 const CodecChoice* findEncoder(const std::vector<CodecChoice>& choices) {
   for (const CodecChoice& choice : choices) {
@@ -77,6 +85,11 @@ std::string workingPreviewExtensions() {
   return list.empty() ? "none" : list;
 }
 
+bool previewHoldsSound(const std::string& path) {
+  const PreviewKind* kind = kindOf(path);
+  return kind != nullptr && !kind->audio.empty();
+}
+
 struct PreviewWriter::Streams {
   OutputPtr output;
   std::string path;
@@ -104,11 +117,8 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
   streams = std::make_unique<Streams>();
   streams->path = path;
   av_log_set_level(AV_LOG_QUIET);  // failures come back as texts
-  const auto kinds = previewKinds();
-  const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const PreviewKind& k) {
-    return endsWithNoCase(path, k.extension);
-  });
-  if (kind == kinds.end()) {
+  const PreviewKind* kind = kindOf(path);
+  if (kind == nullptr) {
     return "a preview is written as .mp4, .mkv, .webm or .gif, not as " + path;
   }
   const std::string works = "; extensions that work with this FFmpeg: " + workingPreviewExtensions();

@@ -56,6 +56,9 @@ class PreviewWriter {
   std::unique_ptr<Streams> streams;
 };
 
+// True when path's extension stands for a container that holds sound.
+bool previewHoldsSound(const std::string& path);
+
 // The preview extensions whose encoders this FFmpeg has, e.g. ".mp4, .gif".
 std::string workingPreviewExtensions();
 
