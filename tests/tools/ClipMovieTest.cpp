@@ -14,8 +14,8 @@ namespace vantrel::inspect {
 namespace {
 
 // Converts path's video (when withVideo) and sound (when withSound) into movie.
-void encode(const std::string& path, const std::string& movie, int depth, bool uncompressed,
-            bool rotate, bool hflip, bool withVideo, bool withSound) {
+void encode(const std::string& path, const std::string& movie, int depth,
+            bool uncompressed, bool rotate, bool hflip, bool withVideo, bool withSound) {
   VideoStreamSourceAVI aviKind;
   VideoStreamSourceQT movieKind;
   AudioStreamSourceAVI aviSound;
@@ -36,7 +36,8 @@ void encode(const std::string& path, const std::string& movie, int depth, bool u
   std::FILE* file = std::fopen(movie.c_str(), "wb");
   ASSERT_NE(file, nullptr);
   if (withVideo) {
-    engine.encodeMovie(file, "Clip", 160, 160, depth, false, hflip, rotate, 0.0f, 0.0f, 0, 0);
+    engine.encodeMovie(file, "Clip", 160, 160, depth, false, hflip, rotate, 0.0f, 0.0f, 0,
+                       0);
   } else {
     engine.encodeSoundOnly(file, "Tone");
   }

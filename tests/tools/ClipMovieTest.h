@@ -4,11 +4,11 @@
 // (64 x 48, 12 frames at 10 fps, a 1000 Hz tone) converted through the
 // converter's own source kinds and engine, and the inspector run on the movie.
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/TestClips.h"
 

@@ -1,14 +1,14 @@
 // vantrel-inspect -preview: movies converted from a generated clip with a tone
 // are written as playable files and read back through FFmpeg.
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "ClipMovieTest.h"
 #include "MediaProbe.h"
@@ -72,8 +72,10 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
   const std::string wav = scratch.file("sound.wav");
   ASSERT_EQ(inspect({"-source=" + clipPath(), "-preview=" + preview, "-wav=" + wav}), 0)
       << out.str() << err.str();
-  EXPECT_NE(out.str().find("\rpreview:       11 of 11 frames\n"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("preview:       " + preview + ": 1.1"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\rpreview:       11 of 11 frames\n"), std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("preview:       " + preview + ": 1.1"), std::string::npos)
+      << out.str();
 
   const std::optional<MediaFacts> facts = probeMedia(preview);
   ASSERT_TRUE(facts.has_value());
@@ -113,7 +115,8 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
     RgbPicture left = placed;
     for (int y = 0; y < left.height; ++y) {
       for (int x = 0; x < left.width; ++x) {
-        left.setPixel(x, y, target->pixels[std::size_t(left.height - 1 - y) * target->width() + x]);
+        left.setPixel(
+            x, y, target->pixels[std::size_t(left.height - 1 - y) * target->width() + x]);
       }
     }
     EXPECT_GT(*picturePsnr(placed, left), 30.0) << "frame " << k;
@@ -123,7 +126,8 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
 
 TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
   convert(16, false, false, false, true);
-  ASSERT_EQ(inspect({"-preview=" + scratch.file("p.webm"), "-zoom=1", "-quiet"}), 0) << err.str();
+  ASSERT_EQ(inspect({"-preview=" + scratch.file("p.webm"), "-zoom=1", "-quiet"}), 0)
+      << err.str();
   std::optional<MediaFacts> facts = probeMedia(scratch.file("p.webm"));
   ASSERT_TRUE(facts.has_value());
   EXPECT_EQ(facts->videoCodec + " " + facts->audioCodec, "vp9 opus");
@@ -145,7 +149,8 @@ TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
   EXPECT_EQ(inspect({"-preview=" + moviePath() + ".mp4", "-source=" + clipPath(),
                      "-preview=" + clipPath()}),
             1);
-  EXPECT_NE(err.str().find("the preview would overwrite"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("the preview would overwrite"), std::string::npos)
+      << err.str();
 
   // A writer stopped half-way leaves nothing behind.
   {

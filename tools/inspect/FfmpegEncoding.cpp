@@ -19,15 +19,17 @@ std::string openEncoderStream(AVFormatContext& output, AVCodecContext& encoder,
   av_dict_free(options);
   if (opened < 0) return "cannot be opened for this picture or sound";
   stream = avformat_new_stream(&output, nullptr);
-  if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, &encoder) < 0) {
+  if (stream == nullptr ||
+      avcodec_parameters_from_context(stream->codecpar, &encoder) < 0) {
     return "cannot add its stream";
   }
   stream->time_base = encoder.time_base;
   return {};
 }
 
-std::string encodeAndWrite(AVFormatContext& output, AVCodecContext& encoder, AVStream& stream,
-                           const AVFrame* frame, std::int64_t defaultDuration) {
+std::string encodeAndWrite(AVFormatContext& output, AVCodecContext& encoder,
+                           AVStream& stream, const AVFrame* frame,
+                           std::int64_t defaultDuration) {
   if (avcodec_send_frame(&encoder, frame) < 0) return "the encoder refused a frame";
   AvPacketPtr packet(av_packet_alloc());
   if (!packet) return "out of memory";
@@ -38,7 +40,8 @@ std::string encodeAndWrite(AVFormatContext& output, AVCodecContext& encoder, AVS
     if (packet->duration == 0) packet->duration = defaultDuration;
     av_packet_rescale_ts(packet.get(), encoder.time_base, stream.time_base);
     packet->stream_index = stream.index;
-    if (av_interleaved_write_frame(&output, packet.get()) < 0) return "cannot write the file";
+    if (av_interleaved_write_frame(&output, packet.get()) < 0)
+      return "cannot write the file";
   }
 }
 

@@ -45,7 +45,8 @@ std::string openEncoderStream(AVFormatContext& output, AVCodecContext& encoder,
 // Sends frame (null: the end) to encoder and writes every packet it gives back
 // into stream, interleaved with the other streams. A packet without a duration
 // lasts defaultDuration (in the encoder's time base).
-std::string encodeAndWrite(AVFormatContext& output, AVCodecContext& encoder, AVStream& stream,
-                           const AVFrame* frame, std::int64_t defaultDuration);
+std::string encodeAndWrite(AVFormatContext& output, AVCodecContext& encoder,
+                           AVStream& stream, const AVFrame* frame,
+                           std::int64_t defaultDuration);
 
 }  // namespace vantrel::inspect

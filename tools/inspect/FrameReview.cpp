@@ -104,9 +104,8 @@ void FrameReview::run(std::vector<std::string>& problems, std::ostream& out,
             if (totalDifference && codecDifference) {
               totalPsnr.add(index, *totalDifference);
               codecPsnr.add(index, *codecDifference);
-              frameQuality[std::size_t(index)] = FrameQuality{
-                  psnrOf(double(totalDifference->squares) / double(totalDifference->samples)),
-                  psnrOf(double(codecDifference->squares) / double(codecDifference->samples))};
+              frameQuality[std::size_t(index)] =
+                  FrameQuality{totalDifference->psnr(), codecDifference->psnr()};
             }
           }
         }

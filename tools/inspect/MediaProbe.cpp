@@ -8,12 +8,15 @@ namespace vantrel::inspect {
 
 std::optional<MediaFacts> probeMedia(const std::string& path) {
   AVFormatContext* opened = nullptr;
-  if (avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0) return std::nullopt;
+  if (avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0)
+    return std::nullopt;
   InputPtr input(opened);
   if (avformat_find_stream_info(input.get(), nullptr) < 0) return std::nullopt;
   MediaFacts facts;
-  const int video = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  const int audio = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  const int video =
+      av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const int audio =
+      av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (video >= 0) {
     const AVCodecParameters& parameters = *input->streams[video]->codecpar;
     facts.videoCodec = avcodec_get_name(parameters.codec_id);
@@ -33,7 +36,8 @@ std::optional<MediaFacts> probeMedia(const std::string& path) {
     if (packet->stream_index == video) ++facts.videoFrames;
     av_packet_unref(packet.get());
   }
-  if (input->duration != AV_NOPTS_VALUE) facts.seconds = double(input->duration) / AV_TIME_BASE;
+  if (input->duration != AV_NOPTS_VALUE)
+    facts.seconds = double(input->duration) / AV_TIME_BASE;
   std::error_code error;
   facts.bytes = std::filesystem::file_size(path, error);
   return facts;

@@ -24,8 +24,9 @@ constexpr int kProgressStep = 10;
 
 }  // namespace
 
-MoviePreview::MoviePreview(std::string file, int enlargement, const MovieHeaderView& header,
-                           int frames, const SoundTrack* sound)
+MoviePreview::MoviePreview(std::string file, int enlargement,
+                           const MovieHeaderView& header, int frames,
+                           const SoundTrack* sound)
     : path(std::move(file)), zoom(std::max(enlargement, 1)), frameCount(frames) {
   framesPerSecond = header.finePeriod != 0 ? kFineUnitsPerSecond / header.finePeriod
                                            : double(header.framesPerSecond);
@@ -35,13 +36,15 @@ MoviePreview::MoviePreview(std::string file, int enlargement, const MovieHeaderV
     samples = sound->pcm16;
   } else {
     samples.reserve(sound->pcm8.size());
-    for (std::uint8_t s : sound->pcm8) samples.push_back(std::int16_t((int(s) - 128) * 256));
+    for (std::uint8_t s : sound->pcm8)
+      samples.push_back(std::int16_t((int(s) - 128) * 256));
   }
   // The sound fills whole records; what lies past the last picture (or, in a
   // sound-only database, past the duration its header records in tenths of a
   // second) is the records' padding, not part of the movie.
-  const double seconds = frameCount > 0 && framesPerSecond > 0.0 ? frameCount / framesPerSecond
-                                                                 : header.frameCount / 10.0;
+  const double seconds = frameCount > 0 && framesPerSecond > 0.0
+                             ? frameCount / framesPerSecond
+                             : header.frameCount / 10.0;
   const auto end = std::size_t(std::llround(seconds * sampleRate));
   if (samples.size() > end) samples.resize(end);
   if (samples.empty()) sampleRate = 0;
@@ -83,7 +86,8 @@ bool MoviePreview::startSoundOnly(const std::string& name) {
 bool MoviePreview::writeSoundUntil(std::size_t end) {
   end = std::min(end, samples.size());
   if (end <= soundWritten) return true;
-  if (const std::string why = writer.writeSound(samples.data() + soundWritten, end - soundWritten);
+  if (const std::string why =
+          writer.writeSound(samples.data() + soundWritten, end - soundWritten);
       !why.empty()) {
     return fail(why);
   }
@@ -94,11 +98,13 @@ bool MoviePreview::writeSoundUntil(std::size_t end) {
 bool MoviePreview::addFrame(const RgbPicture& frame, const RgbPicture* source, bool quiet,
                             std::ostream& out) {
   if (!open) return false;
-  const RgbPicture shown = source != nullptr ? sideBySide(enlarged(*source, zoom), enlarged(frame, zoom))
-                                             : enlarged(frame, zoom);
+  const RgbPicture shown =
+      source != nullptr ? sideBySide(enlarged(*source, zoom), enlarged(frame, zoom))
+                        : enlarged(frame, zoom);
   if (const std::string why = writer.writePicture(shown); !why.empty()) return fail(why);
   ++framesDone;
-  if (!writeSoundUntil(std::size_t(std::llround(framesDone * sampleRate / framesPerSecond)))) {
+  if (!writeSoundUntil(
+          std::size_t(std::llround(framesDone * sampleRate / framesPerSecond)))) {
     return false;
   }
   if (!quiet && (framesDone % kProgressStep == 0 || framesDone == frameCount)) {
@@ -124,11 +130,12 @@ bool MoviePreview::finish(std::ostream& out) {
   const std::optional<MediaFacts> facts = probeMedia(path);
   if (!facts) return fail("FFmpeg cannot read the preview back");
   char line[160];
-  std::snprintf(line, sizeof line, ": %.2f s, %ju bytes, %s", facts->seconds, facts->bytes,
-                writer.codecNames().c_str());
+  std::snprintf(line, sizeof line, ": %.2f s, %ju bytes, %s", facts->seconds,
+                facts->bytes, writer.codecNames().c_str());
   out << "preview:       " << path << line;
   if (facts->videoFrames > 0) {
-    out << ", " << facts->videoFrames << " frames of " << facts->width << " x " << facts->height;
+    out << ", " << facts->videoFrames << " frames of " << facts->width << " x "
+        << facts->height;
   }
   out << "\n";
   return true;

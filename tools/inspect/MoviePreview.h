@@ -39,8 +39,9 @@ class MoviePreview {
   bool started() const { return open; }
 
   // Adds the next frame, with source (the placed source picture, of the
-  // frame's size) on its left when side by side, and the sound up to the frame's end; unless quiet, rewrites the
-  // progress line "preview: N of M frames" on out.
+  // frame's size) on its left when side by side, and the sound up to the
+  // frame's end; unless quiet, rewrites the progress line "preview: N of M
+  // frames" on out.
   bool addFrame(const RgbPicture& frame, const RgbPicture* source, bool quiet,
                 std::ostream& out);
 

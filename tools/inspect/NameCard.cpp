@@ -10,7 +10,7 @@ namespace {
 
 constexpr int kGlyphWidth = 5;
 constexpr int kGlyphHeight = 7;
-constexpr int kAdvance = kGlyphWidth + 1;     // one column between characters
+constexpr int kAdvance = kGlyphWidth + 1;       // one column between characters
 constexpr int kLineAdvance = kGlyphHeight + 3;  // three rows between lines
 constexpr std::uint32_t kInk = 0xFFFFFF;
 

@@ -46,8 +46,8 @@ std::uint32_t cubeColour(int index) {
   const int red = (index >> 5) & 7;
   const int green = (index >> 2) & 7;
   const int blue = index & 3;
-  return 0xFF000000u | std::uint32_t(red * 255 / 7) << 16 | std::uint32_t(green * 255 / 7) << 8 |
-         std::uint32_t(blue * 255 / 3);
+  return 0xFF000000u | std::uint32_t(red * 255 / 7) << 16 |
+         std::uint32_t(green * 255 / 7) << 8 | std::uint32_t(blue * 255 / 3);
 }
 
 }  // namespace
@@ -73,7 +73,8 @@ std::string PictureEncoder::open(AVFormatContext& output, AVCodecID id,
   encoder->thread_count = 1;
   AVDictionary* options = nullptr;
   chooseQuality(*encoder, &options);
-  if (std::string why = openEncoderStream(output, *encoder, &options, stream); !why.empty()) {
+  if (std::string why = openEncoderStream(output, *encoder, &options, stream);
+      !why.empty()) {
     return why;
   }
   frame->format = encoder->pix_fmt;
@@ -82,8 +83,8 @@ std::string PictureEncoder::open(AVFormatContext& output, AVCodecID id,
   if (av_frame_get_buffer(frame.get(), 0) < 0) return "out of memory";
   if (!paletted) {
     converter = sws_getContext(shape.width, shape.height, AV_PIX_FMT_RGB24, shape.width,
-                               shape.height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr,
-                               nullptr);
+                               shape.height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr,
+                               nullptr, nullptr);
     if (converter == nullptr) return "no colour conversion for it";
   }
   return {};
@@ -96,7 +97,8 @@ std::string PictureEncoder::write(AVFormatContext& output, const RgbPicture* pic
     return "a picture of another size";
   }
   // The encoder may still hold the last frame's buffers.
-  if (av_frame_make_writable(frame.get()) < 0 || !fillFrame(*picture)) return "out of memory";
+  if (av_frame_make_writable(frame.get()) < 0 || !fillFrame(*picture))
+    return "out of memory";
   frame->pts = nextPts++;
   frame->quality = encoder->global_quality;
   return encodeAndWrite(output, *encoder, *stream, frame.get(), 1);

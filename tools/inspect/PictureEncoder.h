@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "PictureConversion.h"
 #include "FfmpegEncoding.h"
+#include "PictureConversion.h"
 #include "PreviewWriter.h"
 
 struct SwsContext;

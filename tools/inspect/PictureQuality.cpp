@@ -26,10 +26,14 @@ double psnrOf(double meanSquare) {
   return 10.0 * std::log10(255.0 * 255.0 / meanSquare);
 }
 
+double PictureDifference::psnr() const {
+  return psnrOf(samples == 0 ? 0.0 : double(squares) / double(samples));
+}
+
 std::optional<double> picturePsnr(const RgbPicture& a, const RgbPicture& b) {
   const std::optional<PictureDifference> difference = pictureDifference(a, b);
   if (!difference) return std::nullopt;
-  return psnrOf(double(difference->squares) / double(difference->samples));
+  return difference->psnr();
 }
 
 void PsnrSummary::add(int frame, const PictureDifference& difference) {

@@ -13,6 +13,9 @@ namespace vantrel::inspect {
 struct PictureDifference {
   std::uint64_t squares = 0;
   std::size_t samples = 0;
+
+  // The peak signal-to-noise ratio of the mean squared error (psnrOf).
+  double psnr() const;
 };
 
 // The difference of a and b; no value for pictures of different sizes or empty ones.

@@ -29,11 +29,17 @@ struct PreviewKind {
 
 const std::vector<PreviewKind>& previewKinds() {
   static const std::vector<PreviewKind> kinds = {
-      {".mp4", "mp4", {{AV_CODEC_ID_H264, "H.264"}, {AV_CODEC_ID_MPEG4, "MPEG-4 Part 2"}},
+      {".mp4",
+       "mp4",
+       {{AV_CODEC_ID_H264, "H.264"}, {AV_CODEC_ID_MPEG4, "MPEG-4 Part 2"}},
        {{AV_CODEC_ID_AAC, "AAC"}}},
-      {".mkv", "matroska", {{AV_CODEC_ID_VP9, "VP9"}, {AV_CODEC_ID_VP8, "VP8"}},
+      {".mkv",
+       "matroska",
+       {{AV_CODEC_ID_VP9, "VP9"}, {AV_CODEC_ID_VP8, "VP8"}},
        {{AV_CODEC_ID_OPUS, "Opus"}, {AV_CODEC_ID_VORBIS, "Vorbis"}}},
-      {".webm", "webm", {{AV_CODEC_ID_VP9, "VP9"}, {AV_CODEC_ID_VP8, "VP8"}},
+      {".webm",
+       "webm",
+       {{AV_CODEC_ID_VP9, "VP9"}, {AV_CODEC_ID_VP8, "VP8"}},
        {{AV_CODEC_ID_OPUS, "Opus"}, {AV_CODEC_ID_VORBIS, "Vorbis"}}},
       {".gif", "gif", {{AV_CODEC_ID_GIF, "GIF"}}, {}},
   };
@@ -121,31 +127,34 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
   if (kind == nullptr) {
     return "a preview is written as .mp4, .mkv, .webm or .gif, not as " + path;
   }
-  const std::string works = "; extensions that work with this FFmpeg: " + workingPreviewExtensions();
+  const std::string works =
+      "; extensions that work with this FFmpeg: " + workingPreviewExtensions();
   const CodecChoice* videoChoice = nullptr;
   const CodecChoice* audioChoice = nullptr;
   if (shape.width > 0) {
     videoChoice = findEncoder(kind->video);
     if (videoChoice == nullptr) {
-      return std::string("no ") + choiceNames(kind->video) + " encoder in this FFmpeg for a " +
-             kind->extension + " preview" + works;
+      return std::string("no ") + choiceNames(kind->video) +
+             " encoder in this FFmpeg for a " + kind->extension + " preview" + works;
     }
   }
   if (shape.sampleRate > 0 && !kind->audio.empty()) {
     audioChoice = findEncoder(kind->audio);
     if (audioChoice == nullptr) {
-      return std::string("no ") + choiceNames(kind->audio) + " encoder in this FFmpeg for a " +
-             kind->extension + " preview" + works;
+      return std::string("no ") + choiceNames(kind->audio) +
+             " encoder in this FFmpeg for a " + kind->extension + " preview" + works;
     }
   }
   if (videoChoice == nullptr && audioChoice == nullptr) {
     return std::string("a ") + kind->extension +
-           " preview holds pictures only and this movie has none; use .mp4, .mkv or .webm";
+           " preview holds pictures only and this movie has none; use .mp4, .mkv or "
+           ".webm";
   }
 
   // An unfinished preview is removed, so only a regular file may be replaced.
   std::error_code error;
-  if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+  if (std::filesystem::exists(path, error) &&
+      !std::filesystem::is_regular_file(path, error)) {
     return path + " exists and is not a regular file";
   }
   AVFormatContext* context = nullptr;
@@ -162,9 +171,11 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
   }
   if (audioChoice != nullptr) {
     streams->sound = std::make_unique<SoundEncoder>();
-    const std::string why = streams->sound->open(*context, audioChoice->id, shape.sampleRate);
+    const std::string why =
+        streams->sound->open(*context, audioChoice->id, shape.sampleRate);
     if (!why.empty()) return std::string(audioChoice->name) + " encoder: " + why;
-    streams->names += (streams->names.empty() ? "" : " + ") + std::string(audioChoice->name);
+    streams->names +=
+        (streams->names.empty() ? "" : " + ") + std::string(audioChoice->name);
   }
   if (avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
     return "cannot create " + path + ": " + std::strerror(errno);
@@ -188,7 +199,8 @@ std::string PreviewWriter::finish() {
   if (!streams || !streams->created) return "the preview is not open";
   AVFormatContext& output = *streams->output;
   if (streams->pictures) {
-    if (std::string why = streams->pictures->write(output, nullptr); !why.empty()) return why;
+    if (std::string why = streams->pictures->write(output, nullptr); !why.empty())
+      return why;
   }
   if (streams->sound) {
     if (std::string why = streams->sound->finish(output); !why.empty()) return why;

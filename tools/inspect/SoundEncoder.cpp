@@ -38,7 +38,8 @@ std::string SoundEncoder::open(AVFormatContext& output, AVCodecID id, int sample
   encoder = allocateEncoder(id);
   if (!encoder) return "not available";
   const AVCodec& codec = *encoder->codec;
-  encoder->sample_fmt = codec.sample_fmts != nullptr ? codec.sample_fmts[0] : AV_SAMPLE_FMT_S16;
+  encoder->sample_fmt =
+      codec.sample_fmts != nullptr ? codec.sample_fmts[0] : AV_SAMPLE_FMT_S16;
   encoder->sample_rate = encoderRate(codec, sampleRate);
   AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
   if (av_channel_layout_copy(&encoder->ch_layout, &mono) < 0) return "out of memory";
@@ -50,7 +51,8 @@ std::string SoundEncoder::open(AVFormatContext& output, AVCodecID id, int sample
     encoder->bit_rate = 64000;
   }
   AVDictionary* options = nullptr;
-  if (std::string why = openEncoderStream(output, *encoder, &options, stream); !why.empty()) {
+  if (std::string why = openEncoderStream(output, *encoder, &options, stream);
+      !why.empty()) {
     return why;
   }
   const bool anySize = encoder->frame_size == 0 ||
@@ -77,9 +79,11 @@ std::string SoundEncoder::write(AVFormatContext& output, const std::int16_t* sam
       std::size_t(room + 1) * std::size_t(av_get_bytes_per_sample(encoder->sample_fmt)));
   std::uint8_t* planes[1] = {converted.data()};
   const std::uint8_t* inPlanes[1] = {reinterpret_cast<const std::uint8_t*>(samples)};
-  const int made = swr_convert(resampler, planes, room + 1, samples ? inPlanes : nullptr, in);
+  const int made =
+      swr_convert(resampler, planes, room + 1, samples ? inPlanes : nullptr, in);
   if (made < 0) return "the resampler failed";
-  if (made > 0 && av_audio_fifo_write(waiting, reinterpret_cast<void**>(planes), made) < made) {
+  if (made > 0 &&
+      av_audio_fifo_write(waiting, reinterpret_cast<void**>(planes), made) < made) {
     return "out of memory";
   }
   return encodeWaiting(output, false);
@@ -92,9 +96,11 @@ std::string SoundEncoder::finish(AVFormatContext& output) {
 }
 
 std::string SoundEncoder::encodeWaiting(AVFormatContext& output, bool all) {
-  const bool shortLast = (encoder->codec->capabilities &
-                          (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) != 0;
-  while (av_audio_fifo_size(waiting) >= frameSize || (all && av_audio_fifo_size(waiting) > 0)) {
+  const bool shortLast =
+      (encoder->codec->capabilities &
+       (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) != 0;
+  while (av_audio_fifo_size(waiting) >= frameSize ||
+         (all && av_audio_fifo_size(waiting) > 0)) {
     const int take = std::min(av_audio_fifo_size(waiting), frameSize);
     AvFramePtr frame(av_frame_alloc());
     if (!frame) return "out of memory";

@@ -24,7 +24,8 @@ class SoundEncoder {
   // Sets up encoder id for sound at sampleRate and adds its stream to output.
   std::string open(AVFormatContext& output, AVCodecID id, int sampleRate);
   // Encodes the next count samples (whole frames; the rest waits for more).
-  std::string write(AVFormatContext& output, const std::int16_t* samples, std::size_t count);
+  std::string write(AVFormatContext& output, const std::int16_t* samples,
+                    std::size_t count);
   // Encodes what is left, the last frame short or padded with silence, and
   // drains the encoder.
   std::string finish(AVFormatContext& output);
