@@ -56,6 +56,14 @@ std::string usageText() {
   return text;
 }
 
+bool asksForHelp(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view text = argv[i];
+    if (text == "-help" || text == "--help") return true;
+  }
+  return false;
+}
+
 bool parseCommandLine(EncoderSettings& settings, int argc, const char* const* argv) {
   if (argc < 1) return true;
   settings.setProgramName(argv[0]);

@@ -118,6 +118,10 @@ std::string programNameFromPath(std::string_view path);
 // The usage text: heading, one line per named flag in table order, blank line.
 std::string usageText();
 
+// True when an argument of argv[1..argc-1] is "-help" or "--help": the user
+// asks for the usage text, not for a conversion.
+bool asksForHelp(int argc, const char* const* argv);
+
 // Parses argv[1..argc-1] into settings and sets its program name from argv[0].
 // Later flags overwrite earlier ones. An unknown flag prints
 // "Unknown flag \"...\"" and the usage and stops; the negated form of a value

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "CommandLineFlags.h"
 #include "EncoderMenuUI.h"
 #include "HostCheck.h"
 #include "SameFile.h"
@@ -52,6 +53,10 @@ void RunFlow::setHostChecker(HostChecker checker) { hostChecker = std::move(chec
 int RunFlow::run(int argc, const char* const* argv) {
   // Files are binary by default on this system: no file mode to set.
   printBanner();
+  if (asksForHelp(argc, argv)) {
+    settings.printUsage();
+    return kExitSuccess;
+  }
   registerSources();
   if (!startUp()) return kExitFailure;
 

@@ -77,6 +77,22 @@ TEST_F(EndToEndSoundTest, OneKilohertzAt44100StereoComesOutAtOneKilohertzBoosted
               0.01);
 }
 
+TEST_F(EndToEndSoundTest, ALawToneHasTheLevelOfTheSameToneInPcm) {
+  for (const int channels : {1, 2}) {
+    const auto samples = test::toneSamples(22050, channels, 1.0, {{1000.0, 0.4}});
+    const std::string aLaw = program.file("alaw.wav");
+    ASSERT_TRUE(test::writePcm16Wav(aLaw, 22050, channels, samples, true));
+    const double aLawLevel = test::toneAmplitude(soundOf(convertSound(aLaw)).samples,
+                                                 kSteadyStart, kSteadyCount, 1000.0, 10000);
+    const std::string pcm = program.file("pcm.wav");
+    ASSERT_TRUE(test::writePcm16Wav(pcm, 22050, channels, samples));
+    const double pcmLevel = test::toneAmplitude(soundOf(convertSound(pcm)).samples,
+                                                kSteadyStart, kSteadyCount, 1000.0, 10000);
+    EXPECT_NEAR(pcmLevel, 0.6, 0.02) << channels;
+    EXPECT_NEAR(aLawLevel / pcmLevel, 1.0, 0.01) << channels;
+  }
+}
+
 TEST_F(EndToEndSoundTest, AudioboostOfOneHundredKeepsTheLevel) {
   const DatabaseReader database =
       convertSound(wav("tone.wav", 44100, 2, 1.0, {{1000.0, 0.4}}), {"-audioboost=100"});

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,7 +41,7 @@ int storedHeightOf(const ExpectedMovie& movie) {
 }
 
 int colourModeOf(const ExpectedMovie& movie) {
-  if (movie.grayscale) return 1;
+  if (movie.grayscale && movie.colorDepth < 24) return 1;
   if (movie.colorDepth <= 12) return 0;
   return movie.colorDepth < 24 ? 3 : (movie.colorDepth == 24 ? 4 : 5);
 }
@@ -287,6 +291,114 @@ TEST_F(EndToEndVideoTest, UncompressedMakesEveryFrameAKeyFrame) {
   EXPECT_NE(harness.output().find("\tAverage Quality:   100.0%\n"), std::string::npos);
 }
 
+// --- The files people have today ----------------------------------------------
+
+// The colours the player shows in frame 0 of an 8-bit movie, top row first.
+std::vector<std::uint32_t> shownPicture(EndToEndHarness& harness) {
+  const std::vector<DecodedFrame> frames = harness.decodeMovie();
+  std::vector<std::uint32_t> colours;
+  if (frames.empty()) return colours;
+  for (std::uint8_t index : frames[0].picture) {
+    colours.push_back(harness.engine().palette[index] & 0xFFFFFF);
+  }
+  return colours;
+}
+
+TEST_F(EndToEndVideoTest, RotatedPhoneClipFillsThePortraitScreen) {
+  if (!clipEncoderAvailable(ClipVideo::H264)) GTEST_SKIP() << "no H.264 encoder";
+  // A landscape 128 x 72 picture that players turn a quarter clockwise into a
+  // 72 x 128 portrait: red bar at the top, white at the bottom, the (black)
+  // frame-number band down the right side.
+  EncodedClip shape;
+  shape.container = "mp4";
+  shape.video = ClipVideo::H264;
+  shape.width = 128;
+  shape.height = 72;
+  shape.frames = 3;
+  shape.rotation = 90;
+  ASSERT_EQ(writeEncodedClip(harness.file("phone.mp4"), shape), "");
+  ASSERT_EQ(convert(harness.file("phone.mp4"), {"-resolution=3", "-colordepth=16"}),
+            kExitSuccess)
+      << harness.errors();
+  const std::vector<std::uint32_t> shown = shownPicture(harness);
+  ASSERT_EQ(shown.size(), 216u * 384u);
+  const auto at = [&shown](int x, int y) { return shown[std::size_t(y) * 216 + x]; };
+  EXPECT_TRUE(coloursClose(at(50, 3), 0xFF0000, 64));
+  EXPECT_TRUE(coloursClose(at(50, 380), 0xFFFFFF, 64));
+  EXPECT_TRUE(coloursClose(at(212, 192), 0x000000, 64));
+  EXPECT_FALSE(coloursClose(at(3, 192), 0x000000, 64));
+}
+
+TEST_F(EndToEndVideoTest, AnamorphicSourceKeepsItsDisplayShape) {
+  if (!clipEncoderAvailable(ClipVideo::Mpeg4)) GTEST_SKIP() << "no MPEG-4 encoder";
+  // A 16:9 DVD picture: 720 x 480 samples of aspect 32:27 show as 853 x 480,
+  // so on the 320 x 240 screen a 320 x 180 picture between black bars.
+  EncodedClip shape;
+  shape.container = "mp4";
+  shape.video = ClipVideo::Mpeg4;
+  shape.width = 720;
+  shape.height = 480;
+  shape.frames = 2;
+  shape.pattern = ClipPattern::MovingBars;  // no black row of its own
+  shape.sampleAspectNum = 32;
+  shape.sampleAspectDen = 27;
+  ASSERT_EQ(writeEncodedClip(harness.file("dvd.mp4"), shape), "");
+  ASSERT_EQ(convert(harness.file("dvd.mp4"), {"-resolution=1", "-colordepth=16"}),
+            kExitSuccess)
+      << harness.errors();
+  const std::vector<std::uint32_t> shown = shownPicture(harness);
+  ASSERT_EQ(shown.size(), 320u * 240u);
+  const auto blackRow = [&shown](int y) {
+    const auto row = shown.begin() + std::ptrdiff_t(y) * 320;
+    return std::all_of(row, row + 320, [](std::uint32_t c) { return coloursClose(c, 0, 8); });
+  };
+  int pictureRows = 0;
+  for (int y = 0; y < 240; ++y) pictureRows += !blackRow(y);
+  EXPECT_EQ(pictureRows, 180);
+}
+
+TEST_F(EndToEndVideoTest, LastPictureWithoutDurationIsKept) {
+  // 600 pictures at 30 fps whose packets carry no duration: the container says
+  // 19.967 s, yet the movie at 10 fps has the 199 frames the same pictures in
+  // an AVI file give (one frame is left out of every movie by design).
+  const ClipVideo codec = clipEncoderAvailable(ClipVideo::H264) ? ClipVideo::H264 : ClipVideo::Mpeg4;
+  EncodedClip shape;
+  shape.video = codec;
+  shape.width = 32;
+  shape.height = 24;
+  shape.frames = 600;
+  shape.fpsNum = 30;
+  shape.keyFrameInterval = 30;
+  shape.packetDurations = false;
+  for (const char* container : {"mp4", "avi"}) {
+    SCOPED_TRACE(container);
+    shape.container = container;
+    const std::string clip = harness.file(std::string("clip.") + container);
+    ASSERT_EQ(writeEncodedClip(clip, shape), "");
+    ASSERT_EQ(convert(clip, {"-framerate=10"}), kExitSuccess) << harness.errors();
+    MovieHeaderView header;
+    ASSERT_TRUE(harness.database().movieHeader(header));
+    EXPECT_EQ(header.frameCount, 199);
+  }
+}
+
+TEST_F(EndToEndVideoTest, AviHeaderClaimingFourBillionFramesConvertsWhatTheIndexHolds) {
+  RawAviClip shape;
+  shape.frames = 60;
+  const std::string clip = harness.file("claims.avi");
+  ASSERT_TRUE(writeRawAvi(clip, shape));
+  std::fstream file(clip, std::ios::in | std::ios::out | std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  const std::size_t strh = bytes.find("strh");
+  ASSERT_NE(strh, std::string::npos);
+  file.seekp(std::streamoff(strh + 8 + 32));  // the stream header's dwLength
+  file.write("\xFF\xFF\xFF\xFF", 4);
+  file.close();
+  ASSERT_EQ(convert(clip, {"-colordepth=12"}), kExitSuccess) << harness.errors();
+  EXPECT_EQ(harness.errors(), "");  // no warning about a cut movie
+  checkMovie({160, 160, 12, false, 10.0, 59, 0});
+}
+
 // --- Every screen size in every colour mode ------------------------------------
 
 struct ModeCase {
@@ -309,7 +421,7 @@ std::vector<ModeCase> allModes() {
   for (const auto& size : sizes) {
     for (int depth : {12, 16, 24, 25})
       cases.push_back({size[0], size[1], size[2], depth, false});
-    for (int depth : {12, 16}) cases.push_back({size[0], size[1], size[2], depth, true});
+    for (int depth : {12, 16, 24, 25}) cases.push_back({size[0], size[1], size[2], depth, true});
   }
   return cases;
 }
@@ -327,6 +439,15 @@ TEST_P(EndToEndModeTest, MovieOfEveryModeDecodesToTheEncodersPictures) {
   EXPECT_EQ(harness.errors(), "");
   // Four source frames at the movie's own rate make three movie frames.
   checkMovie({c.width, c.height, c.colorDepth, c.grayscale, 15.0, 3, 0});
+  if (c.grayscale && c.colorDepth >= 24) {
+    // Gray pictures: every U sample has the one neutral U value, every V
+    // sample the neutral V value.
+    for (const EncodedFrame& frame : harness.encodedFrames()) {
+      const std::set<std::uint8_t> chroma(
+          frame.handheld.begin() + std::ptrdiff_t(c.width) * c.height, frame.handheld.end());
+      EXPECT_EQ(chroma.size(), 2u);
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, EndToEndModeTest, ::testing::ValuesIn(allModes()),

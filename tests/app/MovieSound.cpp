@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <numbers>
 #include <span>
 #include <string>
 
+#include "audio/G711Expansion.h"
 #include "audio/ImaAdpcmCoder.h"
 #include "database/DatabaseReader.h"
 
@@ -81,23 +83,38 @@ std::vector<std::int16_t> toneSamples(int rate, int channels, double seconds,
 }
 
 bool writePcm16Wav(const std::string& path, int rate, int channels,
-                   const std::vector<std::int16_t>& frames) {
-  const std::uint32_t dataBytes = std::uint32_t(frames.size() * 2);
+                   const std::vector<std::int16_t>& frames, bool aLaw) {
+  const unsigned bytesPerSample = aLaw ? 1 : 2;
+  const std::uint32_t dataBytes = std::uint32_t(frames.size() * bytesPerSample);
   std::vector<std::uint8_t> out;
   putTag(out, "RIFF");
   put32(out, 4 + 8 + 16 + 8 + dataBytes);
   putTag(out, "WAVE");
   putTag(out, "fmt ");
   put32(out, 16);
-  put16(out, 1);  // PCM
+  put16(out, aLaw ? 6 : 1);  // A-law or PCM
   put16(out, unsigned(channels));
   put32(out, std::uint32_t(rate));
-  put32(out, std::uint32_t(rate * channels * 2));  // bytes per second
-  put16(out, unsigned(channels * 2));              // block align
-  put16(out, 16);                                  // bits per sample
+  put32(out, std::uint32_t(rate * channels * bytesPerSample));  // bytes per second
+  put16(out, unsigned(channels) * bytesPerSample);              // block align
+  put16(out, 8 * bytesPerSample);                               // bits per sample
   putTag(out, "data");
   put32(out, dataBytes);
-  for (std::int16_t sample : frames) put16(out, std::uint16_t(sample));
+  for (std::int16_t sample : frames) {
+    if (!aLaw) {
+      put16(out, std::uint16_t(sample));
+      continue;
+    }
+    // The code whose expansion lies nearest the sample.
+    int best = 0;
+    for (int code = 1; code < 256; ++code) {
+      if (std::abs(expandALaw(std::uint8_t(code)) - sample) <
+          std::abs(expandALaw(std::uint8_t(best)) - sample)) {
+        best = code;
+      }
+    }
+    out.push_back(std::uint8_t(best));
+  }
 
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
                                                        &std::fclose);

@@ -27,10 +27,11 @@ struct Tone {
 std::vector<std::int16_t> toneSamples(int rate, int channels, double seconds,
                                       const std::vector<Tone>& tones);
 
-// Writes a canonical RIFF WAV file (PCM, 16 bits) with the interleaved frames.
-// Returns false when the file cannot be written.
+// Writes a canonical RIFF WAV file (PCM, 16 bits) with the interleaved frames,
+// or with aLaw each sample as the A-law code nearest it (8 bits). Returns false
+// when the file cannot be written.
 bool writePcm16Wav(const std::string& path, int rate, int channels,
-                   const std::vector<std::int16_t>& frames);
+                   const std::vector<std::int16_t>& frames, bool aLaw = false);
 
 // The sound of a movie database as the player hears it.
 struct DecodedSound {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLineFlags.h"
 #include "ConsoleMovieEncoder.h"
 #include "HostCheck.h"
 #include "ScriptedConsole.h"
@@ -188,6 +189,15 @@ TEST_F(RunFlowTest, RejectedFlagsEndWithStatusOne) {
   EXPECT_EQ(run({"-bogus"}), kExitFailure);
   EXPECT_EQ(errorOutput(), "vantrel: Unknown flag \"-bogus\"\n");
   EXPECT_TRUE(engine.calls.empty());
+}
+
+TEST_F(RunFlowTest, HelpPrintsTheUsageAndSucceeds) {
+  for (const char* help : {"-help", "--help"}) {
+    EXPECT_EQ(run({help}), kExitSuccess) << help;
+    EXPECT_EQ(errorOutput(), "") << help;
+    EXPECT_NE(output().find(usageText()), std::string::npos) << help;
+    EXPECT_TRUE(engine.calls.empty());
+  }
 }
 
 TEST_F(RunFlowTest, UnknownHostEndsBeforeAnything) {

@@ -297,7 +297,7 @@ std::uint8_t nearestCode(int value, Expand expand) {
 
 TEST_F(AudioBlockWriterTest, EveryInputFormatIsMixedToMonoAtItsScale) {
   // A 1 kHz tone of amplitude 0.5 at 10000 Hz, so that the output shows the
-  // converted input itself. G.711 input is read at half the scale of linear PCM.
+  // converted input itself. G.711 input is read at the scale of linear PCM.
   struct Row {
     const char* name;
     int bits;
@@ -308,8 +308,8 @@ TEST_F(AudioBlockWriterTest, EveryInputFormatIsMixedToMonoAtItsScale) {
   const Row rows[] = {
       {"8-bit mono", 8, 1, 1, 0.496}, {"8-bit stereo", 8, 2, 1, 0.496},  // 127/128 of 0.5
       {"16-bit mono", 16, 1, 1, 0.5}, {"16-bit stereo", 16, 2, 1, 0.5},
-      {"A-law mono", 8, 1, 6, 0.25},  {"A-law stereo", 8, 2, 6, 0.25},
-      {"mu-law mono", 8, 1, 7, 0.25}, {"mu-law stereo", 8, 2, 7, 0.25},
+      {"A-law mono", 8, 1, 6, 0.5},   {"A-law stereo", 8, 2, 6, 0.5},
+      {"mu-law mono", 8, 1, 7, 0.5},  {"mu-law stereo", 8, 2, 7, 0.5},
   };
   constexpr int kFrames = 25000;
   for (const Row& row : rows) {

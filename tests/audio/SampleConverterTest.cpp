@@ -81,26 +81,24 @@ TEST_F(SampleConverterTest, EightBitStereoMixesBothBytes) {
   EXPECT_EQ(out[2], 0.0f);
 }
 
-TEST_F(SampleConverterTest, ALawMonoExpandsAndScalesByTwoToTheMinusSixteen) {
-  const auto out = convert(format(8, 1, 1, 6), {0xAA, 0x55}, 2);
-  EXPECT_EQ(out[0], 32256.0f / 65536.0f);
-  EXPECT_EQ(out[1], -8.0f / 65536.0f);
-}
-
-TEST_F(SampleConverterTest, MuLawMonoExpandsAndScalesByTwoToTheMinusSixteen) {
-  const auto out = convert(format(8, 1, 1, 7), {0x80, 0xFF}, 2);
-  EXPECT_EQ(out[0], 32124.0f / 65536.0f);
-  EXPECT_EQ(out[1], 0.0f);
-}
-
-TEST_F(SampleConverterTest, StereoG711MixesAtTheMonoScale) {
+TEST_F(SampleConverterTest, G711ScalesLikeSixteenBitPcm) {
+  // An expanded sample v gives v x 2^-15 mono, (left + right) x 2^-16 stereo:
+  // the same values 16-bit PCM of that sound gives.
+  const auto alaw = convert(format(8, 1, 1, 6), {0xAA, 0x55}, 2);
+  EXPECT_EQ(alaw[0], 32256.0f / 32768.0f);
+  EXPECT_EQ(alaw[1], -8.0f / 32768.0f);
+  const auto mulaw = convert(format(8, 1, 1, 7), {0x80, 0xFF}, 2);
+  EXPECT_EQ(mulaw[0], 32124.0f / 32768.0f);
+  EXPECT_EQ(mulaw[1], 0.0f);
+  const auto pcm = convert(format(16, 1, 2, 1), {0x00, 0x7E}, 1);  // 32256
+  EXPECT_EQ(pcm[0], alaw[0]);
   // Equal channels give the same value as the mono stream would.
-  const auto alaw = convert(format(8, 2, 2, 6), {0xAA, 0xAA, 0xAA, 0x2A}, 2);
-  EXPECT_EQ(alaw[0], 32256.0f / 65536.0f);
-  EXPECT_EQ(alaw[1], 0.0f);
-  const auto mulaw = convert(format(8, 2, 2, 7), {0x00, 0x00, 0x80, 0xFE}, 2);
-  EXPECT_EQ(mulaw[0], -32124.0f / 65536.0f);
-  EXPECT_EQ(mulaw[1], (32124.0f + 8.0f) / 131072.0f);
+  const auto alawStereo = convert(format(8, 2, 2, 6), {0xAA, 0xAA, 0xAA, 0x2A}, 2);
+  EXPECT_EQ(alawStereo[0], 32256.0f / 32768.0f);
+  EXPECT_EQ(alawStereo[1], 0.0f);
+  const auto mulawStereo = convert(format(8, 2, 2, 7), {0x00, 0x00, 0x80, 0xFE}, 2);
+  EXPECT_EQ(mulawStereo[0], -32124.0f / 32768.0f);
+  EXPECT_EQ(mulawStereo[1], (32124.0f + 8.0f) / 65536.0f);
 }
 
 TEST_F(SampleConverterTest, TheFormatTagMattersOnlyForEightBitInput) {

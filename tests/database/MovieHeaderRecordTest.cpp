@@ -105,8 +105,10 @@ TEST_F(MovieHeaderRecordTest, ColourModeFollowsCodeUnlessGrayscale) {
   EXPECT_EQ(colourModeCode(24, false), kColourModeTruecolor);
   EXPECT_EQ(colourModeCode(25, false), kColourModeTruecolorPlus);
   EXPECT_EQ(colourModeCode(12, true), kColourModeGrayscale);
-  // A grayscale switch left on with a truecolor code still reads as grayscale.
-  EXPECT_EQ(colourModeCode(24, true), kColourModeGrayscale);
+  EXPECT_EQ(colourModeCode(16, true), kColourModeGrayscale);
+  // Grayscale with a truecolor code keeps the layout's mode: it describes the frames.
+  EXPECT_EQ(colourModeCode(24, true), kColourModeTruecolor);
+  EXPECT_EQ(colourModeCode(25, true), kColourModeTruecolorPlus);
 }
 
 TEST_F(MovieHeaderRecordTest, SoundOnlyHeaderHasZeroVideoFieldsAndNominalTenFps) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -196,6 +198,110 @@ TEST_F(VideoDecoderTest, YuvPicturesComeOutBottomUpWithTheSameColoursIn24And32Bi
     const std::uint32_t colour = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
     EXPECT_TRUE(test::coloursClose(test::testPatternBarColour(x, width), colour, 40)) << x;
   }
+}
+
+// The picture of frame 0 as 0x00RRGGBB words, top row first.
+std::vector<std::uint32_t> topDownPicture(VideoDecoder& decoder) {
+  std::vector<std::uint8_t> bits;
+  EXPECT_EQ(MediaStatus::Ok, decoder.decodePictureAt(0));
+  EXPECT_EQ(MediaStatus::Ok, decoder.copyPicture(32, bits));
+  const int width = decoder.facts().width;
+  const int height = decoder.facts().height;
+  std::vector<std::uint32_t> picture(std::size_t(width) * height);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(&picture[std::size_t(y) * width], &bits[std::size_t(height - 1 - y) * width * 4],
+                std::size_t(width) * 4);
+  }
+  for (std::uint32_t& pixel : picture) pixel &= 0xFFFFFF;
+  return picture;
+}
+
+TEST_F(VideoDecoderTest, PicturesAreDeliveredAsPlayersShowThem) {
+  if (!test::clipEncoderAvailable(test::ClipVideo::Mpeg4)) GTEST_SKIP() << "no MPEG-4 encoder";
+  test::EncodedClip shape;
+  shape.container = "mp4";
+  shape.video = test::ClipVideo::Mpeg4;
+  shape.width = 32;
+  shape.height = 24;
+  shape.frames = 2;
+  ASSERT_EQ("", test::writeEncodedClip(path("stored.mp4"), shape));
+  VideoDecoder plain;
+  ASSERT_MEDIA_OK(plain.open(path("stored.mp4").c_str(), false));
+  const std::vector<std::uint32_t> stored = topDownPicture(plain);
+  const int w = 32;
+  const int h = 24;
+  // Turned clockwise, then mirrored left to right: the stored pixel each
+  // displayed pixel (x, y) shows.
+  for (const int rotation : {0, 90, 180, 270}) {
+    for (const bool mirrored : {false, true}) {
+      SCOPED_TRACE(std::to_string(rotation) + (mirrored ? " mirrored" : ""));
+      if (rotation == 0 && !mirrored) continue;
+      shape.rotation = rotation;
+      shape.mirrored = mirrored;
+      ASSERT_EQ("", test::writeEncodedClip(path("turned.mp4"), shape));
+      VideoDecoder decoder;
+      ASSERT_MEDIA_OK(decoder.open(path("turned.mp4").c_str(), false));
+      const bool sideways = rotation % 180 != 0;
+      const int shownWidth = sideways ? h : w;
+      ASSERT_EQ(shownWidth, decoder.facts().width);
+      ASSERT_EQ(sideways ? w : h, decoder.facts().height);
+      const std::vector<std::uint32_t> shown = topDownPicture(decoder);
+      int wrong = 0;
+      for (int y = 0; y < decoder.facts().height; ++y) {
+        for (int x = 0; x < shownWidth; ++x) {
+          const int u = mirrored ? shownWidth - 1 - x : x;
+          const int sx = rotation == 0 ? u : rotation == 90 ? y : rotation == 180 ? w - 1 - u : w - 1 - y;
+          const int sy = rotation == 0 ? y : rotation == 90 ? h - 1 - u : rotation == 180 ? h - 1 - y : u;
+          wrong += shown[std::size_t(y) * shownWidth + x] != stored[std::size_t(sy) * w + sx];
+        }
+      }
+      EXPECT_EQ(0, wrong);
+    }
+  }
+
+  // Anamorphic pictures are widened to their display shape, the height kept:
+  // 32 x 32 / 27 = 37.9 columns.
+  shape.rotation = 0;
+  shape.mirrored = false;
+  shape.sampleAspectNum = 32;
+  shape.sampleAspectDen = 27;
+  ASSERT_EQ("", test::writeEncodedClip(path("wide.mp4"), shape));
+  VideoDecoder wide;
+  ASSERT_MEDIA_OK(wide.open(path("wide.mp4").c_str(), false));
+  EXPECT_EQ(38, wide.facts().width);
+  EXPECT_EQ(24, wide.facts().height);
+  EXPECT_EQ(std::size_t(38) * 24, topDownPicture(wide).size());
+}
+
+TEST_F(VideoDecoderTest, StreamLengthCountsTheLastPictureAndTheIndex) {
+  if (!test::clipEncoderAvailable(test::ClipVideo::Mpeg4)) GTEST_SKIP() << "no MPEG-4 encoder";
+  // Pictures without a duration: the container's length stops at the last
+  // picture's time; the stream's end is one frame after it.
+  test::EncodedClip shape;
+  shape.container = "mp4";
+  shape.video = test::ClipVideo::Mpeg4;
+  shape.frames = 30;
+  shape.fpsNum = 30;
+  for (const bool durations : {true, false}) {
+    shape.packetDurations = durations;
+    ASSERT_EQ("", test::writeEncodedClip(path("length.mp4"), shape));
+    VideoDecoder decoder;
+    ASSERT_MEDIA_OK(decoder.open(path("length.mp4").c_str(), false));
+    const VideoStreamFacts& facts = decoder.facts();
+    EXPECT_EQ(facts.end - facts.origin, facts.timeBaseDen / facts.timeBaseNum) << durations;
+  }
+
+  // An AVI header claiming 4294967295 frames: the index holds 30.
+  std::ifstream in(path("raw.avi"), std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string header(bytes.begin(), bytes.end());
+  const std::size_t strh = header.find("strh");
+  ASSERT_NE(std::string::npos, strh);
+  std::memset(&bytes[strh + 8 + 32], 0xFF, 4);  // dwLength
+  std::ofstream(path("claims.avi"), std::ios::binary).write(bytes.data(), long(bytes.size()));
+  VideoDecoder decoder;
+  ASSERT_MEDIA_OK(decoder.open(path("claims.avi").c_str(), true));
+  EXPECT_EQ(30, decoder.facts().storedFrames);
 }
 
 TEST_F(VideoDecoderTest, RiffOnlyRefusesOtherContainers) {

@@ -12,6 +12,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -84,6 +85,10 @@ struct OutputStream {
   // away in that stream alone instead of moving every stream of the file.
   bool shiftNegative = false;
   std::int64_t shift = 0;
+  // Packets carry their duration (in the encoder's time base: one picture is
+  // one unit), or none at all.
+  bool withDurations = true;
+  std::int64_t pictureDuration = 0;  // video: 1; sound packets have their own
 };
 
 std::string failure(const char* what, int error) {
@@ -107,6 +112,11 @@ std::string encodeAndWrite(AVFormatContext* output, OutputStream& out, AVFrame* 
       if (packet->pts != AV_NOPTS_VALUE) packet->pts += out.shift;
       if (packet->dts != AV_NOPTS_VALUE) packet->dts += out.shift;
     }
+    if (!out.withDurations) {
+      packet->duration = 0;
+    } else if (packet->duration == 0) {
+      packet->duration = out.pictureDuration;
+    }
     av_packet_rescale_ts(packet.get(), out.encoder->time_base, out.stream->time_base);
     packet->stream_index = out.stream->index;
     error = av_interleaved_write_frame(output, packet.get());
@@ -127,6 +137,10 @@ std::string openVideo(AVFormatContext* output, const EncodedClip& shape,
   enc->time_base = AVRational{shape.fpsDen, shape.fpsNum};
   enc->framerate = AVRational{shape.fpsNum, shape.fpsDen};
   enc->gop_size = shape.keyFrameInterval;
+  if (shape.sampleAspectNum > 0) {
+    enc->sample_aspect_ratio = AVRational{shape.sampleAspectNum, shape.sampleAspectDen};
+    out.stream->sample_aspect_ratio = enc->sample_aspect_ratio;
+  }
   enc->thread_count = 1;
   if (shape.video == ClipVideo::Mjpeg) {
     enc->pix_fmt = AV_PIX_FMT_YUVJ420P;
@@ -148,6 +162,17 @@ std::string openVideo(AVFormatContext* output, const EncodedClip& shape,
   error = avcodec_parameters_from_context(out.stream->codecpar, enc);
   if (error < 0) return failure("copying video parameters", error);
   out.stream->time_base = enc->time_base;
+  if (shape.rotation != 0 || shape.mirrored) {
+    auto* matrix = reinterpret_cast<std::int32_t*>(av_stream_new_side_data(
+        out.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+    if (!matrix) return "out of memory";
+    // The matrix of a clip that players turn clockwise (a phone's portrait clip
+    // at 90 degrees), then mirror in display space.
+    av_display_rotation_set(matrix, shape.rotation);
+    if (shape.mirrored) av_display_matrix_flip(matrix, 1, 0);
+  }
+  out.withDurations = shape.packetDurations;
+  out.pictureDuration = 1;
   out.frame.reset(av_frame_alloc());
   if (!out.frame) return "out of memory";
   out.frame->format = enc->pix_fmt;

@@ -24,6 +24,16 @@ struct EncodedClip {
   int fpsDen = 1;
   int keyFrameInterval = 12;
   int bFrames = 0;  // MPEG-4 only: B-frames between reference frames (stored out of order)
+  // How players are told to show the pictures: turned clockwise by this many
+  // degrees (0, 90, 180, 270; stored as a display matrix, MP4 and MOV only),
+  // then mirrored left to right when mirrored.
+  int rotation = 0;
+  bool mirrored = false;
+  int sampleAspectNum = 0;  // sample aspect ratio num:den; 0 stores none
+  int sampleAspectDen = 1;
+  // False writes packets without a duration, as pictures from a filter graph
+  // that carry none are written: the container then knows no length for the last one.
+  bool packetDurations = true;
   ClipAudio audio = ClipAudio::None;
   int sampleRate = 44100;
   int channels = 2;

@@ -18,16 +18,17 @@ constexpr float kScale7 = 1.0f / 128.0f;
 constexpr float kScale8 = 1.0f / 256.0f;
 constexpr float kScale15 = 1.0f / 32768.0f;
 constexpr float kScale16 = 1.0f / 65536.0f;
-constexpr float kScale17 = 1.0f / 131072.0f;
 
+// Expanded A-law and µ-law values are 16-bit linear samples and scale like
+// 16-bit PCM, so a G.711 sound plays at the level of the same sound in PCM.
 template <typename Expand>
 void convertG711(const std::uint8_t* raw, int frames, int stride, bool stereo, Expand expand,
                  float* out) {
   for (int i = 0; i < frames; ++i, raw += stride) {
     if (stereo) {
-      out[i] = static_cast<float>(expand(raw[0]) + expand(raw[1])) * kScale17;
+      out[i] = static_cast<float>(expand(raw[0]) + expand(raw[1])) * kScale16;
     } else {
-      out[i] = static_cast<float>(expand(raw[0])) * kScale16;
+      out[i] = static_cast<float>(expand(raw[0])) * kScale15;
     }
   }
 }

@@ -74,7 +74,8 @@ int audioFormatCode(bool hifiAudio, bool adpcmAudio) {
 }
 
 int colourModeCode(int colorDepth, bool grayscale) {
-  if (grayscale) return kColourModeGrayscale;
+  // The truecolor layouts keep their own mode: their frames carry gray pictures.
+  if (grayscale && colorDepth < 24) return kColourModeGrayscale;
   if (colorDepth <= 12) return kColourModeStandard;
   if (colorDepth < 24) return kColourModeEnhanced;
   if (colorDepth == 24) return kColourModeTruecolor;

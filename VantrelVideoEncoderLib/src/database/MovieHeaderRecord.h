@@ -51,8 +51,8 @@ struct VideoHeaderInput {
 // else 0. Written also when the movie has no sound.
 int audioFormatCode(bool hifiAudio, bool adpcmAudio);
 
-// Colour mode byte of a movie with video: 1 with grayscale on, else 0 for codes
-// up to 12, 3 for 13 to 23, 4 for 24, 5 above 24.
+// Colour mode byte of a movie with video: 1 with grayscale on and a code below
+// 24, else 0 for codes up to 12, 3 for 13 to 23, 4 for 24, 5 above 24.
 int colourModeCode(int colorDepth, bool grayscale);
 
 // Playback flags: always 4, plus 1 to loop, 2 with sound, 8 to hold the last frame.

@@ -196,6 +196,9 @@ void VideoEncodeDriver::composeWorkImage() {
     workImage.adjustLightness(placement.destLeft, bottom, placement.destWidth,
                               placement.destHeight, request.brightness, request.contrast);
   }
+  // The truecolor layouts have no gray ramp: a grayscale movie in them carries
+  // gray pictures instead.
+  if (engine.grayscale && request.colorDepth >= kTruecolorDepth) makeGray(workImage);
 }
 
 void VideoEncodeDriver::analysisPass() {

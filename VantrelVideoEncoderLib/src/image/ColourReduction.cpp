@@ -164,6 +164,18 @@ void grayPalette(std::uint32_t* palette, bool fineGrid) {
   }
 }
 
+void makeGray(FrameImage& image) {
+  if (image.pixels == nullptr || image.width() <= 0 || image.height() <= 0) return;
+  const std::size_t count = std::size_t(image.width()) * std::size_t(image.height());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t pixel = image.pixels[i];
+    const std::uint32_t luma =
+        (77 * ((pixel >> 16) & 0xff) + 150 * ((pixel >> 8) & 0xff) + 29 * (pixel & 0xff) + 128) >>
+        8;
+    image.pixels[i] = luma << 16 | luma << 8 | luma;
+  }
+}
+
 void truecolorPalette(std::uint32_t* palette, int depthCode) {
   clearColours(palette);
   if (depthCode == kTruecolorDepth) {

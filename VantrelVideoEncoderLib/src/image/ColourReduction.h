@@ -29,6 +29,11 @@ void buildColourMap(const std::uint32_t* palette, bool fineGrid, std::uint8_t* c
 // to 32). Entries 0 and 255 are left as they were.
 void grayPalette(std::uint32_t* palette, bool fineGrid);
 
+// Turns every pixel of the image gray: each channel becomes the pixel's luma
+// (77 R + 150 G + 29 B + 128) >> 8. Grayscale movies in the truecolor layouts
+// carry such pictures, so their frames show no colour.
+void makeGray(FrameImage& image);
+
 // The fixed truecolor tables: code 24 (table A) or code 25 (table B). Entries 1 to
 // 254 are cleared first; the tables then set single channel bytes of the entries
 // (table B also of entries 0 and 255; table A also of entry 0). Other codes leave

@@ -1,9 +1,13 @@
 #include "platform/VideoDecoder.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/FfmpegHandles.h"
+#include "platform/MediaLimits.h"
+#include "platform/PictureOrientation.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -21,6 +25,9 @@ constexpr int kUnindexedSeekSeconds = 10;
 constexpr int kIndexedSeekSeconds = 1;
 // How often a seek that landed after its target is retried further back.
 constexpr int kSeekRetries = 3;
+// Packets read at most after the last key frame when looking for the end of
+// the last picture (a long group of pictures at a high rate fits).
+constexpr int kEndProbePackets = 4096;
 
 bool isFullRangeFormat(int format) {
   return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
@@ -80,6 +87,67 @@ const int* matrixFor(const AVFrame* picture) {
   return sws_getCoefficients(space);
 }
 
+// The display width of a stored width under a sample aspect ratio, rounded to
+// whole pixels; the stored width when the ratio is unknown or 1:1.
+std::int64_t displayWidth(int storedWidth, AVRational sampleAspect) {
+  if (sampleAspect.num <= 0 || sampleAspect.den <= 0 || sampleAspect.num == sampleAspect.den) {
+    return storedWidth;
+  }
+  return std::max<std::int64_t>(
+      1, av_rescale(storedWidth, sampleAspect.num, sampleAspect.den));
+}
+
+// The orientation the stream's display matrix asks for (a rotated phone clip),
+// or the first picture's own when the stream has none.
+PictureOrientation displayOrientation(const AVStream* stream, const AVFrame* picture) {
+  const std::uint8_t* matrix =
+      av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  if (matrix == nullptr) {
+    const AVFrameSideData* side =
+        av_frame_get_side_data(picture, AV_FRAME_DATA_DISPLAYMATRIX);
+    if (side != nullptr && side->size >= 9 * sizeof(std::int32_t)) matrix = side->data;
+  }
+  return orientationFromDisplayMatrix(reinterpret_cast<const std::int32_t*>(matrix));
+}
+
+// The end of the stream's last picture: its time plus its duration (or
+// frameUnits when it has none), from the packets after the last key frame.
+// Read through a second demuxer of its own, so the decoding one is not moved.
+// AV_NOPTS_VALUE when the file cannot be searched.
+std::int64_t lastPictureEnd(const char* path, int streamIndex, std::int64_t searchFrom,
+                            std::int64_t frameUnits) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path, nullptr, nullptr) < 0) return AV_NOPTS_VALUE;
+  ffmpeg::InputPtr input(raw);
+  if (streamIndex >= int(input->nb_streams) || !input->pb ||
+      (input->pb->seekable & AVIO_SEEKABLE_NORMAL) == 0) {
+    return AV_NOPTS_VALUE;
+  }
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    if (int(i) != streamIndex) input->streams[i]->discard = AVDISCARD_ALL;
+  }
+  if (av_seek_frame(input.get(), streamIndex, searchFrom, AVSEEK_FLAG_BACKWARD) < 0) {
+    return AV_NOPTS_VALUE;
+  }
+  ffmpeg::PacketPtr packet(av_packet_alloc());
+  if (!packet) return AV_NOPTS_VALUE;
+  std::int64_t end = AV_NOPTS_VALUE;
+  for (int read = 0; read < kEndProbePackets && av_read_frame(input.get(), packet.get()) >= 0;
+       ++read) {
+    const std::int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    // Times beyond any real stream (a damaged file) are passed over.
+    if (packet->stream_index == streamIndex && time != AV_NOPTS_VALUE &&
+        std::abs(time) < INT64_MAX / 4) {
+      const std::int64_t length =
+          packet->duration > 0 && packet->duration < INT64_MAX / 4 ? packet->duration
+                                                                   : frameUnits;
+      if (end == AV_NOPTS_VALUE || time + length > end) end = time + length;
+    }
+    av_packet_unref(packet.get());
+  }
+  return end;
+}
+
 }  // namespace
 
 struct VideoDecoder::State {
@@ -115,6 +183,12 @@ struct VideoDecoder::State {
   int scalerFormat = -1;
   int scalerBits = 0;
   bool scalerPlanar = false;  // the scaler writes planar RGB into planarRgb
+  // The converted picture's size (display shape, not yet turned), how it is
+  // turned for display, and the bitmap it is converted into first when it is.
+  int pictureWidth = 0;
+  int pictureHeight = 0;
+  PictureOrientation orientation;
+  std::vector<std::uint8_t> unoriented;
   std::vector<std::uint8_t> planarRgb;
   const int* detailsMatrix = nullptr;
   bool detailsFullRange = false;
@@ -275,7 +349,7 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   AVStream* stream = fresh->opened.stream;
   const AVCodecParameters* parameters = stream->codecpar;
   VideoStreamFacts& facts = fresh->facts;
-  facts.width = parameters->width;
+  facts.width = parameters->width;  // the delivered size follows the first picture
   facts.height = parameters->height;
   facts.timeBaseNum = stream->time_base.num;
   facts.timeBaseDen = stream->time_base.den;
@@ -308,6 +382,38 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   }
   fresh->promoteLookahead();
   facts.firstPicture = fresh->currentTime;
+
+  // Pictures are delivered as players show them: at the display width the
+  // sample aspect ratio gives, then turned as the display matrix says.
+  const std::int64_t shownWidth = displayWidth(
+      parameters->width,
+      av_guess_sample_aspect_ratio(fresh->opened.input.get(), stream, fresh->current.get()));
+  if (shownWidth > kMaxPictureSide ||
+      shownWidth * parameters->height > kMaxPicturePixels) {
+    return MediaStatus::PictureTooLarge;
+  }
+  fresh->pictureWidth = int(shownWidth);
+  fresh->pictureHeight = parameters->height;
+  fresh->orientation = displayOrientation(stream, fresh->current.get());
+  const bool turned = fresh->orientation.swapsSides();
+  facts.width = turned ? fresh->pictureHeight : fresh->pictureWidth;
+  facts.height = turned ? fresh->pictureWidth : fresh->pictureHeight;
+
+  if (fresh->timesFromPackets) {
+    // A damaged AVI header may claim any length; the index holds what is there.
+    const int entries = avformat_index_get_entries_count(stream);
+    const AVIndexEntry* first = avformat_index_get_entry(stream, 0);
+    const AVIndexEntry* last = avformat_index_get_entry(stream, entries - 1);
+    if (entries > 0 && first != nullptr && last != nullptr) {
+      facts.storedFrames = std::max<std::int64_t>(0, last->timestamp - first->timestamp + 1);
+    }
+  } else {
+    // A last picture with a display time of its own (MP4, MOV, Matroska) may
+    // end after the container's figure when the pictures carried no duration.
+    const std::int64_t pictureEnd = lastPictureEnd(
+        path, stream->index, facts.end >= 0 ? facts.end : INT64_MAX, fresh->frameUnits);
+    if (pictureEnd != AV_NOPTS_VALUE && pictureEnd > facts.end) facts.end = pictureEnd;
+  }
   state = std::move(fresh);
   return MediaStatus::Ok;
 }
@@ -387,10 +493,28 @@ std::int64_t VideoDecoder::currentPictureTime() const {
 MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {
   if (!state) return MediaStatus::NotOpen;
   State& s = *state;
+  if (s.orientation.isIdentity()) return convertPicture(bitsPerPixel, bits);
+  if (MediaStatus status = convertPicture(bitsPerPixel, s.unoriented);
+      status != MediaStatus::Ok) {
+    return status;
+  }
+  const int bytesPerPixel = bitsPerPixel / 8;
+  const auto strideOf = [bitsPerPixel](int width) {
+    return bitsPerPixel == 32 ? width * 4 : (width * 3 + 3) & ~3;
+  };
+  const int stride = strideOf(s.facts.width);
+  bits.assign(std::size_t(stride) * s.facts.height, 0);
+  orientBitmap(s.unoriented.data(), s.pictureWidth, s.pictureHeight, strideOf(s.pictureWidth),
+               bytesPerPixel, s.orientation, bits.data(), stride);
+  return MediaStatus::Ok;
+}
+
+MediaStatus VideoDecoder::convertPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {
+  State& s = *state;
   if (!s.haveCurrent) return MediaStatus::PastEnd;
   const AVFrame* picture = s.current.get();
-  const int width = s.facts.width;
-  const int height = s.facts.height;
+  const int width = s.pictureWidth;
+  const int height = s.pictureHeight;
   const bool planar = convertsThroughPlanarRgb(picture->format);
   const AVPixelFormat target = planar               ? AV_PIX_FMT_GBRP
                                : bitsPerPixel == 32 ? AV_PIX_FMT_BGR0

@@ -12,6 +12,11 @@ namespace vantrel {
 
 // Facts about the opened video stream. Times are in the stream's time base:
 // one unit is timeBaseNum / timeBaseDen seconds.
+//
+// width and height are those of the pictures as delivered: upright and at their
+// display shape. A display matrix that turns or mirrors the stored picture is
+// applied, and a sample aspect ratio other than 1:1 stretches the stored width
+// to the display width (the height is kept).
 struct VideoStreamFacts {
   int width = 0;
   int height = 0;
@@ -19,8 +24,12 @@ struct VideoStreamFacts {
   int timeBaseDen = 1;
   std::int64_t origin = 0;         // movie time 0: the container's start time
   std::int64_t firstPicture = 0;   // time of the first decoded picture
-  std::int64_t end = -1;           // end of the stream, -1 when unknown
-  std::int64_t storedFrames = -1;  // frames the container says it holds, -1 unknown
+  // End of the stream, -1 when unknown: the container's figure, or the end of
+  // the last picture (its time plus its duration) when that lies later.
+  std::int64_t end = -1;
+  // Frames the stream holds, -1 unknown: for AVI, what the index holds when
+  // the file has one (a damaged header may claim any count), else the header's.
+  std::int64_t storedFrames = -1;
   std::string container;           // the demuxer's name, e.g. "avi"
   std::string codec;               // the decoder's name, e.g. "mjpeg"
 };
@@ -60,8 +69,9 @@ class VideoDecoder {
   // Time of the current picture.
   std::int64_t currentPictureTime() const;
 
-  // Writes the current picture as a bottom-up bitmap (first row in bits is the
-  // bottom row): 32 bits per pixel as bytes blue, green, red, unused, or 24 bits as
+  // Writes the current picture, upright and at its display shape (facts().width
+  // x facts().height), as a bottom-up bitmap (first row in bits is the bottom
+  // row): 32 bits per pixel as bytes blue, green, red, unused, or 24 bits as
   // blue, green, red with rows padded to a multiple of 4 bytes. bits is resized
   // to stride * height. ConverterFailed when no conversion exists.
   MediaStatus copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits);
@@ -75,6 +85,10 @@ class VideoDecoder {
   int skippedPictureCount() const;
 
  private:
+  // Converts the current picture at its display shape but as stored (not yet
+  // turned or mirrored) into bits, as copyPicture describes.
+  MediaStatus convertPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits);
+
   struct State;
   std::unique_ptr<State> state;  // null when closed
   int lastSystemError = 0;       // of the last failed open

@@ -94,8 +94,10 @@ int VideoStreamSourceAVI::open(const char* fileName) {
 
 int VideoStreamSourceAVI::readFrame(int frameIndex, FrameImage** image) {
   if (!decoder.isOpen()) return kVideoNotOpen;
-  const int first = firstFrame();
-  if (frameIndex < first || frameIndex - first >= frameCount()) return kVideoReadFailed;
+  // Frame numbers are compared in 64 bits: a damaged header can put the stream
+  // start anywhere in the 32-bit range.
+  const std::int64_t offset = std::int64_t(frameIndex) - firstFrame();
+  if (offset < 0 || offset >= frameCount()) return kVideoReadFailed;
   MediaStatus status = decoder.decodePictureAt(frameIndex);
   const int bitsPerPixel = flipFrames ? 24 : 32;
   if (status == MediaStatus::Ok) status = decoder.copyPicture(bitsPerPixel, bits);
@@ -117,19 +119,21 @@ int VideoStreamSourceAVI::getStreamInfo(VideoStreamInfo& info) {
 }
 
 int VideoStreamSourceAVI::firstFrame() {
-  return decoder.isOpen() ? int(decoder.facts().firstPicture) : 0;
+  if (!decoder.isOpen()) return 0;
+  return int(std::clamp<std::int64_t>(decoder.facts().firstPicture, 0, INT32_MAX));
 }
 
 int VideoStreamSourceAVI::frameCount() {
   if (!decoder.isOpen()) return 0;
   const VideoStreamFacts& facts = decoder.facts();
-  std::int64_t count = 0;
+  long double count = 0;
   if (facts.storedFrames > 0) {
     count = facts.storedFrames;
   } else if (facts.end >= 0) {
-    count = facts.end - facts.firstPicture;
+    count = static_cast<long double>(facts.end) - facts.firstPicture;
   }
-  return int(std::clamp<std::int64_t>(count, 0, INT32_MAX));
+  // The last frame number, first + count - 1, stays a 32-bit number.
+  return int(std::clamp<long double>(count, 0, INT32_MAX - firstFrame()));
 }
 
 const char* VideoStreamSourceAVI::errorText(int code) {

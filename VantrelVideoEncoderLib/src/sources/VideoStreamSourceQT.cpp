@@ -73,7 +73,11 @@ std::int64_t VideoStreamSourceQT::gridTime(int frameIndex) const {
   // n / 60 seconds in units of num / den seconds, truncated.
   const std::int64_t units = std::int64_t(frameIndex) * facts.timeBaseDen /
                              (std::int64_t(kGridRate) * facts.timeBaseNum);
-  return facts.origin + units;
+  // A damaged file may put its start anywhere: the time is kept within a range
+  // where the decoder's own sums and differences of times cannot overflow.
+  constexpr std::int64_t kLimit = INT64_MAX / 4;
+  return std::clamp<std::int64_t>(std::clamp(facts.origin, -kLimit, kLimit) + units, -kLimit,
+                                  kLimit);
 }
 
 int VideoStreamSourceQT::readFrame(int frameIndex, FrameImage** image) {
@@ -109,8 +113,9 @@ int VideoStreamSourceQT::frameCount() {
   const VideoStreamFacts& facts = decoder.facts();
   if (facts.end < 0 || facts.timeBaseDen <= 0) return 0;
   // Duration in seconds x 60, truncated; long double keeps the product exact.
-  const long double frames = static_cast<long double>(facts.end - facts.origin) *
-                             facts.timeBaseNum * kGridRate / facts.timeBaseDen;
+  const long double frames =
+      (static_cast<long double>(facts.end) - static_cast<long double>(facts.origin)) *
+      facts.timeBaseNum * kGridRate / facts.timeBaseDen;
   return int(std::clamp<long double>(frames, 0.0L, INT32_MAX));
 }
 
