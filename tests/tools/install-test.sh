@@ -35,7 +35,7 @@ check_flags() {
     grep -qF -- "\\$flag" "$prefix/share/man/man1/$1.1" || fail "$1.1 does not describe $flag"
   done
 }
-"$prefix/bin/vantrel" -no-such-flag >"$prefix/vantrel-usage" 2>&1 || true
+"$prefix/bin/vantrel" -help >"$prefix/vantrel-usage" 2>&1 || fail "vantrel -help failed"
 "$prefix/bin/vantrel-inspect" >"$prefix/inspect-usage" 2>&1 || true
 check_flags vantrel "$prefix/vantrel-usage"
 check_flags vantrel-inspect "$prefix/inspect-usage"
