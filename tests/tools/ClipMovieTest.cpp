@@ -13,9 +13,9 @@ namespace vantrel::inspect {
 
 namespace {
 
-// Converts path's video (when withVideo) and sound (when withSound) into movie.
-void encode(const std::string& path, const std::string& movie, int depth,
-            bool uncompressed, bool rotate, bool hflip, bool withVideo, bool withSound) {
+// Converts path's video (when withVideo) and sound (when how says) into movie.
+void encode(const std::string& path, const std::string& movie, const ClipConversion& how,
+            bool withVideo) {
   VideoStreamSourceAVI aviKind;
   VideoStreamSourceQT movieKind;
   AudioStreamSourceAVI aviSound;
@@ -25,19 +25,20 @@ void encode(const std::string& path, const std::string& movie, int depth,
   test::RecordingEncoder engine;
   engine.videoSources = &videoKinds;
   engine.audioSources = &audioKinds;
-  engine.colorDepth = depth;
+  engine.colorDepth = how.depth;
   engine.cropFraction = 1.0;
-  engine.allKeyFrames = uncompressed;
-  engine.rotate = rotate;
-  engine.flipHorizontal = hflip;
-  ASSERT_EQ(engine.openSources(withSound ? path.c_str() : nullptr,
+  engine.allKeyFrames = how.uncompressed;
+  engine.rotate = how.rotate;
+  engine.flipHorizontal = how.hflip;
+  engine.grayscale = how.grayscale;
+  ASSERT_EQ(engine.openSources(how.withSound ? path.c_str() : nullptr,
                                withVideo ? path.c_str() : nullptr),
             nullptr);
   std::FILE* file = std::fopen(movie.c_str(), "wb");
   ASSERT_NE(file, nullptr);
   if (withVideo) {
-    engine.encodeMovie(file, "Clip", 160, 160, depth, false, hflip, rotate, 0.0f, 0.0f, 0,
-                       0);
+    engine.encodeMovie(file, "Clip", 160, 160, how.depth, false, how.hflip, how.rotate,
+                       0.0f, 0.0f, 0, 0);
   } else {
     engine.encodeSoundOnly(file, "Tone");
   }
@@ -71,13 +72,12 @@ void ClipMovieTest::SetUp() {
   ASSERT_TRUE(test::writeRawAvi(clipPath(), clip));
 }
 
-void ClipMovieTest::convert(int depth, bool uncompressed, bool rotate, bool hflip,
-                            bool withSound) {
-  encode(clipPath(), moviePath(), depth, uncompressed, rotate, hflip, true, withSound);
+void ClipMovieTest::convert(const ClipConversion& how) {
+  encode(clipPath(), moviePath(), how, true);
 }
 
 void ClipMovieTest::convertSoundOnly() {
-  encode(clipPath(), moviePath(), 16, false, false, false, false, true);
+  encode(clipPath(), moviePath(), ClipConversion{.withSound = true}, false);
 }
 
 int ClipMovieTest::inspect(std::vector<std::string> args) {

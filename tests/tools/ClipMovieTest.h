@@ -19,18 +19,26 @@ namespace vantrel::inspect {
 int runInspector(const std::vector<std::string>& args, std::ostringstream& out,
                  std::ostringstream& err);
 
+// How the clip is converted: at the converter's defaults (160 x 160,
+// letterbox, 15 fps asked for, so the source's 10 fps) in colour code depth,
+// every frame a key frame when uncompressed, with the clip's sound as 8-bit
+// PCM at 10000/s when withSound.
+struct ClipConversion {
+  int depth = 16;
+  bool uncompressed = false;
+  bool rotate = false;
+  bool hflip = false;
+  bool grayscale = false;
+  bool withSound = false;
+};
+
 class ClipMovieTest : public ::testing::Test {
  protected:
   void SetUp() override;
   std::string clipPath() const { return scratch.file("clip.avi"); }
   std::string moviePath() const { return scratch.file("movie.pdb"); }
 
-  // Converts the clip at the converter's defaults (160 x 160, letterbox, 15
-  // fps asked for, so the source's 10 fps) in colour code depth, every frame a
-  // key frame when uncompressed; with the clip's sound as 8-bit PCM at
-  // 10000/s when withSound.
-  void convert(int depth, bool uncompressed, bool rotate = false, bool hflip = false,
-               bool withSound = false);
+  void convert(const ClipConversion& how);
   // Converts the clip's sound alone into a sound-only database.
   void convertSoundOnly();
 

@@ -67,7 +67,7 @@ double bestCorrelation(const std::vector<std::uint8_t>& wav,
 }
 
 TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInStep) {
-  convert(16, false, false, false, true);
+  convert({.withSound = true});
   const std::string preview = scratch.file("side.mp4");
   const std::string wav = scratch.file("sound.wav");
   ASSERT_EQ(inspect({"-source=" + clipPath(), "-preview=" + preview, "-wav=" + wav}), 0)
@@ -125,7 +125,7 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
 }
 
 TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
-  convert(16, false, false, false, true);
+  convert({.withSound = true});
   ASSERT_EQ(inspect({"-preview=" + scratch.file("p.webm"), "-zoom=1", "-quiet"}), 0)
       << err.str();
   std::optional<MediaFacts> facts = probeMedia(scratch.file("p.webm"));

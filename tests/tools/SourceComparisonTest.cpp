@@ -28,7 +28,7 @@ class SourceComparisonTest : public ClipMovieTest {
 };
 
 TEST_F(SourceComparisonTest, UncompressedTruecolorMovieLosesNothingInTheCodec) {
-  convert(25, true);
+  convert({.depth = 25, .uncompressed = true});
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-verbose"}), 0) << out.str() << err.str();
   EXPECT_NE(out.str().find("codec PSNR:    identical over 11 frames"), std::string::npos)
       << out.str();
@@ -47,7 +47,7 @@ TEST_F(SourceComparisonTest, UncompressedTruecolorMovieLosesNothingInTheCodec) {
 }
 
 TEST_F(SourceComparisonTest, UncompressedEightBitMovieLosesOnlyItsColourReduction) {
-  convert(16, true);
+  convert({.depth = 16, .uncompressed = true});
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-quiet"}), 0) << err.str();
   EXPECT_TRUE(std::isinf(figure("codec"))) << out.str();
   EXPECT_TRUE(std::isfinite(figure("total")) && figure("total") > 20.0) << out.str();
@@ -55,14 +55,14 @@ TEST_F(SourceComparisonTest, UncompressedEightBitMovieLosesOnlyItsColourReductio
 }
 
 TEST_F(SourceComparisonTest, CompressedMovieStaysCloseToItsSource) {
-  convert(25, false);
+  convert({.depth = 25});
   EXPECT_EQ(inspect({"-source=" + clipPath()}), 0) << err.str();
   EXPECT_GT(figure("codec"), 30.0) << out.str();
   EXPECT_LE(figure("total"), figure("codec")) << out.str();
 }
 
 TEST_F(SourceComparisonTest, SettingsMustMatchTheConversion) {
-  convert(16, true, true, true);
+  convert({.depth = 16, .uncompressed = true, .rotate = true, .hflip = true});
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-rotate", "-hflip", "-quiet"}), 0);
   EXPECT_TRUE(std::isinf(figure("codec"))) << out.str();
   const double placedRight = figure("total");
@@ -72,8 +72,19 @@ TEST_F(SourceComparisonTest, SettingsMustMatchTheConversion) {
   EXPECT_LT(figure("total"), placedRight - 5.0) << out.str();
 }
 
+TEST_F(SourceComparisonTest, GrayTruecolorMovieIsComparedWithItsGraySource) {
+  convert({.depth = 25, .uncompressed = true, .grayscale = true});
+  EXPECT_EQ(inspect({"-source=" + clipPath(), "-grayscale", "-quiet"}), 0) << err.str();
+  EXPECT_TRUE(std::isinf(figure("codec"))) << out.str();
+  // The colour the movie does not keep counts in the total.
+  const double gray = figure("total");
+  convert({.depth = 25, .uncompressed = true});
+  EXPECT_EQ(inspect({"-source=" + clipPath(), "-quiet"}), 0) << err.str();
+  EXPECT_GT(figure("total"), gray + 3.0) << out.str();
+}
+
 TEST_F(SourceComparisonTest, OtherFrameRateIsNotedAndComparesFewerFrames) {
-  convert(25, true);
+  convert({.depth = 25, .uncompressed = true});
   // At 5 fps the source gives 6 frames (every second one) instead of 11.
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-framerate=5"}), 0);
   EXPECT_NE(out.str().find("the source gives 5 frames, the movie holds 11"), std::string::npos)
@@ -82,7 +93,7 @@ TEST_F(SourceComparisonTest, OtherFrameRateIsNotedAndComparesFewerFrames) {
 }
 
 TEST_F(SourceComparisonTest, MissingSourceFailsTheRunButNotTheMovie) {
-  convert(25, false);
+  convert({.depth = 25});
   EXPECT_EQ(inspect({"-source=" + scratch.file("gone.avi")}), 1);
   EXPECT_NE(err.str().find("gone.avi: The specified video file doesn't exist"),
             std::string::npos)
@@ -93,7 +104,7 @@ TEST_F(SourceComparisonTest, MissingSourceFailsTheRunButNotTheMovie) {
 }
 
 TEST_F(SourceComparisonTest, VerboseListsEveryFrameWithoutASource) {
-  convert(25, false);
+  convert({.depth = 25});
   EXPECT_EQ(inspect({"-verbose"}), 0);
   EXPECT_NE(out.str().find("frame     0:  key"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("frame    10:  difference"), std::string::npos) << out.str();

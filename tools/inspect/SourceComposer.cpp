@@ -96,9 +96,18 @@ std::string SourceComposer::composeFrame(int movieFrame, const SampleLayout& lay
   if (outputNeedsMirror(layout.depthCode, shaping.flipHorizontal, shaping.rotate)) {
     mirrorRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
   }
+  // A grayscale movie in a truecolor layout is made of gray pictures; the
+  // placed picture keeps its colours for the total figure.
+  const FrameImage* reduced = &workImage;
+  if (shaping.grayscale && layout.depthCode >= kTruecolorDepth) {
+    grayPixels = workPixels;
+    grayImage.attachPixels(grayPixels.data(), workWidth, workHeight);
+    makeGray(grayImage);
+    reduced = &grayImage;
+  }
   prepareColours(layout, palette);
   samples.assign(std::size_t(layout.frameWidth) * layout.storedHeight, 0);
-  convertFrame(workImage, samples.data(), layout.depthCode, shaping.rotate, screenWidth,
+  convertFrame(*reduced, samples.data(), layout.depthCode, shaping.rotate, screenWidth,
                screenHeight, colourMap.empty() ? nullptr : colourMap.data(), layout.fineGrid);
   return {};
 }

@@ -132,7 +132,8 @@ bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options
       }
     } else if (parseSwitch(arg, "rotate", shaping.rotate) ||
                parseSwitch(arg, "vflip", shaping.flipVertical) ||
-               parseSwitch(arg, "hflip", shaping.flipHorizontal)) {
+               parseSwitch(arg, "hflip", shaping.flipHorizontal) ||
+               parseSwitch(arg, "grayscale", shaping.grayscale)) {
       // stored by parseSwitch
     } else if (arg == "-quiet") {
       options.quiet = true;
@@ -174,7 +175,7 @@ std::string inspectUsage(const std::string& programName) {
          "                  sheet show the source beside each frame\n"
          "Settings the movie was made with, for -source (the converter's flags and\n"
          "defaults; the screen size and colour mode come from the movie):\n"
-         "  -cropping=PERCENT  -framerate=FPS  -rotate  -vflip  -hflip\n"
+         "  -cropping=PERCENT  -framerate=FPS  -rotate  -vflip  -hflip  -grayscale\n"
          "Exit status 0 when the movie checks out, 1 otherwise.\n";
 }
 

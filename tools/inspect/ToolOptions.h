@@ -14,6 +14,7 @@ struct ShapingSettings {
   bool rotate = false;          // -rotate
   bool flipVertical = false;    // -vflip
   bool flipHorizontal = false;  // -hflip
+  bool grayscale = false;       // -grayscale (only the truecolor layouts need it)
   int frameRate = 15;           // -framerate=N; 0 derives the rate from the source
 };
 
