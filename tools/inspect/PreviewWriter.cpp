@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -177,8 +175,10 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
     streams->names +=
         (streams->names.empty() ? "" : " + ") + std::string(audioChoice->name);
   }
-  if (avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
-    return "cannot create " + path + ": " + std::strerror(errno);
+  if (const int opened = avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE); opened < 0) {
+    char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(opened, reason, sizeof reason);
+    return "cannot create " + path + ": " + reason;
   }
   streams->created = true;
   if (avformat_write_header(context, nullptr) < 0) return "cannot start " + path;
