@@ -105,7 +105,7 @@ struct PreviewWriter::Streams {
 
   ~Streams() {
     if (finished || !created) return;
-    // Encoders first: they may hold packets for the muxer.
+    // Close the file FFmpeg holds open, then remove what was written.
     sound.reset();
     pictures.reset();
     if (output) avio_closep(&output->pb);
@@ -144,9 +144,7 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
     }
   }
   if (videoChoice == nullptr && audioChoice == nullptr) {
-    return std::string("a ") + kind->extension +
-           " preview holds pictures only and this movie has none; use .mp4, .mkv or "
-           ".webm";
+    return std::string("a ") + kind->extension + " preview of neither pictures nor sound";
   }
 
   // An unfinished preview is removed, so only a regular file may be replaced.
