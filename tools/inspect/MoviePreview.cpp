@@ -19,6 +19,8 @@ constexpr double kFineUnitsPerSecond = 655360000.0;
 // The still picture of a sound-only movie: the smallest handheld screen.
 constexpr int kNameCardWidth = 160;
 constexpr int kNameCardHeight = 160;
+// Samples handed to the sound encoder at a time.
+constexpr std::size_t kSoundPiece = 65536;
 // The progress line is rewritten every this many frames, and at the last.
 constexpr int kProgressStep = 10;
 
@@ -85,13 +87,15 @@ bool MoviePreview::startSoundOnly(const std::string& name) {
 
 bool MoviePreview::writeSoundUntil(std::size_t end) {
   end = std::min(end, samples.size());
-  if (end <= soundWritten) return true;
-  if (const std::string why =
-          writer.writeSound(samples.data() + soundWritten, end - soundWritten);
-      !why.empty()) {
-    return fail(why);
+  // In pieces, so that an hour of sound alone is never converted in one go.
+  while (soundWritten < end) {
+    const std::size_t count = std::min(end - soundWritten, kSoundPiece);
+    if (const std::string why = writer.writeSound(samples.data() + soundWritten, count);
+        !why.empty()) {
+      return fail(why);
+    }
+    soundWritten += count;
   }
-  soundWritten = end;
   return true;
 }
 
