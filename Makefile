@@ -4,6 +4,10 @@
 
 BUILD ?= build
 JOBS ?= 2
+# Build type of build/ (CI uses Release) and whether warnings stop the build
+# (CI turns this on so the build stays warning-free).
+BUILD_TYPE ?= RelWithDebInfo
+WERROR ?= OFF
 DEPS := g++ cmake ninja-build pkg-config libavformat-dev libavcodec-dev \
         libavutil-dev libswscale-dev libswresample-dev libgtest-dev \
         libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
@@ -30,7 +34,7 @@ deps:
 	fi
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVANTREL_WERROR=$(WERROR)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -41,6 +45,7 @@ test: build
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=OFF \
+	  -DVANTREL_WERROR=$(WERROR) \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
@@ -49,7 +54,7 @@ test-sanitize: deps
 # UndefinedBehaviorSanitizer; `make fuzz` runs each for FUZZ_SECONDS and fails on
 # any finding, which is saved under tests/fuzz/regressions/ for the test run.
 fuzz-build: deps
-	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DVANTREL_WERROR=$(WERROR) \
 	  -DVANTREL_BUILD_FUZZ=ON -DVANTREL_BUILD_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_programs
 

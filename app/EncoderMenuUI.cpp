@@ -225,17 +225,15 @@ bool EncoderMenuUI::mapCodeAnswer(SettingId id, std::string& answer) {
     printFormatted("Error - \"%s\" is not a valid number\n\n", answer.c_str());
     return false;
   }
+  // The answer is replaced by a fresh string: assigning the short literals in
+  // place makes GCC's optimiser warn of an overlapping copy that cannot happen.
   if (id == SettingId::Colordepth) {
-    switch (number) {
-      case 0: answer = "12"; break;
-      case 1: answer = "16"; break;
-      case 2: answer = "24"; break;
-      default: answer = "25"; break;
-    }
+    static constexpr const char* kDepthCodes[] = {"12", "16", "24", "25"};
+    answer = std::string(kDepthCodes[number >= 0 && number <= 2 ? number : 3]);
   } else if (number < 0) {
-    answer = "0";
+    answer = std::string("0");
   } else if (number >= 4) {
-    answer = "3";
+    answer = std::string("3");
   }
   return true;
 }

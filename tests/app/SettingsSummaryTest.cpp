@@ -157,7 +157,7 @@ TEST_F(SettingsSummaryTest, PrintPathFollowsFallbackAndFormatRules) {
   EXPECT_EQ(out, "/abs/file");
   out.clear();
   printPath(out, "rel", nullptr, "<%s>");
-  EXPECT_EQ(out, "<" + cwd() + "/rel>");
+  EXPECT_EQ(out, std::string("<").append(cwd()).append("/rel>"));
   out.clear();
   printPath(out, overlongPath(), nullptr, "<%s>");
   EXPECT_EQ(out, "");

@@ -1,6 +1,7 @@
 #include "audio/Resampler.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -81,6 +82,37 @@ TEST_F(ResamplerTest, ReadsComeInRunsOfAtMostAWindowAndNeverPassTheEnd) {
     expectedFirst = first + count;
   }
   EXPECT_EQ(expectedFirst, 101000);
+}
+
+TEST_F(ResamplerTest, BlocksGiveTheSamplesOfSingleStepsWhateverTheThreads) {
+  // 44100 to 10000 and 8000 to 20000, across several window refills and past
+  // the end, in blocks of record size and of odd sizes.
+  for (const int rate : {44100, 8000}) {
+    const std::vector<std::int16_t> input = noise(150000);
+    const auto info = FakeAudioSource::pcmInfo(rate, 16, 1);
+    const auto converter = SampleConverter::forStream(info);
+    const int outputRate = rate == 8000 ? 20000 : 10000;
+    const SincFilterBank filter(rate, outputRate, false, true, 150);
+    const std::int32_t step = mulDiv(rate, 65536, outputRate);
+    FakeAudioSource stepSource(info, FakeAudioSource::packInt16(input));
+    Resampler stepwise(stepSource, *converter, filter, 2, step, 0, 150000);
+    std::vector<long double> expected(100000);
+    for (long double& y : expected) ASSERT_EQ(stepwise.next(y), 0);
+    for (const int threads : {1, 2, 4}) {
+      SCOPED_TRACE(std::to_string(rate) + " Hz, threads " + std::to_string(threads));
+      FakeAudioSource blockSource(info, FakeAudioSource::packInt16(input));
+      Resampler blockwise(blockSource, *converter, filter, 2, step, 0, 150000);
+      blockwise.setThreadCount(threads);
+      std::vector<long double> got(expected.size());
+      std::size_t done = 0;
+      for (const int size : {32768, 1, 7, 32768, 1000}) {
+        ASSERT_EQ(blockwise.nextBlock(got.data() + done, size), 0);
+        done += std::size_t(size);
+      }
+      ASSERT_EQ(blockwise.nextBlock(got.data() + done, int(got.size() - done)), 0);
+      EXPECT_TRUE(got == expected);
+    }
+  }
 }
 
 TEST_F(ResamplerTest, AFailingReadReturnsTheSourcesCode) {

@@ -37,6 +37,10 @@ void decodeAdpcmRecord(const std::uint8_t* record, int index, AdpcmState& state,
   }
 }
 
+void putTag(std::vector<std::uint8_t>& out, const char* tag) {
+  for (; *tag != '\0'; ++tag) out.push_back(std::uint8_t(*tag));
+}
+
 void putLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
 }
@@ -72,9 +76,10 @@ std::vector<std::uint8_t> encodeWav(const SoundTrack& track) {
   const int bytesPerSample = track.bitsPerSample / 8;
   const std::size_t dataBytes = track.bitsPerSample == 16 ? track.pcm16.size() * 2 : track.pcm8.size();
   std::vector<std::uint8_t> out;
-  out.insert(out.end(), {'R', 'I', 'F', 'F'});
+  out.reserve(44 + dataBytes);
+  putTag(out, "RIFF");
   putLittle(out, std::uint32_t(36 + dataBytes), 4);
-  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  putTag(out, "WAVEfmt ");
   putLittle(out, 16, 4);                                              // fmt chunk size
   putLittle(out, 1, 2);                                               // PCM
   putLittle(out, 1, 2);                                               // mono
@@ -82,7 +87,7 @@ std::vector<std::uint8_t> encodeWav(const SoundTrack& track) {
   putLittle(out, std::uint32_t(track.sampleRate * bytesPerSample), 4);  // bytes per second
   putLittle(out, std::uint32_t(bytesPerSample), 2);                   // block align
   putLittle(out, std::uint32_t(track.bitsPerSample), 2);
-  out.insert(out.end(), {'d', 'a', 't', 'a'});
+  putTag(out, "data");
   putLittle(out, std::uint32_t(dataBytes), 4);
   if (track.bitsPerSample == 16) {
     for (std::int16_t s : track.pcm16) putLittle(out, static_cast<std::uint16_t>(s), 2);

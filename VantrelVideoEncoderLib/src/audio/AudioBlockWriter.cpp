@@ -26,13 +26,14 @@ void report(const ProgressHook& hook, int event, int value, std::intptr_t data) 
 // Fills one ADPCM record: 65536 samples coded into 32768 bytes, then the coder
 // state after them (0, step index, predictor big-endian). Every second sample is
 // inverted before coding, counting from the record's first sample.
-int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
-                   std::uint8_t* block, AdpcmState& state) {
+int fillAdpcmBlock(Resampler& resampler, std::vector<long double>& filtered,
+                   std::vector<std::int16_t>& samples, std::uint8_t* block, AdpcmState& state) {
+  if (int code = resampler.nextBlock(filtered.data(), kAdpcmSamplesPerRecord); code != 0) {
+    return code;
+  }
   for (int j = 0; j < kAdpcmSamplesPerRecord; ++j) {
-    long double y = 0.0L;
-    if (int code = resampler.next(y); code != 0) return code;
-    if ((j & 1) != 0) y = -y;
-    samples[j] = quantiseSigned16(y);
+    const long double y = filtered[std::size_t(j)];
+    samples[std::size_t(j)] = quantiseSigned16((j & 1) != 0 ? -y : y);
   }
   encodeAdpcm(samples.data(), block, kAdpcmSamplesPerRecord, state);
   std::uint8_t* trailer = block + kAdpcmCodeBytes;
@@ -42,12 +43,11 @@ int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
   return 0;
 }
 
-int fillPcmBlock(Resampler& resampler, std::uint8_t* block) {
-  for (int j = 0; j < kPcmSamplesPerRecord; ++j) {
-    long double y = 0.0L;
-    if (int code = resampler.next(y); code != 0) return code;
-    block[j] = quantiseUnsigned8(y);
+int fillPcmBlock(Resampler& resampler, std::vector<long double>& filtered, std::uint8_t* block) {
+  if (int code = resampler.nextBlock(filtered.data(), kPcmSamplesPerRecord); code != 0) {
+    return code;
   }
+  for (int j = 0; j < kPcmSamplesPerRecord; ++j) block[j] = quantiseUnsigned8(filtered[std::size_t(j)]);
   return 0;
 }
 
@@ -78,14 +78,17 @@ int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockPara
                       endPosition);
   const bool adpcm = usesAdpcm(params);
   std::vector<std::int16_t> samples(adpcm ? kAdpcmSamplesPerRecord : 0);
+  // The filtered samples of one record, before they are quantised.
+  std::vector<long double> filtered(
+      std::size_t(adpcm ? kAdpcmSamplesPerRecord : kPcmSamplesPerRecord));
   std::vector<std::uint8_t> block(static_cast<std::size_t>(audioRecordBytes(params)));
   AdpcmState state;
 
   for (int b = 0; b < blockCount; ++b) {
     if (abortRequested) return kFailure;
     recordOffsets[firstIndex + 2 * b] = static_cast<std::int32_t>(ftello(file));
-    const int code = adpcm ? fillAdpcmBlock(resampler, samples, block.data(), state)
-                           : fillPcmBlock(resampler, block.data());
+    const int code = adpcm ? fillAdpcmBlock(resampler, filtered, samples, block.data(), state)
+                           : fillPcmBlock(resampler, filtered, block.data());
     if (code != 0) return kFailure;
     // A record the file did not take ends the sound; the error indicator tells
     // the caller why.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 namespace vantrel {
 
@@ -36,7 +38,68 @@ Resampler::Resampler(AudioStreamSource& audioSource, const SampleConverter& fram
       nextRead(firstRead),
       endPosition(end),
       window(kWindowSamples, 0.0f),
-      raw(static_cast<std::size_t>(bytesPerFrame) * kWindowSamples) {}
+      raw(static_cast<std::size_t>(bytesPerFrame) * kWindowSamples) {
+  setThreadCount(static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+void Resampler::setThreadCount(int threads) { threadCount = std::clamp(threads, 1, kMaxThreads); }
+
+long double Resampler::filterAt(std::int64_t p) const {
+  const float* samples = window.data() + (p >> 16);
+  const float* taps = filter.phase(static_cast<int>((p >> 12) & 15));
+  // Products of two floats are exact in long double; only the sum rounds.
+  long double sum = 0.0L;
+  for (int t = 0; t < kFilterTaps; ++t) {
+    sum += static_cast<long double>(samples[t]) * taps[t];
+  }
+  return sum;
+}
+
+int Resampler::samplesInWindow(int wanted) const {
+  // Sample k reads the window from (position + k step) >> 16 on, which must
+  // leave kFilterTaps valid samples: position + k step < limit.
+  const std::int64_t limit = static_cast<std::int64_t>(valid - kFilterTaps + 1) << 16;
+  if (position >= limit) return 0;
+  return static_cast<int>(std::min<std::int64_t>(wanted, (limit - position + step - 1) / step));
+}
+
+int Resampler::nextBlock(long double* out, int count) {
+  // Below this many samples a thread costs more than it saves.
+  constexpr int kSamplesPerThread = 512;
+  while (count > 0) {
+    int ready = samplesInWindow(count);
+    if (ready == 0) {
+      if (int code = refill(); code != 0) return code;
+      // A refilled window is full and the position lies in its first sample,
+      // so at least one sample is computed, as next() computes it.
+      ready = std::max(samplesInWindow(count), 1);
+    }
+    const std::int64_t start = position;
+    const auto compute = [this, out, start](int from, int to) {
+      for (int k = from; k < to; ++k) out[k] = filterAt(start + std::int64_t(k) * step);
+    };
+    const int threads = std::clamp(ready / kSamplesPerThread, 1, threadCount);
+    const auto bound = [ready, threads](int t) { return int(std::int64_t(ready) * t / threads); };
+    // Range t of the threads ranges goes to helper t; the calling thread takes
+    // range 0, and the ranges of helpers that could not be started.
+    std::vector<std::thread> helpers;
+    helpers.reserve(std::size_t(threads));
+    int started = 1;
+    try {
+      for (; started < threads; ++started) {
+        helpers.emplace_back(compute, bound(started), bound(started + 1));
+      }
+    } catch (const std::system_error&) {
+    }
+    compute(0, bound(1));
+    compute(bound(started), bound(threads));
+    for (std::thread& helper : helpers) helper.join();
+    position += std::int64_t(ready) * step;
+    out += ready;
+    count -= ready;
+  }
+  return 0;
+}
 
 int Resampler::next(long double& y) {
   std::int64_t first = position >> 16;
@@ -45,14 +108,7 @@ int Resampler::next(long double& y) {
     // The refill moved the window: the filter starts from the shifted position.
     first = position >> 16;
   }
-  const float* samples = window.data() + first;
-  const float* taps = filter.phase(static_cast<int>((position >> 12) & 15));
-  // Products of two floats are exact in long double; only the sum rounds.
-  long double sum = 0.0L;
-  for (int t = 0; t < kFilterTaps; ++t) {
-    sum += static_cast<long double>(samples[t]) * taps[t];
-  }
-  y = sum;
+  y = filterAt(position);
   position += step;
   return 0;
 }

@@ -46,11 +46,28 @@ class Resampler {
   // the source's nonzero code when a read fails; the sample is then not valid.
   int next(long double& y);
 
+  // Computes the next count output samples into out, exactly as count calls of
+  // next() would, with the samples of each window shared among the threads (see
+  // setThreadCount). Returns 0, or the source's nonzero code when a read fails;
+  // the samples from the failed read on are then not valid.
+  int nextBlock(long double* out, int count);
+
+  // Threads nextBlock uses; 1 computes every sample on the calling thread. The
+  // default follows the machine (std::thread::hardware_concurrency, at most
+  // kMaxThreads). The samples are the same whatever the number.
+  void setThreadCount(int threads);
+  static constexpr int kMaxThreads = 8;
+
   // Next source frame to read.
   std::int64_t readPosition() const { return nextRead; }
 
  private:
   int refill();
+  // Output sample at the 16.16 window position p: the filter over the window's
+  // samples from p's integer part, with the phase of its fraction.
+  long double filterAt(std::int64_t p) const;
+  // Samples computed before the filter would step past the valid window.
+  int samplesInWindow(int wanted) const;
 
   AudioStreamSource& source;
   const SampleConverter& converter;
@@ -63,6 +80,7 @@ class Resampler {
   std::vector<std::uint8_t> raw;  // undecoded frames of one read
   std::int64_t position = 0;      // P: 16.16 offset into window
   int valid = kLeadingZeros;      // L: samples of window that hold data
+  int threadCount = 1;
 };
 
 }  // namespace vantrel

@@ -28,6 +28,10 @@ AVStream* firstStreamOf(AVFormatContext* input, AVMediaType type) {
   return nullptr;
 }
 
+// The unit of the container's own times (microseconds); FFmpeg's macro for it
+// is a C compound literal.
+constexpr AVRational kContainerTimeBase{1, AV_TIME_BASE};
+
 // errno values arrive as small negative numbers; FFmpeg's own errors are
 // large negative tags.
 constexpr int kLargestErrno = 4095;
@@ -119,7 +123,7 @@ MediaStatus openFirstStream(const char* path, AVMediaType type, Containers accep
 
 std::int64_t movieOrigin(const AVFormatContext* input, const AVStream* stream) {
   if (input->start_time != AV_NOPTS_VALUE) {
-    return av_rescale_q(input->start_time, AV_TIME_BASE_Q, stream->time_base);
+    return av_rescale_q(input->start_time, kContainerTimeBase, stream->time_base);
   }
   if (stream->start_time != AV_NOPTS_VALUE) return stream->start_time;
   return 0;
@@ -133,7 +137,7 @@ std::int64_t streamEnd(const AVFormatContext* input, const AVStream* stream) {
   }
   if (input->duration != AV_NOPTS_VALUE && input->duration > 0) {
     return movieOrigin(input, stream) +
-           av_rescale_q(input->duration, AV_TIME_BASE_Q, stream->time_base);
+           av_rescale_q(input->duration, kContainerTimeBase, stream->time_base);
   }
   return AV_NOPTS_VALUE;
 }

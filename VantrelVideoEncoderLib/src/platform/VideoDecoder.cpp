@@ -135,9 +135,10 @@ std::int64_t lastPictureEnd(const char* path, int streamIndex, std::int64_t sear
   for (int read = 0; read < kEndProbePackets && av_read_frame(input.get(), packet.get()) >= 0;
        ++read) {
     const std::int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-    // Times beyond any real stream (a damaged file) are passed over.
-    if (packet->stream_index == streamIndex && time != AV_NOPTS_VALUE &&
-        std::abs(time) < INT64_MAX / 4) {
+    // Pictures an edit list leaves out do not count, nor do times beyond any
+    // real stream (a damaged file).
+    if (packet->stream_index == streamIndex && (packet->flags & AV_PKT_FLAG_DISCARD) == 0 &&
+        time != AV_NOPTS_VALUE && std::abs(time) < INT64_MAX / 4) {
       const std::int64_t length =
           packet->duration > 0 && packet->duration < INT64_MAX / 4 ? packet->duration
                                                                    : frameUnits;
