@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,6 +30,11 @@ constexpr int kMovieFrames = 11;
 constexpr double kMovieFps = 10.0;
 
 using MoviePreviewTest = ClipMovieTest;
+
+std::vector<std::uint8_t> bytesOf(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
 
 // The sound of path as the converter's movie kind reads it: 20000/s, 16-bit.
 std::vector<std::int16_t> soundOf(const std::string& path) {
@@ -70,7 +77,10 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
   convert({.withSound = true});
   const std::string preview = scratch.file("side.mp4");
   const std::string wav = scratch.file("sound.wav");
-  ASSERT_EQ(inspect({"-source=" + clipPath(), "-preview=" + preview, "-wav=" + wav}), 0)
+  const std::string sheet = scratch.file("sheet.png");
+  ASSERT_EQ(inspect({"-source=" + clipPath(), "-preview=" + preview, "-wav=" + wav,
+                     "-contact=" + sheet}),
+            0)
       << out.str() << err.str();
   EXPECT_NE(out.str().find("\rpreview:       11 of 11 frames\n"), std::string::npos)
       << out.str();
@@ -87,14 +97,16 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
   EXPECT_EQ(facts->width, 2 * 2 * 160);
   EXPECT_EQ(facts->height, 2 * 160);
 
+  // The contact sheet pairs them too: four cells of source and frame across.
+  RgbPicture sheetPicture;
+  ASSERT_TRUE(decodePng(bytesOf(sheet), sheetPicture));
+  EXPECT_EQ(sheetPicture.width, 4 + 4 * (2 * 160 + 4));
+
   // The sound decoded from the preview is the sound of the WAV file.
-  std::FILE* file = std::fopen(wav.c_str(), "rb");
-  ASSERT_NE(file, nullptr);
-  std::vector<std::uint8_t> wavSamples(8000);
-  std::fseek(file, 44, SEEK_SET);
-  wavSamples.resize(std::fread(wavSamples.data(), 1, wavSamples.size(), file));
-  std::fclose(file);
-  EXPECT_GT(bestCorrelation(wavSamples, soundOf(preview)), 0.9);
+  const std::vector<std::uint8_t> wavFile = bytesOf(wav);
+  ASSERT_GT(wavFile.size(), 44u);
+  EXPECT_GT(bestCorrelation({wavFile.begin() + 44, wavFile.end()}, soundOf(preview)),
+            0.9);
 
   // The left half of each picture is the source placed as the movie places it.
   SourceComposer composer;
