@@ -63,7 +63,7 @@ std::string PictureEncoder::open(AVFormatContext& output, AVCodecID id,
   encoder->width = shape.width;
   encoder->height = shape.height;
   encoder->pix_fmt = paletted ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_YUV420P;
-  // The frame period as a fraction small enough for every codec (MPEG-4 Part 2
+  // The frame period as a fraction small enough for every codec (MPEG-4 Visual
   // takes time bases up to 1/65535); 15 fps stays exactly 15/1.
   encoder->framerate = av_d2q(shape.framesPerSecond, 65535);
   encoder->time_base = av_inv_q(encoder->framerate);

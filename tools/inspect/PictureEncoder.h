@@ -12,7 +12,7 @@ struct SwsContext;
 namespace vantrel::inspect {
 
 // The picture stream of a preview file: RGB pictures converted for the encoder
-// (YUV 4:2:0 for H.264, MPEG-4 Part 2, VP9 and VP8; a palette of the picture's
+// (YUV 4:2:0 for H.264, MPEG-4 Visual, VP9 and VP8; a palette of the picture's
 // own colours for GIF) and encoded at a high quality, one frame period each.
 class PictureEncoder {
  public:

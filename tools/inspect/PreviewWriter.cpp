@@ -29,7 +29,7 @@ const std::vector<PreviewKind>& previewKinds() {
   static const std::vector<PreviewKind> kinds = {
       {".mp4",
        "mp4",
-       {{AV_CODEC_ID_H264, "H.264"}, {AV_CODEC_ID_MPEG4, "MPEG-4 Part 2"}},
+       {{AV_CODEC_ID_H264, "H.264"}, {AV_CODEC_ID_MPEG4, "MPEG-4 Visual"}},
        {{AV_CODEC_ID_AAC, "AAC"}}},
       {".mkv",
        "matroska",
@@ -173,7 +173,8 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
     streams->names +=
         (streams->names.empty() ? "" : " + ") + std::string(audioChoice->name);
   }
-  if (const int opened = avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE); opened < 0) {
+  if (const int opened = avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE);
+      opened < 0) {
     char reason[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(opened, reason, sizeof reason);
     return "cannot create " + path + ": " + reason;

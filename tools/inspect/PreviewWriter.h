@@ -20,7 +20,7 @@ struct PreviewShape {
 
 // The container and codecs a preview file's extension stands for, written
 // through FFmpeg's own muxers and encoders:
-//   .mp4          H.264 (MPEG-4 Part 2 when no H.264 encoder is present) + AAC
+//   .mp4          H.264 (MPEG-4 Visual when no H.264 encoder is present) + AAC
 //   .mkv, .webm   VP9 (else VP8) + Opus (else Vorbis)
 //   .gif          pictures only
 // A file that is not finished (an error, or the writer destroyed before
