@@ -1,7 +1,8 @@
 #!/bin/sh
 # The demo of `make demo`: writes the built-in sample clip, converts it into a
 # movie with the default settings (the summary is printed), then checks and
-# decodes the movie so the pictures and the sound can be looked at.
+# decodes the movie so the pictures and the sound can be looked at, and ends
+# with a playable preview of the movie beside its source.
 set -e
 build=${1:-build}
 out="$build/demo"
@@ -21,4 +22,6 @@ if [ -x "$inspect" ]; then
   "$inspect" -contact="$out/sample-contact.png" -wav="$out/sample.wav" "$out/sample.pdb"
   echo "Contact sheet: $out/sample-contact.png"
   echo "Sound:         $out/sample.wav"
+  "$inspect" -quiet -source="$out/sample.avi" -preview="$out/sample-preview.mp4" "$out/sample.pdb"
+  echo "Preview (the source on the left, the handheld on the right): $out/sample-preview.mp4"
 fi

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ClipMovieTest.h"
 #include "database/BigEndian.h"
 #include "engine/RecordingEncoder.h"
 #include "database/DatabaseReader.h"
@@ -44,12 +45,7 @@ class CommandLineTest : public ::testing::Test {
 
   int inspect(std::vector<std::string> args) {
     args.push_back(moviePath());
-    ToolOptions options;
-    std::string error;
-    EXPECT_TRUE(parseToolOptions(args, options, error)) << error;
-    out.str("");
-    err.str("");
-    return runInspect(options, out, err);
+    return runInspector(args, out, err);
   }
 
   void changeByte(std::size_t offset, std::uint8_t value) {

@@ -1,7 +1,6 @@
 #include "PictureQuality.h"
 
 #include <cmath>
-#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -53,17 +52,19 @@ TEST(PictureQualityTest, PicturesOfDifferentSizesHaveNoPsnr) {
   EXPECT_FALSE(picturePsnr(RgbPicture{}, RgbPicture{}).has_value());
 }
 
-TEST(PictureQualityTest, SummaryCountsIdenticalFramesAsTheCapAndFindsTheWorst) {
+TEST(PictureQualityTest, SummaryTakesThePsnrOfTheMeanSquareOverTheMovie) {
   PsnrSummary summary;
-  EXPECT_EQ(summary.mean(), 0.0);
-  summary.add(0, std::numeric_limits<double>::infinity());
-  summary.add(1, 30.0);
-  summary.add(2, 40.0);
+  EXPECT_EQ(summary.psnr(), 0.0);
+  summary.add(0, {0, 6});
+  EXPECT_TRUE(std::isinf(summary.psnr()));
+  summary.add(1, {600, 6});  // MSE 100
+  summary.add(2, {6, 6});    // MSE 1
   EXPECT_EQ(summary.count(), 3);
   EXPECT_EQ(summary.identicalCount(), 1);
-  EXPECT_NEAR(summary.mean(), (kIdenticalPsnr + 30.0 + 40.0) / 3.0, 1e-12);
-  EXPECT_EQ(summary.lowest(), 30.0);
-  EXPECT_EQ(summary.lowestFrame(), 1);
+  // (0 + 600 + 6) / 18, not the mean of infinity, 28.13 and 48.13 dB.
+  EXPECT_NEAR(summary.psnr(), 10.0 * std::log10(65025.0 * 18.0 / 606.0), 1e-9);
+  EXPECT_NEAR(summary.worst(), 10.0 * std::log10(650.25), 1e-9);
+  EXPECT_EQ(summary.worstFrame(), 1);
 }
 
 }  // namespace

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 #include "PictureConversion.h"
 #include "PictureFile.h"
-#include "SourceComposer.h"
 
 namespace vantrel::inspect {
 
@@ -42,31 +40,31 @@ std::string decibels(double value) {
 }  // namespace
 
 FrameReview::FrameReview(const ToolOptions& chosen, const DatabaseReader& movie,
-                         const MovieLayout& shape, const MovieHeaderView& fields)
-    : options(chosen), reader(movie), layout(shape), header(fields) {}
+                         const MovieLayout& shape, const MovieHeaderView& fields,
+                         MoviePreview* movieView)
+    : options(chosen), reader(movie), layout(shape), header(fields), preview(movieView) {}
+
+bool FrameReview::openSource(std::ostream& out, std::ostream& err) {
+  composer = std::make_unique<SourceComposer>();
+  const std::string why = composer->open(options.sourcePath, options.shaping);
+  if (!why.empty()) {
+    err << "source " << options.sourcePath << ": " << why << "\n";
+    composer.reset();
+    return false;
+  }
+  comparable = std::min(composer->plannedFrameCount(), layout.frameCount);
+  if (composer->plannedFrameCount() != layout.frameCount) {
+    out << "note: with these settings the source gives " << composer->plannedFrameCount()
+        << " frames, the movie holds " << layout.frameCount
+        << " (were -framerate and the other settings the same?)\n";
+  }
+  return true;
+}
 
 void FrameReview::run(std::vector<std::string>& problems, std::ostream& out,
                       std::ostream& err) {
-  std::unique_ptr<SourceComposer> composer;
-  int comparable = 0;
-  if (!options.sourcePath.empty()) {
-    composer = std::make_unique<SourceComposer>();
-    const std::string why = composer->open(options.sourcePath, options.shaping);
-    if (!why.empty()) {
-      err << "source " << options.sourcePath << ": " << why << "\n";
-      sourceFailed = true;
-      composer.reset();
-    } else {
-      comparable = std::min(composer->plannedFrameCount(), layout.frameCount);
-      if (composer->plannedFrameCount() != layout.frameCount) {
-        out << "note: with these settings the source gives "
-            << composer->plannedFrameCount() << " frames, the movie holds "
-            << layout.frameCount
-            << " (were -framerate and the other settings the same?)\n";
-      }
-    }
-  }
-  framePsnr.assign(std::size_t(layout.frameCount), std::nullopt);
+  if (!options.sourcePath.empty() && !openSource(out, err)) sourceFailed = true;
+  frameQuality.assign(std::size_t(layout.frameCount), std::nullopt);
 
   const std::set<int> sheetFrames = contactFrames(options, layout.frameCount);
   std::vector<RgbPicture> sheet;
@@ -81,7 +79,7 @@ void FrameReview::run(std::vector<std::string>& problems, std::ostream& out,
         const bool onSheet =
             !options.contactPath.empty() && sheetFrames.count(index) != 0;
         const bool compare = composer && !sourceFailed && index < comparable;
-        if (!chosen && !onSheet && !compare) return;
+        if (!chosen && !onSheet && !compare && preview == nullptr) return;
         // Frame 0 carries the palette, which tells the layout's details.
         if (!samples) {
           samples = sampleLayoutFor(header.colourMode, header.bitsPerPixel,
@@ -89,52 +87,81 @@ void FrameReview::run(std::vector<std::string>& problems, std::ostream& out,
         }
         RgbPicture picture = framePicture(decoded, layout.frameWidth, layout.storedHeight,
                                           samples->pictureMode, palette);
+        std::optional<RgbPicture> placed;
         if (compare) {
-          const std::string why =
-              composer->composeFrame(index, *samples, palette, composed);
+          const std::string why = composer->composeFrame(index, *samples, palette, composed);
           if (!why.empty()) {
             err << "source frame " << composer->sourceFrameFor(index) << " (movie frame "
                 << index << "): " << why << "\n";
             sourceFailed = true;
           } else {
-            const RgbPicture original =
+            placed = composer->placedPicture(*samples);
+            const RgbPicture reduced =
                 framePicture(composed.data(), layout.frameWidth, layout.storedHeight,
                              samples->pictureMode, palette);
-            framePsnr[std::size_t(index)] = picturePsnr(original, picture);
-            if (framePsnr[std::size_t(index)])
-              psnr.add(index, *framePsnr[std::size_t(index)]);
+            const auto totalDifference = pictureDifference(*placed, picture);
+            const auto codecDifference = pictureDifference(reduced, picture);
+            if (totalDifference && codecDifference) {
+              totalPsnr.add(index, *totalDifference);
+              codecPsnr.add(index, *codecDifference);
+              frameQuality[std::size_t(index)] =
+                  FrameQuality{totalDifference->psnr(), codecDifference->psnr()};
+            }
           }
         }
         if (chosen &&
             !writePicture(numbered(options.framePrefix, index, options.png), picture)) {
           writeFailed = true;
         }
-        if (onSheet) sheet.push_back(std::move(picture));
+        showFrame(index, picture, placed ? &*placed : nullptr, out);
+        if (onSheet) sheet.push_back(placed ? sideBySide(*placed, picture) : std::move(picture));
       });
   problems.insert(problems.end(), frames.problems.begin(), frames.problems.end());
+  if (preview != nullptr) preview->endProgress(out);
   if (!options.quiet) {
     out << "frames:        " << frames.decoded << " of " << layout.frameCount
         << " decoded, " << frames.keyFrames << " key frames\n";
     printSizes(out);
-    if (options.verbose || composer) printFrameLines(out);
+    if (options.verbose) printFrameLines(out);
   }
-  if (composer && psnr.count() > 0) {
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "source PSNR:   mean %.2f dB over %d frames, lowest %s (frame %d)",
-                  psnr.mean(), psnr.count(), decibels(psnr.lowest()).c_str(),
-                  psnr.lowestFrame());
-    out << line;
-    if (psnr.identicalCount() > 0) {
-      out << "; " << psnr.identicalCount() << " identical (counted as "
-          << int(kIdenticalPsnr) << " dB)";
-    }
-    out << "\n";
-  }
+  printQuality(out);
   if (!options.contactPath.empty() &&
       !writePicture(options.contactPath, contactSheet(sheet, kContactColumns))) {
     writeFailed = true;
   }
+}
+
+void FrameReview::showFrame(int index, const RgbPicture& picture, const RgbPicture* source,
+                            std::ostream& out) {
+  if (preview == nullptr) return;
+  // Side by side when a source was asked for and opened; a frame the source
+  // does not reach shows black beside it. A preview that fails stops taking
+  // frames; the caller reports why.
+  const bool sideBySide = composer != nullptr;
+  if (index == 0) preview->start(picture.width, picture.height, sideBySide);
+  if (!preview->started()) return;
+  RgbPicture blank;
+  if (sideBySide && source == nullptr) {
+    blank = picture;
+    std::fill(blank.rgb.begin(), blank.rgb.end(), std::uint8_t(0));
+    source = &blank;
+  }
+  preview->addFrame(picture, sideBySide ? source : nullptr, options.quiet, out);
+}
+
+void FrameReview::printQuality(std::ostream& out) const {
+  const auto line = [&out](const char* title, const PsnrSummary& summary, const char* against) {
+    if (summary.count() == 0) return;
+    out << title << decibels(summary.psnr()) << " over " << summary.count() << " frames "
+        << against;
+    if (summary.identicalCount() < summary.count()) {
+      out << ", worst " << decibels(summary.worst()) << " (frame " << summary.worstFrame() << ")";
+      if (summary.identicalCount() > 0) out << ", " << summary.identicalCount() << " identical";
+    }
+    out << "\n";
+  };
+  line("total PSNR:    ", totalPsnr, "(against the placed source in full colour)");
+  line("codec PSNR:    ", codecPsnr, "(against the colour-reduced frames)");
 }
 
 void FrameReview::printSizes(std::ostream& out) const {
@@ -161,7 +188,10 @@ void FrameReview::printFrameLines(std::ostream& out) const {
                   entry.kind == 1 ? "key" : "difference", entry.bytes,
                   entry.palette ? ", palette" : "");
     out << line;
-    if (i < framePsnr.size() && framePsnr[i]) out << "  PSNR " << decibels(*framePsnr[i]);
+    if (i < frameQuality.size() && frameQuality[i]) {
+      out << "  total " << decibels(frameQuality[i]->total) << ", codec "
+          << decibels(frameQuality[i]->codec);
+    }
     out << "\n";
   }
 }

@@ -5,12 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libavutil/log.h>
-}
+#include "FfmpegEncoding.h"
 
 namespace vantrel::inspect {
 
@@ -18,19 +15,6 @@ namespace {
 
 constexpr int kGutter = 4;
 constexpr std::uint32_t kGutterColour = 0x404040;
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-
 // A codec context for the PNG encoder or decoder; null when FFmpeg has none.
 CodecPtr openPngCodec(bool encoder, int width, int height) {
   const AVCodec* codec =
@@ -62,8 +46,8 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
   if (picture.width <= 0 || picture.height <= 0) return {};
   av_log_set_level(AV_LOG_QUIET);  // failures come back as an empty result
   CodecPtr encoder = openPngCodec(true, picture.width, picture.height);
-  FramePtr frame(av_frame_alloc());
-  PacketPtr packet(av_packet_alloc());
+  AvFramePtr frame(av_frame_alloc());
+  AvPacketPtr packet(av_packet_alloc());
   if (!encoder || !frame || !packet) return {};
   frame->format = AV_PIX_FMT_RGB24;
   frame->width = picture.width;
@@ -84,8 +68,8 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
 bool decodePng(const std::vector<std::uint8_t>& bytes, RgbPicture& picture) {
   av_log_set_level(AV_LOG_QUIET);
   CodecPtr decoder = openPngCodec(false, 0, 0);
-  FramePtr frame(av_frame_alloc());
-  PacketPtr packet(av_packet_alloc());
+  AvFramePtr frame(av_frame_alloc());
+  AvPacketPtr packet(av_packet_alloc());
   if (!decoder || !frame || !packet || bytes.empty()) return false;
   if (av_new_packet(packet.get(), int(bytes.size())) < 0) return false;
   std::memcpy(packet->data, bytes.data(), bytes.size());
@@ -151,6 +135,37 @@ RgbPicture contactSheet(const std::vector<RgbPicture>& pictures, int columns) {
     }
   }
   return sheet;
+}
+
+RgbPicture enlarged(const RgbPicture& picture, int zoom) {
+  if (zoom <= 1) return picture;
+  RgbPicture large;
+  large.width = picture.width * zoom;
+  large.height = picture.height * zoom;
+  large.rgb.resize(std::size_t(large.width) * large.height * 3);
+  const std::size_t rowBytes = std::size_t(large.width) * 3;
+  for (int y = 0; y < picture.height; ++y) {
+    std::uint8_t* row = large.rgb.data() + std::size_t(y) * zoom * rowBytes;
+    const std::uint8_t* from = picture.rgb.data() + std::size_t(y) * picture.width * 3;
+    for (int x = 0; x < large.width; ++x) std::memcpy(row + x * 3, from + x / zoom * 3, 3);
+    for (int copy = 1; copy < zoom; ++copy) std::memcpy(row + copy * rowBytes, row, rowBytes);
+  }
+  return large;
+}
+
+RgbPicture sideBySide(const RgbPicture& left, const RgbPicture& right) {
+  RgbPicture both;
+  both.width = left.width + right.width;
+  both.height = std::max(left.height, right.height);
+  both.rgb.assign(std::size_t(both.width) * both.height * 3, 0);
+  for (const auto& [picture, offset] : {std::pair{&left, 0}, std::pair{&right, left.width}}) {
+    for (int y = 0; y < picture->height; ++y) {
+      std::memcpy(both.rgb.data() + (std::size_t(y) * both.width + offset) * 3,
+                  picture->rgb.data() + std::size_t(y) * picture->width * 3,
+                  std::size_t(picture->width) * 3);
+    }
+  }
+  return both;
 }
 
 }  // namespace vantrel::inspect

@@ -26,4 +26,11 @@ std::vector<std::uint8_t> encodePpm(const RgbPicture& picture);
 // gutter; every cell is as large as the largest picture. Empty for no pictures.
 RgbPicture contactSheet(const std::vector<RgbPicture>& pictures, int columns);
 
+// picture with every pixel repeated zoom x zoom times (nearest neighbour).
+RgbPicture enlarged(const RgbPicture& picture, int zoom);
+
+// left and right next to each other, without a gap; a picture shorter than the
+// other is placed at the top, over black.
+RgbPicture sideBySide(const RgbPicture& left, const RgbPicture& right);
+
 }  // namespace vantrel::inspect

@@ -1,38 +1,58 @@
 #include "PictureQuality.h"
 
 #include <cmath>
-#include <cstdint>
 #include <limits>
 
 namespace vantrel::inspect {
 
-std::optional<double> picturePsnr(const RgbPicture& a, const RgbPicture& b) {
+std::optional<PictureDifference> pictureDifference(const RgbPicture& a, const RgbPicture& b) {
   if (a.width != b.width || a.height != b.height || a.rgb.size() != b.rgb.size() ||
       a.rgb.empty()) {
     return std::nullopt;
   }
-  // Squared differences summed exactly; a 320 x 480 picture stays far below 2^63.
-  std::uint64_t squares = 0;
+  // Summed exactly; a 320 x 480 picture stays far below 2^63, and so does a
+  // movie of 65535 of them.
+  PictureDifference difference;
   for (std::size_t i = 0; i < a.rgb.size(); ++i) {
-    const int difference = int(a.rgb[i]) - int(b.rgb[i]);
-    squares += std::uint64_t(difference * difference);
+    const int d = int(a.rgb[i]) - int(b.rgb[i]);
+    difference.squares += std::uint64_t(d * d);
   }
-  if (squares == 0) return std::numeric_limits<double>::infinity();
-  const double meanSquare = double(squares) / double(a.rgb.size());
+  difference.samples = a.rgb.size();
+  return difference;
+}
+
+double psnrOf(double meanSquare) {
+  if (meanSquare <= 0.0) return std::numeric_limits<double>::infinity();
   return 10.0 * std::log10(255.0 * 255.0 / meanSquare);
 }
 
-void PsnrSummary::add(int frame, double psnr) {
-  const double counted = psnr > kIdenticalPsnr ? kIdenticalPsnr : psnr;
-  if (std::isinf(psnr)) ++identical;
-  if (frames == 0 || counted < worst) {
-    worst = counted;
-    worstFrame = frame;
+double PictureDifference::psnr() const {
+  return psnrOf(samples == 0 ? 0.0 : double(squares) / double(samples));
+}
+
+std::optional<double> picturePsnr(const RgbPicture& a, const RgbPicture& b) {
+  const std::optional<PictureDifference> difference = pictureDifference(a, b);
+  if (!difference) return std::nullopt;
+  return difference->psnr();
+}
+
+void PsnrSummary::add(int frame, const PictureDifference& difference) {
+  if (difference.samples == 0) return;
+  const double meanSquare = double(difference.squares) / double(difference.samples);
+  if (difference.squares == 0) ++identical;
+  if (meanSquare > worstMeanSquare) {
+    worstMeanSquare = meanSquare;
+    worstIndex = frame;
   }
-  sum += counted;
+  squares += difference.squares;
+  samples += difference.samples;
   ++frames;
 }
 
-double PsnrSummary::mean() const { return frames == 0 ? 0.0 : sum / frames; }
+double PsnrSummary::psnr() const {
+  return samples == 0 ? 0.0 : psnrOf(double(squares) / double(samples));
+}
+
+double PsnrSummary::worst() const { return worstIndex < 0 ? 0.0 : psnrOf(worstMeanSquare); }
 
 }  // namespace vantrel::inspect

@@ -96,11 +96,46 @@ std::string SourceComposer::composeFrame(int movieFrame, const SampleLayout& lay
   if (outputNeedsMirror(layout.depthCode, shaping.flipHorizontal, shaping.rotate)) {
     mirrorRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
   }
+  // A grayscale movie in a truecolor layout is made of gray pictures; the
+  // placed picture keeps its colours for the total figure.
+  const FrameImage* reduced = &workImage;
+  if (shaping.grayscale && layout.depthCode >= kTruecolorDepth) {
+    grayPixels = workPixels;
+    grayImage.attachPixels(grayPixels.data(), workWidth, workHeight);
+    makeGray(grayImage);
+    reduced = &grayImage;
+  }
   prepareColours(layout, palette);
   samples.assign(std::size_t(layout.frameWidth) * layout.storedHeight, 0);
-  convertFrame(workImage, samples.data(), layout.depthCode, shaping.rotate, screenWidth,
+  convertFrame(*reduced, samples.data(), layout.depthCode, shaping.rotate, screenWidth,
                screenHeight, colourMap.empty() ? nullptr : colourMap.data(), layout.fineGrid);
   return {};
+}
+
+RgbPicture SourceComposer::placedPicture(const SampleLayout& layout) const {
+  RgbPicture picture;
+  picture.width = layout.frameWidth;
+  picture.height = layout.screenHeight;
+  picture.rgb.assign(std::size_t(picture.width) * picture.height * 3, 0);
+  if (!placed) return picture;
+  // Where the colour reduction puts each pixel of the (flipped) working image,
+  // row 0 at its bottom: turned a quarter turn when rotated, the 8-bit layouts
+  // and the truecolor layouts each in their own direction (the output pass's
+  // flips make up the difference).
+  const bool truecolor = layout.depthCode >= kTruecolorDepth;
+  for (int y = 0; y < workHeight; ++y) {
+    for (int x = 0; x < workWidth; ++x) {
+      int row = picture.height - 1 - y;
+      int column = x;
+      if (shaping.rotate) {
+        row = truecolor ? x : picture.height - 1 - x;
+        column = truecolor ? workHeight - 1 - y : y;
+      }
+      if (row < 0 || row >= picture.height || column < 0 || column >= picture.width) continue;
+      picture.setPixel(column, row, workPixels[std::size_t(y) * workWidth + x] & 0xFFFFFF);
+    }
+  }
+  return picture;
 }
 
 }  // namespace vantrel::inspect

@@ -22,7 +22,8 @@ namespace vantrel::inspect {
 // kinds (AVI kind first, movie kind second) and an engine plans the movie and
 // places the picture; each frame is then composed as the encode driver does
 // (copy into a source-sized image, clear, area scaling into the working image,
-// the output pass's flips) and converted into the handheld layout.
+// gray pictures for a grayscale truecolor movie, the output pass's flips) and
+// converted into the handheld layout.
 class SourceComposer {
  public:
   SourceComposer();
@@ -49,6 +50,11 @@ class SourceComposer {
                            const std::array<std::uint32_t, 256>& palette,
                            std::vector<std::uint8_t>& samples);
 
+  // The picture of the frame last composed as it stood before its colours were
+  // reduced: the screen (frameWidth x screenHeight of layout), with the source
+  // placed, cropped, rotated and flipped as the movie places it, in full colour.
+  RgbPicture placedPicture(const SampleLayout& layout) const;
+
  private:
   void prepareColours(const SampleLayout& layout, const std::array<std::uint32_t, 256>& palette);
 
@@ -72,6 +78,8 @@ class SourceComposer {
   std::vector<std::uint32_t> workPixels;
   FrameImage sourceImage;
   FrameImage workImage;
+  std::vector<std::uint32_t> grayPixels;  // the gray working image, when asked for
+  FrameImage grayImage;
   int workWidth = 0;
   int workHeight = 0;
   bool placed = false;

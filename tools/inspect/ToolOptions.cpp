@@ -10,6 +10,9 @@ namespace vantrel::inspect {
 
 namespace {
 
+// A 216 x 384 screen side by side, eight times: 3456 x 3072 preview pixels.
+constexpr int kMaxZoom = 8;
+
 bool parseFrameList(const std::string& list, ToolOptions& options) {
   if (list == "all") {
     options.allFrames = true;
@@ -108,6 +111,13 @@ bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options
       options.wavPath = wav;
     } else if (const char* source = value("-source=")) {
       options.sourcePath = source;
+    } else if (const char* preview = value("-preview=")) {
+      options.previewPath = preview;
+    } else if (const char* zoom = value("-zoom=")) {
+      if (!parseInteger(zoom, options.zoom) || options.zoom < 1 || options.zoom > kMaxZoom) {
+        error = "-zoom needs a whole number from 1 to " + std::to_string(kMaxZoom) + ": " + zoom;
+        return false;
+      }
     } else if (const char* cropping = value("-cropping=")) {
       double percent = 0.0;
       if (!parseReal(cropping, percent)) {
@@ -122,7 +132,8 @@ bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options
       }
     } else if (parseSwitch(arg, "rotate", shaping.rotate) ||
                parseSwitch(arg, "vflip", shaping.flipVertical) ||
-               parseSwitch(arg, "hflip", shaping.flipHorizontal)) {
+               parseSwitch(arg, "hflip", shaping.flipHorizontal) ||
+               parseSwitch(arg, "grayscale", shaping.grayscale)) {
       // stored by parseSwitch
     } else if (arg == "-quiet") {
       options.quiet = true;
@@ -154,12 +165,17 @@ std::string inspectUsage(const std::string& programName) {
          "  -format=png     write PNG pictures instead of PPM\n"
          "  -contact=FILE   write a contact sheet of the movie (.png or .ppm)\n"
          "  -wav=FILE       write the movie's sound as a WAV file\n"
-         "  -verbose        list every frame: its kind and size\n"
+         "  -verbose        list every frame: its kind and size (and PSNR with -source)\n"
          "  -quiet          print only problems and the verdict\n"
-         "  -source=FILE    compare every frame with the video it was made from (PSNR)\n"
+         "  -preview=FILE   write the movie as a playable file with its sound:\n"
+         "                  .mp4 (H.264 + AAC), .mkv or .webm (VP9 + Opus), .gif\n"
+         "  -zoom=N         enlarge the preview's pixels N times (default 2)\n"
+         "  -source=FILE    compare every frame with the video it was made from: PSNR\n"
+         "                  in all and of the frame codec; the preview and the contact\n"
+         "                  sheet show the source beside each frame\n"
          "Settings the movie was made with, for -source (the converter's flags and\n"
          "defaults; the screen size and colour mode come from the movie):\n"
-         "  -cropping=PERCENT  -framerate=FPS  -rotate  -vflip  -hflip\n"
+         "  -cropping=PERCENT  -framerate=FPS  -rotate  -vflip  -hflip  -grayscale\n"
          "Exit status 0 when the movie checks out, 1 otherwise.\n";
 }
 

@@ -14,6 +14,7 @@ struct ShapingSettings {
   bool rotate = false;          // -rotate
   bool flipVertical = false;    // -vflip
   bool flipHorizontal = false;  // -hflip
+  bool grayscale = false;       // -grayscale (only the truecolor layouts need it)
   int frameRate = 15;           // -framerate=N; 0 derives the rate from the source
 };
 
@@ -29,6 +30,8 @@ struct ToolOptions {
   bool quiet = false;                 // -quiet: problems and the verdict only
   bool verbose = false;               // -verbose: one line per frame
   std::string sourcePath;             // -source=FILE: compare with the source video
+  std::string previewPath;            // -preview=FILE: the movie as a playable file
+  int zoom = 2;                       // -zoom=N: preview pixels per handheld pixel
   ShapingSettings shaping;
 };
 
