@@ -1,9 +1,9 @@
 #pragma once
 
-// The inner sums of the block searches in AVX2, for processors that have it.
-// Each gives exactly what the plain loops of BlockSearch give: the same
-// integer distances summed, only several at a time. Call them only when
-// available() is true.
+// The copy search and the inner sums of the pattern search in AVX2, for
+// processors that have it. Each gives exactly what the plain loops of
+// BlockSearch give: the same integer distances summed in the same candidate
+// order, only several at a time. Call them only when available() is true.
 
 #include <array>
 #include <cstdint>

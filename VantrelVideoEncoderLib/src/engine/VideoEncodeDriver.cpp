@@ -342,6 +342,7 @@ void VideoEncodeDriver::framePass() {
       stopIfAborted();
       encodeFrame(i, queue.take(i));
     }
+    workImage.attachPixels(workPixels.data(), workWidth, workHeight);
   }
   analysedPictures.reset();
   keptPictures = 0;

@@ -106,7 +106,7 @@ class VideoEncodeDriver {
 
   std::vector<std::uint8_t> compressed;
   std::vector<std::uint32_t> workPixels;
-  FrameImage composeImage;  // the frame pass's target on the picture thread
+  FrameImage composeImage;  // target of pictures composed outside workImage
   std::unique_ptr<std::uint32_t[]> analysedPictures;
   int keptPictures = 0;  // analysed pictures kept (the first ones)
   int keptCapacity = 0;
