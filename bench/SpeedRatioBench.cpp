@@ -46,6 +46,7 @@ class QuietEncoder final : public MovieEncoder {
 struct Row {
   const char* label;
   std::vector<std::string> flags;
+  int threads = 0;  // the engine's workerThreads: 0 = one per processor
 };
 
 const std::vector<Row>& rows() {
@@ -54,6 +55,8 @@ const std::vector<Row>& rows() {
       {"-framerate=10", {"-framerate=10"}},
       {"-framerate=10 -colordepth=16", {"-framerate=10", "-colordepth=16"}},
       {"-framerate=10 -colordepth=12", {"-framerate=10", "-colordepth=12"}},
+      {"-framerate=10, one thread", {"-framerate=10"}, 1},
+      {"-framerate=10 -colordepth=16, one thread", {"-framerate=10", "-colordepth=16"}, 1},
   };
   return table;
 }
@@ -75,6 +78,7 @@ bool convert(const BenchClip& clip, const Row& row, RunTime& time) {
   engine.videoSources = &videoKinds;
   engine.audioSources = &audioKinds;
   settings.applyToEngine(engine);
+  engine.workerThreads = row.threads;
   const RunTimer timer;
   if (const char* failure = engine.openSources(nullptr, clip.path().c_str())) {
     std::fprintf(stderr, "%s: %s\n", row.label, failure);
@@ -120,16 +124,16 @@ void measure(const char* title, const test::EncodedClip& shape, const char* file
     std::printf("  ffmpeg -threads 1 %s: cpu %.2f s, wall %.2f s\n", anchor.c_str(),
                 ffmpeg.cpuSeconds, ffmpeg.seconds);
   }
-  std::printf("  %-36s %8s %8s %10s %14s\n", "setting", "cpu s", "wall s", "cpu ratio",
+  std::printf("  %-42s %8s %8s %10s %14s\n", "setting", "cpu s", "wall s", "cpu ratio",
               "wall/ff cpu");
   for (std::size_t i = 0; i < times.size(); ++i) {
     const RunTime& t = times[i];
     if (t.cpuSeconds < 0) {
-      std::printf("  %-36s failed\n", rows()[i].label);
+      std::printf("  %-42s failed\n", rows()[i].label);
       continue;
     }
     const double base = ffmpeg.measured ? ffmpeg.cpuSeconds : 0.0;
-    std::printf("  %-36s %8.2f %8.2f %9.2fx %13.2fx\n", rows()[i].label, t.cpuSeconds,
+    std::printf("  %-42s %8.2f %8.2f %9.2fx %13.2fx\n", rows()[i].label, t.cpuSeconds,
                 t.seconds, base > 0 ? t.cpuSeconds / base : 0.0,
                 base > 0 ? t.seconds / base : 0.0);
   }
