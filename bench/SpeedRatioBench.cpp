@@ -36,7 +36,8 @@ class QuietEncoder final : public MovieEncoder {
  public:
   int reportProgress(int event, int /*value*/, std::intptr_t data) override {
     if (event == eventCode(ProgressEvent::Summary)) done = true;
-    if (event == eventCode(ProgressEvent::Error)) why = reinterpret_cast<const char*>(data);
+    if (event == eventCode(ProgressEvent::Error))
+      why = reinterpret_cast<const char*>(data);
     return 0;
   }
   bool done = false;
@@ -56,7 +57,9 @@ const std::vector<Row>& rows() {
       {"-framerate=10 -colordepth=16", {"-framerate=10", "-colordepth=16"}},
       {"-framerate=10 -colordepth=12", {"-framerate=10", "-colordepth=12"}},
       {"-framerate=10, one thread", {"-framerate=10"}, 1},
-      {"-framerate=10 -colordepth=16, one thread", {"-framerate=10", "-colordepth=16"}, 1},
+      {"-framerate=10 -colordepth=16, one thread",
+       {"-framerate=10", "-colordepth=16"},
+       1},
   };
   return table;
 }
@@ -164,7 +167,8 @@ int main(int argc, char** argv) {
                    bench::busyScene(test::ClipVideo::Mjpeg, 20), "busy-mjpeg-20s.avi",
                    bench::rows().size());
   }
-  if ((only.empty() || only == "h264") && test::clipEncoderAvailable(test::ClipVideo::H264)) {
+  if ((only.empty() || only == "h264") &&
+      test::clipEncoderAvailable(test::ClipVideo::H264)) {
     bench::measure("120 s 640 x 480 H.264 MP4, 30 fps",
                    bench::busyScene(test::ClipVideo::H264, 120), "busy-h264-120s.mp4", 1);
   }
