@@ -2,15 +2,12 @@
 
 #include <cstdio>
 
-#include "support/EncodedClipWriter.h"
 
 namespace vantrel::bench {
 
-BenchClip::BenchClip() : clipPath(directory.file("clip-640x480-30fps-60s.avi")) {
-  if (directory.path().empty()) {
-    why = "no scratch directory";
-    return;
-  }
+namespace {
+
+test::EncodedClip movingBars() {
   test::EncodedClip clip;
   clip.container = "avi";
   clip.video = test::ClipVideo::Mjpeg;
@@ -21,9 +18,22 @@ BenchClip::BenchClip() : clipPath(directory.file("clip-640x480-30fps-60s.avi")) 
   clip.fpsDen = 1;
   clip.frames = kClipFrames;
   clip.keyFrameInterval = kClipFps;
-  std::fprintf(stderr, "writing the %d-frame benchmark clip %s ...\n", kClipFrames,
+  return clip;
+}
+
+}  // namespace
+
+BenchClip::BenchClip() : BenchClip(movingBars(), "clip-640x480-30fps-60s.avi") {}
+
+BenchClip::BenchClip(const test::EncodedClip& shape, const std::string& fileName)
+    : clipPath(directory.file(fileName)) {
+  if (directory.path().empty()) {
+    why = "no scratch directory";
+    return;
+  }
+  std::fprintf(stderr, "writing the %d-frame benchmark clip %s ...\n", shape.frames,
                clipPath.c_str());
-  why = test::writeEncodedClip(clipPath, clip);
+  why = test::writeEncodedClip(clipPath, shape);
 }
 
 }  // namespace vantrel::bench

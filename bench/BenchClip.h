@@ -1,12 +1,13 @@
 #pragma once
 
-// The long clip the speed benchmarks read: 60 seconds of moving colour bars at
+// The clips the speed benchmarks read; by default 60 seconds of moving colour bars at
 // 640 x 480 and 30 frames per second, MJPEG in AVI (1800 frames, every one a
 // key frame, as MJPEG stores them). Written by the test clip writer into a
 // scratch directory that goes away with the object.
 
 #include <string>
 
+#include "support/EncodedClipWriter.h"
 #include "support/TestClips.h"
 
 namespace vantrel::bench {
@@ -21,6 +22,8 @@ class BenchClip {
  public:
   // Writes the clip; ok() tells whether that worked, failure() why not.
   BenchClip();
+  // Writes a clip of another shape under fileName instead.
+  BenchClip(const test::EncodedClip& shape, const std::string& fileName);
   BenchClip(const BenchClip&) = delete;
   BenchClip& operator=(const BenchClip&) = delete;
 

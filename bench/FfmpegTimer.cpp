@@ -39,14 +39,15 @@ double childrenCpuNow() {
 
 }  // namespace
 
-FfmpegTiming timeFfmpegDecode(const std::string& path, int runs) {
+FfmpegTiming timeFfmpegDecode(const std::string& path, int runs,
+                              const std::string& outputOptions) {
   FfmpegTiming timing;
   if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) {
     timing.note = "ffmpeg is not installed (Debian package ffmpeg): no comparison";
     return timing;
   }
   const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -i " +
-                              shellQuoted(path) + " -pix_fmt bgra -f null - >/dev/null";
+                              shellQuoted(path) + " " + outputOptions + " -f null - >/dev/null";
   for (int run = 0; run < runs; ++run) {
     const double wallStart = wallNow();
     const double cpuStart = childrenCpuNow();

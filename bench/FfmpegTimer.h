@@ -17,7 +17,9 @@ struct FfmpegTiming {
 };
 
 // Runs the command above on path, runs times, and keeps the fastest run.
-FfmpegTiming timeFfmpegDecode(const std::string& path, int runs = 1);
+// outputOptions replaces "-pix_fmt bgra" (for instance "-vf fps=10,scale=160:160").
+FfmpegTiming timeFfmpegDecode(const std::string& path, int runs = 1,
+                              const std::string& outputOptions = "-pix_fmt bgra");
 
 // Wall-clock and processor time of a piece of our own work, so that a loaded
 // machine (the processor time barely changes) can be told from a slow program.

@@ -189,6 +189,9 @@ int EndToEndHarness::run(const std::vector<std::string>& arguments) {
   objects = std::make_unique<Objects>(videoStandIn);
   Objects& o = *objects;
   o.watch.keepFrames = keepFrames;
+  o.settings.fastencode = fastEncoding;
+  o.engine.workerThreads = threadCount;
+  o.engine.analysedPictureBytes = keptBytes;
   RunFlow flow(o.settings, o.engine, o.videoSources, o.audioSources,
                SourceKinds{&o.audioAvi, o.aviVideoKind(), &o.audioMovie, &o.videoMovie},
                RunStreams{o.console.input, o.console.output, o.errors.output});

@@ -64,6 +64,17 @@ class EndToEndHarness {
   // movie can do without).
   void keepEncodedFrames(bool keep) { keepFrames = keep; }
 
+  // Whether the next runs use fast encode, which only the menus can choose.
+  void fastEncode(bool fast) { fastEncoding = fast; }
+
+  // The engine's threads and how many bytes of analysed pictures it keeps for
+  // the frame pass. The frame records above need every frame read on the
+  // encoder's thread right before it is encoded, so unless a test says
+  // otherwise the runs use one thread and keep no pictures (0 threads: one per
+  // processor, as the program does).
+  void engineThreads(int count) { threadCount = count; }
+  void keepAnalysedPictures(std::int64_t bytes) { keptBytes = bytes; }
+
   // Runs the program with these arguments after the program path "vantrel",
   // on fresh program objects (settings, engine, source kinds), and loads the
   // output file named by -outfile= when it exists. Returns the exit status.
@@ -98,6 +109,9 @@ class EndToEndHarness {
   ScratchDirectory scratch;
   VideoStreamSource* videoStandIn = nullptr;
   bool keepFrames = true;
+  bool fastEncoding = false;
+  int threadCount = 1;
+  std::int64_t keptBytes = 0;
   struct Objects;
   std::unique_ptr<Objects> objects;
   std::string outputText;

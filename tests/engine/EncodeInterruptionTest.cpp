@@ -3,14 +3,13 @@
 // check, reports once, leaves the record list zero and gives back every
 // buffer it took.
 
+#include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "VideoEncodeFixture.h"
 #include "database/DatabaseFormat.h"
@@ -90,8 +89,22 @@ TEST_F(EncodeInterruptionTest, AbortDuringTheFramesStopsAtTheNextFrame) {
   expectAborted();
   const int written = low16(abortEvent.data);
   EXPECT_EQ(engine.summary.frameCount, written);
-  EXPECT_EQ(video.reads().size(), std::size_t(kFrames + written));
+  EXPECT_EQ(video.reads().size(), std::size_t(kFrames));  // the frames were kept
   EXPECT_EQ(audio->reads().size(), 0u);
+}
+
+TEST_F(EncodeInterruptionTest,
+       AbortDuringTheFramesReadAheadOnAnotherThreadStopsAtTheNextFrame) {
+  engine.workerThreads = 2;
+  engine.analysedPictureBytes = 0;  // the frame pass reads the source again
+  abortAt([](const RecordedEvent& e) { return e.event == 7 && low16(e.data) > 2; });
+  encode();
+  expectAborted();
+  const int written = low16(abortEvent.data);
+  EXPECT_EQ(engine.summary.frameCount, written);
+  // The picture thread reads at most two pictures ahead of the encoder.
+  EXPECT_GE(video.reads().size(), std::size_t(kFrames + written));
+  EXPECT_LE(video.reads().size(), std::size_t(kFrames + written + 2));
 }
 
 TEST_F(EncodeInterruptionTest, AbortDuringTheSoundStopsBeforeTheNextAudioRecord) {

@@ -239,6 +239,9 @@ void fillPicture(const EncodedClip& shape, int frameIndex, SwsContext* scaler,
         case ClipPattern::MovingTexture:
           c = texturePatternPixel(frameIndex, x, y);
           break;
+        case ClipPattern::RichMotion:
+          c = richMotionPixel(frameIndex, x, y, shape.width, shape.height);
+          break;
       }
       std::uint8_t* p = rgb.data() + (std::size_t(y) * shape.width + x) * 3;
       p[0] = std::uint8_t(c >> 16);

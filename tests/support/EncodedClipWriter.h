@@ -11,7 +11,7 @@ namespace vantrel::test {
 
 enum class ClipVideo { None, Mjpeg, Mpeg4, H264 };
 enum class ClipAudio { None, Pcm16, Aac, Mp3 };
-enum class ClipPattern { FrameNumber, MovingBars, MovingTexture };
+enum class ClipPattern { FrameNumber, MovingBars, MovingTexture, RichMotion };
 
 struct EncodedClip {
   std::string container = "avi";  // libavformat muxer: avi, mp4, mov, matroska

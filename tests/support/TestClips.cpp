@@ -103,7 +103,9 @@ std::vector<std::uint8_t> framePixels(const RawAviClip& shape, int frameIndex) {
     int y = shape.height - 1 - row;  // stored bottom-up
     std::uint8_t* out = bits.data() + std::size_t(row) * stride;
     for (int x = 0; x < shape.width; ++x) {
-      std::uint32_t c = testPatternPixel(frameIndex, x, y, shape.width, shape.height);
+      std::uint32_t c = shape.texturedLowerHalf && y >= shape.height / 2
+                            ? texturePatternPixel(frameIndex, x, y)
+                            : testPatternPixel(frameIndex, x, y, shape.width, shape.height);
       out[x * bytesPerPixel + 0] = std::uint8_t(c);
       out[x * bytesPerPixel + 1] = std::uint8_t(c >> 8);
       out[x * bytesPerPixel + 2] = std::uint8_t(c >> 16);
@@ -156,6 +158,23 @@ std::uint32_t texturePatternPixel(int frameIndex, int x, int y) {
   const int light = 128 + 128 * std::abs(phase - 12) / 12;
   const auto channel = [&](int shift) { return ((hash >> shift) & 0xFF) * light / 256; };
   return channel(16) << 16 | channel(8) << 8 | channel(0);
+}
+
+std::uint32_t richMotionPixel(int frameIndex, int x, int y, int width, int height) {
+  const int band = height * 2 / 3;
+  if (y < band) return texturePatternPixel(frameIndex, x, y);
+  if (x >= width / 2) {
+    return demoPatternPixel(frameIndex, x - width / 2, y - band, width - width / 2,
+                            height - band);
+  }
+  // Rings around the middle of the lower left part, growing 2 % per frame.
+  const double dx = x - width / 4.0;
+  const double dy = y - (band + height) / 2.0;
+  const double zoom = 1.0 + 0.02 * (frameIndex % 100);
+  const int ring = int(std::sqrt(dx * dx + dy * dy) / zoom) / 4;
+  const std::uint32_t shade = std::uint32_t(ring * 37 % 256);
+  return (ring % 3 == 0 ? shade << 16 : 0) | (ring % 3 == 1 ? shade << 8 : 0) |
+         (ring % 3 == 2 ? shade : 0) | 0x202020u;
 }
 
 int readFrameNumber(const std::uint32_t* pixels, int width, int height) {

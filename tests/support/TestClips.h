@@ -44,6 +44,11 @@ std::uint32_t demoPatternPixel(int frameIndex, int x, int y, int width, int heig
 // frame is an exact copy of the frame before.
 std::uint32_t texturePatternPixel(int frameIndex, int x, int y);
 
+// A busy scene for speed measurements: the texture panning over the top two
+// thirds, rings that zoom in below on the left, and the demo bars sliding
+// below on the right.
+std::uint32_t richMotionPixel(int frameIndex, int x, int y, int width, int height);
+
 // Reads the frame number from a picture in FrameImage layout (0x00RRGGBB words,
 // row 0 at the bottom, rows packed). Returns -1 when a block is neither clearly
 // black nor clearly white.
@@ -86,6 +91,7 @@ struct RawAviClip {
   int rate = 10;  // frames per second = rate / scale
   int scale = 1;
   int bitsPerPixel = 24;  // 24 or 32: stored bottom-up BI_RGB frames
+  bool texturedLowerHalf = false;  // texturePatternPixel below the middle row
   bool withVideo = true;
   bool withAudio = false;
   WavClip audio;  // PCM stream stored with the frames when withAudio

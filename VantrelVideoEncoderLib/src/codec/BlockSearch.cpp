@@ -1,9 +1,12 @@
 #include "codec/BlockSearch.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <limits>
 
+#include "codec/BlockSearchAvx2.h"
 #include "codec/CodecTables.h"
 
 namespace vantrel {
@@ -27,6 +30,80 @@ constexpr int candidateAt(int k) {
   return (k & 1) != 0 ? kZeroDisplacement - step : kZeroDisplacement + step;
 }
 
+// The channel sums of every subset of each row's samples of a block, so that
+// a pattern's group sums take one lookup per row.
+template <int kSide>
+struct PatternSums {
+  static constexpr int kSamples = kSide * kSide;
+  static constexpr int kMasks = 1 << kSide;
+  static constexpr unsigned kRowMask = kMasks - 1;
+
+  PatternSums(const CodecPalette& palette, const std::uint8_t* block, int width) {
+    for (int r = 0; r < kSide; ++r) {
+      const std::uint8_t* row = block + r * width;
+      rowSums[r][0] = {0, 0, 0};
+      for (int c = 0; c < kSide; ++c) samples[r * kSide + c] = row[c];
+      for (unsigned mask = 1; mask < static_cast<unsigned>(kMasks); ++mask) {
+        const int c = std::countr_zero(mask);
+        const int sample = row[c];
+        const auto& rest = rowSums[r][mask & (mask - 1)];
+        rowSums[r][mask] = {rest[0] + palette.red(sample),
+                            rest[1] + palette.green(sample),
+                            rest[2] + palette.blue(sample)};
+      }
+      for (int k = 0; k < 3; ++k) total[k] += rowSums[r][kRowMask][k];
+    }
+  }
+
+  static std::uint64_t patternBits(int index) {
+    return kSide == 8 ? kPattern8Table[index]
+                      : static_cast<std::uint64_t>(kPattern4Table[index]);
+  }
+
+  // The channel sums of the samples whose bits are set.
+  std::array<int, 3> sumOf(std::uint64_t bits) const {
+    std::array<int, 3> sum{};
+    for (int r = 0; r < kSide; ++r) {
+      const auto& part = rowSums[r][(bits >> (kSide * r)) & kRowMask];
+      for (int k = 0; k < 3; ++k) sum[k] += part[k];
+    }
+    return sum;
+  }
+
+  std::array<std::uint8_t, kSamples> samples{};
+  std::array<std::array<std::array<int, 3>, kMasks>, kSide> rowSums{};
+  std::array<int, 3> total{};
+};
+
+// (sum + count / 2) / count for sums of up to 64 channel values, as a multiply
+// and a shift: with the reciprocal rounded up, the error stays below 2^-17 and
+// never reaches the next whole number (at least 1/64 away).
+struct RoundedDivision {
+  RoundedDivision() {
+    for (int count = 1; count <= 64; ++count) {
+      reciprocal[count] = ((std::uint64_t{1} << 32) + count - 1) / count;
+    }
+  }
+  int operator()(int sum, int count) const {
+    return static_cast<int>(
+        (static_cast<std::uint64_t>(sum + count / 2) * reciprocal[count]) >> 32);
+  }
+  std::array<std::uint64_t, 65> reciprocal{};
+};
+
+// The number of set bits of every pattern of the two tables.
+template <int kSide>
+const std::array<int, kPatternCount>& patternOnes() {
+  static const std::array<int, kPatternCount> ones = [] {
+    std::array<int, kPatternCount> counts{};
+    for (int index = 0; index < kPatternCount; ++index) {
+      counts[index] = std::popcount(PatternSums<kSide>::patternBits(index));
+    }
+    return counts;
+  }();
+  return ones;
+}
+
 }  // namespace
 
 BlockSearch::BlockSearch(const CodecPalette& colours, const DisplacementTable& candidates,
@@ -34,7 +111,32 @@ BlockSearch::BlockSearch(const CodecPalette& colours, const DisplacementTable& c
     : palette(colours),
       displacements(candidates),
       width(frameWidth),
-      height(frameHeight) {}
+      height(frameHeight) {
+  usePortableCode(false);
+}
+
+void BlockSearch::usePortableCode(bool portable) {
+  useAvx2 = !portable && block_search_avx2::available();
+  if (useAvx2) {
+    // The candidates in search order, and for each block size the last
+    // usable source start (copyIsUsable as one comparison).
+    for (int k = 0; k < kDisplacementCount; ++k) {
+      searchOrder.offsets[k] = displacements.offset(candidateAt(k));
+      searchOrder.costs[k] = displacements.cost(candidateAt(k));
+    }
+    for (int level = 0; level < kLevelCount; ++level) {
+      const long long side = blockSide(level);
+      const long long last = std::min(
+          (width + 1LL) * (height - side),
+          static_cast<long long>(width) * height - 1 - (side - 1) * (width + 1LL));
+      copyLimits[level] = static_cast<int>(std::clamp<long long>(last, -1, INT32_MAX));
+    }
+  }
+  if (useAvx2 && colourDistances.empty()) {
+    colourDistances.assign(std::size_t(256) * 64, 0);
+    colourStamps.assign(256, 0);
+  }
+}
 
 void BlockSearch::setPictures(const std::uint8_t* newFrame,
                               const std::uint8_t* previousPicture) {
@@ -98,8 +200,16 @@ bool BlockSearch::copyIsUsable(int source, int side) const {
 
 BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
   const int side = blockSide(level);
-  std::int64_t best = kNoError;
   Copy copy;
+  if (useAvx2 && side >= 4) {
+    // The same search with the candidates laid out in search order.
+    const int k = block_search_avx2::findCopy(
+        palette.distanceRow(0), frame + offset, reference + offset, width, side,
+        copyLimits[level] - offset, -offset, searchOrder, copy.error);
+    if (k >= 0) copy.displacement = candidateAt(k);
+    return copy;
+  }
+  std::int64_t best = kNoError;
   for (int k = 0; k < kDisplacementCount; ++k) {
     const int candidate = candidateAt(k);
     const int source = offset + displacements.offset(candidate);
@@ -125,51 +235,81 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
 }
 
 BlockSearch::Pattern BlockSearch::findPattern8(int offset) const {
-  return findPattern<8>(offset);
+  return useAvx2 ? findPatternAvx2<8>(offset) : findPattern<8>(offset);
 }
 
 BlockSearch::Pattern BlockSearch::findPattern4(int offset) const {
-  return findPattern<4>(offset);
+  return useAvx2 ? findPatternAvx2<4>(offset) : findPattern<4>(offset);
+}
+
+const std::int32_t* BlockSearch::distancesFrom(int colour, const std::uint8_t* samples,
+                                               int count) const {
+  std::int32_t* row = colourDistances.data() + std::size_t(colour) * 64;
+  if (colourStamps[colour] != blockStamp) {
+    block_search_avx2::distancesTo(palette.distanceRow(colour), samples, count, row);
+    colourStamps[colour] = blockStamp;
+  }
+  return row;
+}
+
+// The pattern search of findPattern with the same candidates, colours and
+// errors: the group averages divide by a multiply, each colour's distances to
+// the block's samples are gathered once per block, and a pattern's error is a
+// vector blend of two such rows. Without an early abandon the errors are
+// complete, and the first smallest still wins.
+template <int kSide>
+BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
+  using Sums = PatternSums<kSide>;
+  static const RoundedDivision divide;
+  const Sums sums(palette, frame + offset, width);
+  const std::array<int, kPatternCount>& ones = patternOnes<kSide>();
+  if (++blockStamp == 0) {
+    std::fill(colourStamps.begin(), colourStamps.end(), 0u);
+    blockStamp = 1;
+  }
+  auto groupColour = [&](const std::array<int, 3>& sum, int count) {
+    return palette.nearestInCell(palette.cellOf(divide(sum[0], count)),
+                                 palette.cellOf(divide(sum[1], count)),
+                                 palette.cellOf(divide(sum[2], count)));
+  };
+
+  Pattern best;
+  best.error = kNoError;
+  for (int index = 0; index < kPatternCount; ++index) {
+    const std::uint64_t bits = Sums::patternBits(index);
+    const int count1 = ones[index];
+    const int count0 = Sums::kSamples - count1;
+    const std::array<int, 3> sum1 = sums.sumOf(bits);
+    const std::array<int, 3> sum0 = {sums.total[0] - sum1[0], sums.total[1] - sum1[1],
+                                     sums.total[2] - sum1[2]};
+    int colour0 = count0 > 0 ? groupColour(sum0, count0) : 0;
+    const int colour1 = count1 > 0 ? groupColour(sum1, count1) : colour0;
+    if (count0 == 0) colour0 = colour1;
+    const std::int64_t error = block_search_avx2::patternError(
+        distancesFrom(colour0, sums.samples.data(), Sums::kSamples),
+        distancesFrom(colour1, sums.samples.data(), Sums::kSamples), bits,
+        Sums::kSamples);
+    if (error >= best.error) continue;
+    best = Pattern{index, colour0, colour1, error};
+    if (error == 0) break;
+  }
+  return best;
 }
 
 template <int kSide>
 BlockSearch::Pattern BlockSearch::findPattern(int offset) const {
   constexpr int kSamples = kSide * kSide;
-  constexpr int kMasks = 1 << kSide;
-  constexpr unsigned kRowMask = kMasks - 1;
-
-  // Channel sums of every subset of each row's samples, so that a pattern's
-  // group sums take one lookup per row.
-  std::array<std::uint8_t, kSamples> samples{};
-  std::array<std::array<std::array<int, 3>, kMasks>, kSide> rowSums{};
-  std::array<int, 3> total{};
-  for (int r = 0; r < kSide; ++r) {
-    const std::uint8_t* row = frame + offset + r * width;
-    rowSums[r][0] = {0, 0, 0};
-    for (int c = 0; c < kSide; ++c) samples[r * kSide + c] = row[c];
-    for (unsigned mask = 1; mask < static_cast<unsigned>(kMasks); ++mask) {
-      const int c = std::countr_zero(mask);
-      const int sample = row[c];
-      const auto& rest = rowSums[r][mask & (mask - 1)];
-      rowSums[r][mask] = {rest[0] + palette.red(sample), rest[1] + palette.green(sample),
-                          rest[2] + palette.blue(sample)};
-    }
-    for (int k = 0; k < 3; ++k) total[k] += rowSums[r][kRowMask][k];
-  }
+  const PatternSums<kSide> sums(palette, frame + offset, width);
+  const auto& samples = sums.samples;
+  const auto& total = sums.total;
 
   Pattern best;
   best.error = kNoError;
   for (int index = 0; index < kPatternCount; ++index) {
-    const std::uint64_t bits = kSide == 8
-                                   ? kPattern8Table[index]
-                                   : static_cast<std::uint64_t>(kPattern4Table[index]);
+    const std::uint64_t bits = PatternSums<kSide>::patternBits(index);
     const int count1 = std::popcount(bits);
     const int count0 = kSamples - count1;
-    std::array<int, 3> sum1{};
-    for (int r = 0; r < kSide; ++r) {
-      const auto& part = rowSums[r][(bits >> (kSide * r)) & kRowMask];
-      for (int k = 0; k < 3; ++k) sum1[k] += part[k];
-    }
+    const std::array<int, 3> sum1 = sums.sumOf(bits);
     // Each group takes the colour nearest to its rounded average. The tables
     // hold no empty group; should one occur it borrows the other group's colour.
     auto groupColour = [&](const std::array<int, 3>& sum, int count) {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
+#include "codec/BlockSearchAvx2.h"
 #include "codec/CodecPalette.h"
+#include "codec/CodecTables.h"
 #include "codec/DisplacementTable.h"
 
 namespace vantrel {
@@ -31,6 +35,12 @@ class BlockSearch {
   BlockSearch(const CodecPalette& palette, const DisplacementTable& displacements,
               int frameWidth, int frameHeight);
 
+  // The searches use AVX2 where the processor has it. With portable true they
+  // use their plain loops instead, which give the same answers (the tests hold
+  // one against the other).
+  void usePortableCode(bool portable);
+  bool vectorised() const { return useAvx2; }
+
   // The pictures of the frame being encoded: frame (the new samples) and the
   // previous decoded picture (the copy source). Both frameWidth x frameHeight.
   void setPictures(const std::uint8_t* frame, const std::uint8_t* reference);
@@ -55,7 +65,12 @@ class BlockSearch {
  private:
   template <int kSide>
   Pattern findPattern(int offset) const;
+  template <int kSide>
+  Pattern findPatternAvx2(int offset) const;
   bool copyIsUsable(int source, int side) const;
+  // The distances from colour to the block's samples, kept for one block.
+  const std::int32_t* distancesFrom(int colour, const std::uint8_t* samples,
+                                    int count) const;
 
   const CodecPalette& palette;
   const DisplacementTable& displacements;
@@ -63,6 +78,15 @@ class BlockSearch {
   int height;
   const std::uint8_t* frame = nullptr;
   const std::uint8_t* reference = nullptr;
+  bool useAvx2 = false;
+  block_search_avx2::CopyCandidates searchOrder{};
+  std::array<int, kLevelCount> copyLimits{};
+
+  // Per colour, the distances to the samples of the block being searched; a
+  // colour's row is valid while its stamp equals blockStamp.
+  mutable std::vector<std::int32_t> colourDistances;
+  mutable std::vector<std::uint32_t> colourStamps;
+  mutable std::uint32_t blockStamp = 0;
 };
 
 }  // namespace vantrel

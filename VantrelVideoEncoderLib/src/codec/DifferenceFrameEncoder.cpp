@@ -4,6 +4,9 @@
 #include <cassert>
 #include <functional>
 #include <limits>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "codec/CodecTables.h"
 #include "codec/DifferenceRecordWriter.h"
@@ -20,6 +23,9 @@ constexpr std::int64_t kNoError = std::numeric_limits<std::int64_t>::max();
 // The size estimate starts at 16 for every frame; it counts code bytes as if
 // no runs were written.
 constexpr int kEstimateStart = 16;
+
+// Fewer blocks than this are not worth a thread of their own.
+constexpr int kBlocksPerBand = 64;
 
 }  // namespace
 
@@ -44,7 +50,12 @@ void DifferenceFrameEncoder::setFill(BlockRecord& record, int colour) const {
 }
 
 void DifferenceFrameEncoder::evaluateBlock(std::int32_t block, int offset, int level) {
-  BlockRecord& record = pool[block];
+  chooseFirstCode(pool[block], offset, level);
+  sizeEstimate += pool[block].codeLength;
+}
+
+void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset,
+                                             int level) const {
   record.offset = offset;
   record.level = static_cast<std::uint8_t>(level);
   record.children = kNoBlock;
@@ -80,7 +91,14 @@ void DifferenceFrameEncoder::evaluateBlock(std::int32_t block, int offset, int l
   record.savedCode = record.code;
   record.savedOperand = record.operands[0];
   record.savedError = record.error;
-  sizeEstimate += record.codeLength;
+}
+
+void DifferenceFrameEncoder::chooseFirstCodes(std::int32_t first, std::int32_t end) {
+  const int columns = width / 8;
+  for (std::int32_t block = first; block < end; ++block) {
+    chooseFirstCode(pool[block], (block / columns) * 8 * width + (block % columns) * 8,
+                    kLevel8x8);
+  }
 }
 
 void DifferenceFrameEncoder::refineBlock(std::int32_t block) {
@@ -239,16 +257,35 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   queue.clear();
   pool.reset();
 
+  // The first codes of the 8 x 8 blocks depend on nothing but the pictures,
+  // so bands of blocks can be chosen on other threads; what follows takes
+  // them in raster order as before.
+  const int topLevelBlocks = (width / 8) * (height / 8);
+  pool.allocate(topLevelBlocks);
+  const int bands = std::min(threadCount, std::max(1, topLevelBlocks / kBlocksPerBand));
+  std::vector<std::thread> helpers;
+  for (int band = 1; band < bands; ++band) {
+    const std::int32_t first = topLevelBlocks * band / bands;
+    const std::int32_t end = topLevelBlocks * (band + 1) / bands;
+    try {
+      helpers.emplace_back([this, first, end] { chooseFirstCodes(first, end); });
+    } catch (const std::system_error&) {
+      chooseFirstCodes(first, end);  // no thread to be had: done here
+    }
+  }
+  chooseFirstCodes(0, topLevelBlocks / bands);
+  for (std::thread& helper : helpers) helper.join();
+
   std::int64_t frameSum = 0;
-  for (int y = 0; y < height; y += 8) {
-    for (int x = 0; x < width; x += 8) {
-      const std::int32_t block = pool.allocate(1);
-      evaluateBlock(block, y * width + x, kLevel8x8);
-      pool[block].edge = x == 0 || x >= width - 8 || y == 0 || y >= height - 8;
-      if (pool[block].error != 0) {
-        queue.append(block);
-        frameSum += pool[block].error;
-      }
+  const int columns = width / 8;
+  for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
+    const int x = (block % columns) * 8;
+    const int y = (block / columns) * 8;
+    sizeEstimate += pool[block].codeLength;
+    pool[block].edge = x == 0 || x >= width - 8 || y == 0 || y >= height - 8;
+    if (pool[block].error != 0) {
+      queue.append(block);
+      frameSum += pool[block].error;
     }
   }
 
@@ -265,7 +302,6 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   DifferenceRecordWriter::writeHeader(out, shortColours, padEven);
   writeList.clear();
   totalError = 0;
-  const int topLevelBlocks = (width / 8) * (height / 8);
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) finaliseBlock(block);
   // One byte stays free for the padding byte.
   const int codes = DifferenceRecordWriter::writeCodes(

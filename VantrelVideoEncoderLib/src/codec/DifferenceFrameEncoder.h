@@ -45,6 +45,10 @@ class DifferenceFrameEncoder {
                 const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
                 int targetSize, bool padEven, int frameIndex);
 
+  // Threads for the first look at the 8 x 8 blocks of a frame (1 by default):
+  // the blocks are shared out in bands and the result is the same.
+  void setThreadCount(int threads) { threadCount = threads < 1 ? 1 : threads; }
+
   const FrameSizeControl& sizeControl() const { return sizes; }
   // Budget chosen for the last frame and its size estimate at the end of
   // refinement (bytes the codes would take without runs, plus 16).
@@ -56,6 +60,11 @@ class DifferenceFrameEncoder {
 
  private:
   void evaluateBlock(std::int32_t block, int offset, int level);
+  // evaluateBlock without the size estimate; safe on several threads for
+  // different blocks.
+  void chooseFirstCode(BlockRecord& record, int offset, int level) const;
+  // The first codes of the 8 x 8 blocks first to end - 1.
+  void chooseFirstCodes(std::int32_t first, std::int32_t end);
   void refineBlock(std::int32_t block);
   void splitBlock(std::int32_t block);
   void assignShortColours();
@@ -68,6 +77,7 @@ class DifferenceFrameEncoder {
 
   int width;
   int height;
+  int threadCount = 1;
   BlockSearch search;
   DifferenceFrameDecoder decoder;
   FrameSizeControl sizes;

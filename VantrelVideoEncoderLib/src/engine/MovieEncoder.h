@@ -26,6 +26,8 @@ struct EncodeSummary {
 constexpr int kMaxFrameWidth = 320;
 constexpr int kMaxStoredHeight = 720;
 constexpr int kFrameBufferBytes = kMaxFrameWidth * kMaxStoredHeight;
+// Memory for the analysed pictures kept for the frame pass, by default.
+constexpr std::int64_t kAnalysedPictureBytes = std::int64_t{512} << 20;
 
 // The engine that turns opened sources into a movie database. One object exists
 // for the whole run. No exception leaves an engine operation: encode errors and
@@ -99,6 +101,12 @@ class MovieEncoder {
   std::int32_t audioBoostPercent = 150;
   bool audioPrefilter = false;
   bool adpcmAudio = false;
+  // Threads an encode may use: 0 follows the processor count, 1 keeps every
+  // step on the caller's thread. The written file is the same for any count.
+  std::int32_t workerThreads = 0;
+  // The composed pictures of the palette analysis are kept for the frame pass
+  // up to this many bytes, so that those pictures are read only once.
+  std::int64_t analysedPictureBytes = kAnalysedPictureBytes;
 
   // State.
   std::uint8_t* previewFrame = nullptr;      // 320-byte stride, set by a host

@@ -4,11 +4,13 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "database/DatabaseFormat.h"
 #include "engine/DisplayPalette.h"
 #include "engine/MovieEncoder.h"
 #include "engine/MoviePlan.h"
+#include "engine/PictureQueue.h"
 #include "engine/ProgressEvent.h"
 #include "image/ColourHistogram.h"
 #include "image/ColourReduction.h"
@@ -147,10 +149,17 @@ void VideoEncodeDriver::writeDatabaseStart() {
   }
 }
 
-void VideoEncodeDriver::readAndCompose(int index) {
+void VideoEncodeDriver::stopIfAborted() const {
   if (engine.abortRequested) throw kAbortBeforeFrame;
-  const int frameIndex =
-      static_cast<int>((firstFrame + index) * frameStep + sourceStart);
+}
+
+int VideoEncodeDriver::threadCount() const {
+  if (engine.workerThreads > 0) return engine.workerThreads;
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void VideoEncodeDriver::readAndCompose(int index, FrameImage& target) {
+  const int frameIndex = static_cast<int>((firstFrame + index) * frameStep + sourceStart);
   if (!sourceFrame) sourceFrame = std::make_unique<FrameImage>();
   FrameImage* frame = sourceFrame.get();
   const int code = source->readFrame(frameIndex, &frame);
@@ -167,7 +176,7 @@ void VideoEncodeDriver::readAndCompose(int index) {
                             workHeight);
     placed = true;
   }
-  composeWorkImage();
+  composeWorkImage(target);
 }
 
 void VideoEncodeDriver::refuseUnusableSize(int width, int height) {
@@ -184,32 +193,58 @@ void VideoEncodeDriver::refuseUnusableSize(int width, int height) {
   }
 }
 
-void VideoEncodeDriver::composeWorkImage() {
+void VideoEncodeDriver::composeWorkImage(FrameImage& target) {
   sourceImage.copyRect(0, 0, *sourceFrame, 0, 0, -1, -1);
-  workImage.fillRect(0, 0, -1, -1, 0);
+  target.fillRect(0, 0, -1, -1, 0);
   // Placement rows count from the top; the image's rows from the bottom.
   const int bottom = workHeight - placement.destTop - placement.destHeight;
-  workImage.scaleArea(placement.destLeft, bottom, placement.destWidth, placement.destHeight,
-                      sourceImage, placement.srcX, placement.srcY, placement.srcWidth,
-                      placement.srcHeight);
+  target.scaleArea(placement.destLeft, bottom, placement.destWidth, placement.destHeight,
+                   sourceImage, placement.srcX, placement.srcY, placement.srcWidth,
+                   placement.srcHeight);
   if (request.brightness != 0.0f || request.contrast != 0.0f) {
-    workImage.adjustLightness(placement.destLeft, bottom, placement.destWidth,
-                              placement.destHeight, request.brightness, request.contrast);
+    target.adjustLightness(placement.destLeft, bottom, placement.destWidth,
+                           placement.destHeight, request.brightness, request.contrast);
   }
   // The truecolor layouts have no gray ramp: a grayscale movie in them carries
   // gray pictures instead.
-  if (engine.grayscale && request.colorDepth >= kTruecolorDepth) makeGray(workImage);
+  if (engine.grayscale && request.colorDepth >= kTruecolorDepth) makeGray(target);
 }
 
 void VideoEncodeDriver::analysisPass() {
   std::fill(engine.colorHistogram.begin(), engine.colorHistogram.end(), 0u);
   quantiser.beginPaletteAnalysis();
   const bool fixedPalette = request.colorDepth >= 24 || engine.grayscale;
+  // The fixed palettes need no statistics: one frame proves the source reads.
+  const int toAnalyse = fixedPalette ? std::min(frameCount, 1) : frameCount;
+  const std::size_t pictureWords = std::size_t(workWidth) * workHeight;
+  const std::int64_t pictureBytes = std::int64_t(pictureWords) * 4;
+  keptCapacity = static_cast<int>(std::min<std::int64_t>(
+      toAnalyse, std::max<std::int64_t>(engine.analysedPictureBytes, 0) / pictureBytes));
+  if (keptCapacity > 0) {
+    analysedPictures.reset(new (std::nothrow) std::uint32_t[pictureWords * keptCapacity]);
+    if (!analysedPictures) keptCapacity = 0;
+  }
+
+  // The first picture fixes the placement, so it is read here; the rest may
+  // come from the picture thread.
+  std::unique_ptr<PictureQueue> queue;
   int analysed = 0;
-  for (int i = 0; i < frameCount; ++i) {
-    readAndCompose(i);
+  for (int i = 0; i < toAnalyse; ++i) {
+    stopIfAborted();
+    if (i == 0 || threadCount() < 2) {
+      readAndCompose(i, workImage);
+    } else {
+      if (!queue) {
+        queue = std::make_unique<PictureQueue>(
+            1, toAnalyse, pictureWords, 3, [this](int index, std::uint32_t* pixels) {
+              composeImage.attachPixels(pixels, workWidth, workHeight);
+              readAndCompose(index, composeImage);
+            });
+      }
+      workImage.attachPixels(queue->take(i), workWidth, workHeight);
+    }
+    keepAnalysedPicture(i, workImage.pixels);
     analysed = i + 1;
-    // The fixed palettes need no statistics: one frame proves the source reads.
     if (fixedPalette) break;
     addFrameToHistogram(workImage, fineGrid, engine.colorHistogram.data(),
                         engine.pixelKeys.data(), i == 0);
@@ -218,8 +253,27 @@ void VideoEncodeDriver::analysisPass() {
              static_cast<std::intptr_t>(packPair(i + 1, frameCount)));
     }
   }
+  queue.reset();
+  workImage.attachPixels(workPixels.data(), workWidth, workHeight);
   report(eventCode(ProgressEvent::Analysis), 0, 0);
   choosePalette(analysed);
+}
+
+void VideoEncodeDriver::keepAnalysedPicture(int index, const std::uint32_t* pixels) {
+  if (index >= keptCapacity) return;
+  const std::size_t words = std::size_t(workWidth) * workHeight;
+  std::memcpy(analysedPictures.get() + words * index, pixels, words * 4);
+  keptPictures = index + 1;
+}
+
+void VideoEncodeDriver::composeForFramePass(int index, std::uint32_t* pixels) {
+  const std::size_t words = std::size_t(workWidth) * workHeight;
+  if (index < keptPictures) {
+    std::memcpy(pixels, analysedPictures.get() + words * index, words * 4);
+    return;
+  }
+  composeImage.attachPixels(pixels, workWidth, workHeight);
+  readAndCompose(index, composeImage);
 }
 
 void VideoEncodeDriver::resetPalette() {
@@ -243,6 +297,7 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
     quantiser.buildPalette(palette);
   }
   palette[0] = kWhite;
+  codec.setThreadCount(threadCount());
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 
@@ -272,18 +327,34 @@ void VideoEncodeDriver::writeHeaderRecord() {
 }
 
 void VideoEncodeDriver::framePass() {
-  for (int i = 0; i < frameCount; ++i) {
-    readAndCompose(i);
-    encodeFrame(i);
+  const bool allKept = keptPictures >= frameCount;
+  if (threadCount() < 2 || allKept) {
+    for (int i = 0; i < frameCount; ++i) {
+      stopIfAborted();
+      composeForFramePass(i, workPixels.data());
+      encodeFrame(i, workPixels.data());
+    }
+  } else {
+    PictureQueue queue(
+        0, frameCount, workPixels.size(), 3,
+        [this](int index, std::uint32_t* pixels) { composeForFramePass(index, pixels); });
+    for (int i = 0; i < frameCount; ++i) {
+      stopIfAborted();
+      encodeFrame(i, queue.take(i));
+    }
+    workImage.attachPixels(workPixels.data(), workWidth, workHeight);
   }
+  analysedPictures.reset();
+  keptPictures = 0;
 }
 
-void VideoEncodeDriver::encodeFrame(int i) {
+void VideoEncodeDriver::encodeFrame(int i, std::uint32_t* pixels) {
+  workImage.attachPixels(pixels, workWidth, workHeight);
   if (outputNeedsRowFlip(request.colorDepth, request.flipVertical, request.rotate)) {
-    flipRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
+    flipRows(pixels, workWidth, workHeight, 4 * workWidth, 32);
   }
   if (outputNeedsMirror(request.colorDepth, request.flipHorizontal, request.rotate)) {
-    mirrorRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
+    mirrorRows(pixels, workWidth, workHeight, 4 * workWidth, 32);
   }
   convertFrame(workImage, engine.outputFrame.data(), request.colorDepth, request.rotate,
                request.width, request.height, codec.colourMap(), fineGrid);

@@ -60,13 +60,22 @@ class VideoEncodeDriver {
   void choosePalette(int framesAnalysed);
   void writeHeaderRecord();
   void framePass();
-  void encodeFrame(int index);
+  // Encodes output frame index from the composed picture in pixels (changed).
+  void encodeFrame(int index, std::uint32_t* pixels);
   void writeSound();
   void completeDatabase();
 
-  // Reads output frame index (abort check first) and composes it in workImage.
-  void readAndCompose(int index);
-  void composeWorkImage();
+  // Raises an abort when the user asked for one: checked before every frame.
+  void stopIfAborted() const;
+  // Reads output frame index and composes it in target.
+  void readAndCompose(int index, FrameImage& target);
+  void composeWorkImage(FrameImage& target);
+  // Composes output frame index into pixels for the frame pass: a copy of the
+  // picture kept from the analysis, or read and composed again.
+  void composeForFramePass(int index, std::uint32_t* pixels);
+  // Keeps picture index of the analysis pass when the memory allows.
+  void keepAnalysedPicture(int index, const std::uint32_t* pixels);
+  int threadCount() const;
   // Raises an error for a first picture without pixels or over the size limit.
   void refuseUnusableSize(int width, int height);
   void copyPreview(std::uint8_t* preview, const std::uint8_t* frame) const;
@@ -97,6 +106,10 @@ class VideoEncodeDriver {
 
   std::vector<std::uint8_t> compressed;
   std::vector<std::uint32_t> workPixels;
+  FrameImage composeImage;  // target of pictures composed outside workImage
+  std::unique_ptr<std::uint32_t[]> analysedPictures;
+  int keptPictures = 0;  // analysed pictures kept (the first ones)
+  int keptCapacity = 0;
   std::vector<std::uint32_t> sourcePixels;
   std::vector<std::int32_t> recordOffsets;
   FrameImage sourceImage;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace vantrel {
 
@@ -130,6 +131,27 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameIm
   const float dw = static_cast<float>(a.dstW);
   const int sourceWidth = source.imageWidth;
   const int sourceHeight = source.imageHeight;
+  // The column footprints are the same on every row: worked out once, with
+  // their weights exactly as the inner loop would compute them.
+  struct Columns {
+    int begin;
+    int end;
+    int fallback;            // the column taken when a footprint weighs nothing
+    std::size_t firstWeight;  // where column begin's weight is in columnWeights
+  };
+  std::vector<Columns> columns(static_cast<std::size_t>(a.dstW));
+  std::vector<long double> columnWeights;
+  for (int x = 0; x < a.dstW; ++x) {
+    const auto x0 = static_cast<float>(static_cast<double>(x) * sw / dw);
+    const auto x1 = static_cast<float>(static_cast<double>(x + 1) * sw / dw);
+    Columns& c = columns[static_cast<std::size_t>(x)];
+    c.begin = static_cast<int>(std::max(0.0, std::floor(x0 + a.srcX)));
+    c.end = static_cast<int>(std::min<double>(sourceWidth, std::ceil(x1 + a.srcX)));
+    c.fallback =
+        clampIndex(static_cast<std::int64_t>(std::floor(x0 + a.srcX)), sourceWidth);
+    c.firstWeight = columnWeights.size();
+    for (int l = c.begin; l < c.end; ++l) columnWeights.push_back(footprintWeight(l, x0, x1));
+  }
   for (int y = 0; y < a.dstH; ++y) {
     const auto y0 = static_cast<float>(static_cast<double>(y) * a.srcH / a.dstH);
     const auto y1 = static_cast<float>(static_cast<double>(y + 1) * a.srcH / a.dstH);
@@ -137,14 +159,13 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameIm
     // do not exist and are left out.
     const int rowBegin = static_cast<int>(std::max(0.0, std::floor(y0 + a.srcY)));
     const int rowEnd = static_cast<int>(std::min<double>(sourceHeight, std::ceil(y1 + a.srcY)));
+    const int fallbackRow =
+        clampIndex(static_cast<std::int64_t>(std::floor(y0 + a.srcY)), sourceHeight);
     const int targetY = a.dstY + (mirrorY ? a.dstH - 1 - y : y);
     std::uint32_t* targetRow = pixels + static_cast<std::int64_t>(targetY) * imageWidth;
     for (int x = 0; x < a.dstW; ++x) {
-      const auto x0 = static_cast<float>(static_cast<double>(x) * sw / dw);
-      const auto x1 = static_cast<float>(static_cast<double>(x + 1) * sw / dw);
-      const int columnBegin = static_cast<int>(std::max(0.0, std::floor(x0 + a.srcX)));
-      const int columnEnd =
-          static_cast<int>(std::min<double>(sourceWidth, std::ceil(x1 + a.srcX)));
+      const Columns& c = columns[static_cast<std::size_t>(x)];
+      const long double* weightX = columnWeights.data() + c.firstWeight;
       long double weightSum = 0.0L;
       long double redSum = 0.0L;
       long double greenSum = 0.0L;
@@ -153,8 +174,8 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameIm
         const long double weightY = footprintWeight(k, y0, y1);
         const std::uint32_t* sourceRow =
             source.pixels + static_cast<std::int64_t>(k) * sourceWidth;
-        for (int l = columnBegin; l < columnEnd; ++l) {
-          const long double weight = footprintWeight(l, x0, x1) * weightY;
+        for (int l = c.begin; l < c.end; ++l) {
+          const long double weight = weightX[l - c.begin] * weightY;
           const std::uint32_t pixel = sourceRow[l];
           weightSum += weight;
           redSum += weight * ((pixel >> 16) & 0xff);
@@ -164,11 +185,8 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameIm
       }
       std::uint32_t result;
       if (weightSum == 0.0L) {
-        const int column = clampIndex(static_cast<std::int64_t>(std::floor(x0 + a.srcX)),
-                                      sourceWidth);
-        const int row = clampIndex(static_cast<std::int64_t>(std::floor(y0 + a.srcY)),
-                                   sourceHeight);
-        result = source.pixels[static_cast<std::int64_t>(row) * sourceWidth + column];
+        result = source.pixels[static_cast<std::int64_t>(fallbackRow) * sourceWidth +
+                               c.fallback];
       } else {
         const auto inverse = static_cast<float>(1.0L / weightSum);
         const auto greenRounded = static_cast<float>(greenSum);

@@ -1,0 +1,176 @@
+// Conversion speed against decoding speed, in one run on the same clips: each
+// clip is decoded by the ffmpeg command-line program on one thread and scaled
+// to the handheld screen at 10 frames per second,
+//   ffmpeg -threads 1 -i CLIP -vf fps=10,scale=160:160 -f null -
+// and converted by the engine with several settings. The table gives, for each
+// setting, the processor time (all threads) and wall-clock time of the
+// conversion and their ratios to ffmpeg's processor time. ffmpeg is timed
+// before and after the conversions and the faster run counts, so that a busy
+// machine distorts the yardstick as little as it can.
+//
+// Clips: 20 s of 640 x 480 MJPEG at 30 fps with a busy scene (a panned fine
+// texture, zooming rings, sliding bars), every setting; and 120 s of the same
+// scene in H.264, default settings only.
+// Run by hand (needs the Debian package ffmpeg):
+//   build/bench/speed_ratio_bench            both clips
+//   build/bench/speed_ratio_bench mjpeg      only the MJPEG clip
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BenchClip.h"
+#include "EncoderSettings.h"
+#include "FfmpegTimer.h"
+#include "engine/MovieEncoder.h"
+#include "engine/ProgressEvent.h"
+#include "sources/VideoStreamSourceAVI.h"
+#include "sources/VideoStreamSourceQT.h"
+
+namespace vantrel::bench {
+namespace {
+
+// An engine that remembers whether its encode ended with a summary.
+class QuietEncoder final : public MovieEncoder {
+ public:
+  int reportProgress(int event, int /*value*/, std::intptr_t data) override {
+    if (event == eventCode(ProgressEvent::Summary)) done = true;
+    if (event == eventCode(ProgressEvent::Error))
+      why = reinterpret_cast<const char*>(data);
+    return 0;
+  }
+  bool done = false;
+  std::string why;
+};
+
+struct Row {
+  const char* label;
+  std::vector<std::string> flags;
+  int threads = 0;  // the engine's workerThreads: 0 = one per processor
+};
+
+const std::vector<Row>& rows() {
+  static const std::vector<Row> table = {
+      {"defaults (truecolor plus, 15 fps)", {}},
+      {"-framerate=10", {"-framerate=10"}},
+      {"-framerate=10 -colordepth=16", {"-framerate=10", "-colordepth=16"}},
+      {"-framerate=10 -colordepth=12", {"-framerate=10", "-colordepth=12"}},
+      {"-framerate=10, one thread", {"-framerate=10"}, 1},
+      {"-framerate=10 -colordepth=16, one thread",
+       {"-framerate=10", "-colordepth=16"},
+       1},
+  };
+  return table;
+}
+
+// Converts path with the flags; returns false (and says why) on failure.
+bool convert(const BenchClip& clip, const Row& row, RunTime& time) {
+  std::vector<std::string> flags{"speed_ratio_bench", "-vidfile=" + clip.path(),
+                                 "-outfile=" + clip.scratchFile("movie.pdb")};
+  flags.insert(flags.end(), row.flags.begin(), row.flags.end());
+  std::vector<const char*> argv;
+  for (const std::string& flag : flags) argv.push_back(flag.c_str());
+  EncoderSettings settings;
+  if (!settings.parseCommandLine(int(argv.size()), argv.data())) return false;
+  VideoStreamSourceAVI aviKind;
+  VideoStreamSourceQT movieKind;
+  VideoSourceList videoKinds{&aviKind, &movieKind};
+  AudioSourceList audioKinds;
+  QuietEncoder engine;
+  engine.videoSources = &videoKinds;
+  engine.audioSources = &audioKinds;
+  settings.applyToEngine(engine);
+  engine.workerThreads = row.threads;
+  const RunTimer timer;
+  if (const char* failure = engine.openSources(nullptr, clip.path().c_str())) {
+    std::fprintf(stderr, "%s: %s\n", row.label, failure);
+    return false;
+  }
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+      std::fopen(clip.scratchFile("movie.pdb").c_str(), "wb"), &std::fclose);
+  if (!file) return false;
+  engine.encodeMovie(file.get(), "Bench", engine.screenWidth, engine.screenHeight,
+                     engine.colorDepth, engine.flipVertical, engine.flipHorizontal,
+                     engine.rotate, 0.0f, 0.0f, 0, 0);
+  time = timer.elapsed();
+  engine.closeSources();
+  if (!engine.done) std::fprintf(stderr, "%s: %s\n", row.label, engine.why.c_str());
+  return engine.done;
+}
+
+void measure(const char* title, const test::EncodedClip& shape, const char* fileName,
+             std::size_t rowCount) {
+  const BenchClip clip(shape, fileName);
+  if (!clip.ok()) {
+    std::fprintf(stderr, "%s: clip not written: %s\n", title, clip.failure().c_str());
+    return;
+  }
+  const std::string anchor = "-vf fps=10,scale=160:160";
+  FfmpegTiming ffmpeg = timeFfmpegDecode(clip.path(), 1, anchor);
+  std::vector<RunTime> times;
+  for (std::size_t i = 0; i < rowCount; ++i) {
+    const Row& row = rows()[i];
+    RunTime time;
+    if (!convert(clip, row, time)) time = RunTime{-1.0, -1.0};
+    times.push_back(time);
+  }
+  const FfmpegTiming again = timeFfmpegDecode(clip.path(), 1, anchor);
+  if (again.measured && (!ffmpeg.measured || again.cpuSeconds < ffmpeg.cpuSeconds)) {
+    ffmpeg = again;
+  }
+
+  std::printf("\n%s\n", title);
+  if (!ffmpeg.measured) {
+    std::printf("  no ffmpeg time: %s\n", ffmpeg.note.c_str());
+  } else {
+    std::printf("  ffmpeg -threads 1 %s: cpu %.2f s, wall %.2f s\n", anchor.c_str(),
+                ffmpeg.cpuSeconds, ffmpeg.seconds);
+  }
+  std::printf("  %-42s %8s %8s %10s %14s\n", "setting", "cpu s", "wall s", "cpu ratio",
+              "wall/ff cpu");
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    const RunTime& t = times[i];
+    if (t.cpuSeconds < 0) {
+      std::printf("  %-42s failed\n", rows()[i].label);
+      continue;
+    }
+    const double base = ffmpeg.measured ? ffmpeg.cpuSeconds : 0.0;
+    std::printf("  %-42s %8.2f %8.2f %9.2fx %13.2fx\n", rows()[i].label, t.cpuSeconds,
+                t.seconds, base > 0 ? t.cpuSeconds / base : 0.0,
+                base > 0 ? t.seconds / base : 0.0);
+  }
+  std::fflush(stdout);
+}
+
+test::EncodedClip busyScene(test::ClipVideo video, int seconds) {
+  test::EncodedClip shape;
+  shape.container = video == test::ClipVideo::H264 ? "mp4" : "avi";
+  shape.video = video;
+  shape.pattern = test::ClipPattern::RichMotion;
+  shape.width = 640;
+  shape.height = 480;
+  shape.fpsNum = 30;
+  shape.frames = 30 * seconds;
+  shape.keyFrameInterval = 30;
+  return shape;
+}
+
+}  // namespace
+}  // namespace vantrel::bench
+
+int main(int argc, char** argv) {
+  using namespace vantrel;
+  const std::string only = argc > 1 ? argv[1] : "";
+  if (only.empty() || only == "mjpeg") {
+    bench::measure("20 s 640 x 480 MJPEG AVI, 30 fps",
+                   bench::busyScene(test::ClipVideo::Mjpeg, 20), "busy-mjpeg-20s.avi",
+                   bench::rows().size());
+  }
+  if ((only.empty() || only == "h264") &&
+      test::clipEncoderAvailable(test::ClipVideo::H264)) {
+    bench::measure("120 s 640 x 480 H.264 MP4, 30 fps",
+                   bench::busyScene(test::ClipVideo::H264, 120), "busy-h264-120s.mp4", 1);
+  }
+  return 0;
+}
