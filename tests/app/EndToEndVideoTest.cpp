@@ -293,10 +293,18 @@ TEST_F(EndToEndVideoTest, UncompressedMakesEveryFrameAKeyFrame) {
 
 // --- The files people have today ----------------------------------------------
 
-// The colours the player shows in frame 0 of an 8-bit movie, top row first.
-std::vector<std::uint32_t> shownPicture(EndToEndHarness& harness) {
-  const std::vector<DecodedFrame> frames = harness.decodeMovie();
+// Writes the MP4 clip of shape, converts it with flags into an 8-bit movie and
+// returns the colours the player shows in its frame 0, top row first (none
+// when the conversion fails).
+std::vector<std::uint32_t> shownPicture(EndToEndHarness& harness, EncodedClip shape,
+                                        const std::vector<std::string>& flags) {
+  shape.container = "mp4";
   std::vector<std::uint32_t> colours;
+  const std::string clip = harness.file("clip.mp4");
+  EXPECT_EQ(writeEncodedClip(clip, shape), "");
+  EXPECT_EQ(harness.run(movieArguments(clip, harness.file("movie.pdb"), flags)), kExitSuccess)
+      << harness.errors();
+  const std::vector<DecodedFrame> frames = harness.decodeMovie();
   if (frames.empty()) return colours;
   for (std::uint8_t index : frames[0].picture) {
     colours.push_back(harness.engine().palette[index] & 0xFFFFFF);
@@ -310,17 +318,13 @@ TEST_F(EndToEndVideoTest, RotatedPhoneClipFillsThePortraitScreen) {
   // 72 x 128 portrait: red bar at the top, white at the bottom, the (black)
   // frame-number band down the right side.
   EncodedClip shape;
-  shape.container = "mp4";
   shape.video = ClipVideo::H264;
   shape.width = 128;
   shape.height = 72;
   shape.frames = 3;
   shape.rotation = 90;
-  ASSERT_EQ(writeEncodedClip(harness.file("phone.mp4"), shape), "");
-  ASSERT_EQ(convert(harness.file("phone.mp4"), {"-resolution=3", "-colordepth=16"}),
-            kExitSuccess)
-      << harness.errors();
-  const std::vector<std::uint32_t> shown = shownPicture(harness);
+  const std::vector<std::uint32_t> shown =
+      shownPicture(harness, shape, {"-resolution=3", "-colordepth=16"});
   ASSERT_EQ(shown.size(), 216u * 384u);
   const auto at = [&shown](int x, int y) { return shown[std::size_t(y) * 216 + x]; };
   EXPECT_TRUE(coloursClose(at(50, 3), 0xFF0000, 64));
@@ -334,7 +338,6 @@ TEST_F(EndToEndVideoTest, AnamorphicSourceKeepsItsDisplayShape) {
   // A 16:9 DVD picture: 720 x 480 samples of aspect 32:27 show as 853 x 480,
   // so on the 320 x 240 screen a 320 x 180 picture between black bars.
   EncodedClip shape;
-  shape.container = "mp4";
   shape.video = ClipVideo::Mpeg4;
   shape.width = 720;
   shape.height = 480;
@@ -342,11 +345,8 @@ TEST_F(EndToEndVideoTest, AnamorphicSourceKeepsItsDisplayShape) {
   shape.pattern = ClipPattern::MovingBars;  // no black row of its own
   shape.sampleAspectNum = 32;
   shape.sampleAspectDen = 27;
-  ASSERT_EQ(writeEncodedClip(harness.file("dvd.mp4"), shape), "");
-  ASSERT_EQ(convert(harness.file("dvd.mp4"), {"-resolution=1", "-colordepth=16"}),
-            kExitSuccess)
-      << harness.errors();
-  const std::vector<std::uint32_t> shown = shownPicture(harness);
+  const std::vector<std::uint32_t> shown =
+      shownPicture(harness, shape, {"-resolution=1", "-colordepth=16"});
   ASSERT_EQ(shown.size(), 320u * 240u);
   const auto blackRow = [&shown](int y) {
     const auto row = shown.begin() + std::ptrdiff_t(y) * 320;

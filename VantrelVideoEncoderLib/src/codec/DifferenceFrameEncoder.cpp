@@ -264,6 +264,7 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   pool.allocate(topLevelBlocks);
   const int bands = std::min(threadCount, std::max(1, topLevelBlocks / kBlocksPerBand));
   std::vector<std::thread> helpers;
+  helpers.reserve(std::size_t(bands));  // no reallocation while threads run
   for (int band = 1; band < bands; ++band) {
     const std::int32_t first = topLevelBlocks * band / bands;
     const std::int32_t end = topLevelBlocks * (band + 1) / bands;

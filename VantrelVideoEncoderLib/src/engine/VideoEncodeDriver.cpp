@@ -221,8 +221,13 @@ void VideoEncodeDriver::analysisPass() {
   keptCapacity = static_cast<int>(std::min<std::int64_t>(
       toAnalyse, std::max<std::int64_t>(engine.analysedPictureBytes, 0) / pictureBytes));
   if (keptCapacity > 0) {
-    analysedPictures.reset(new (std::nothrow) std::uint32_t[pictureWords * keptCapacity]);
-    if (!analysedPictures) keptCapacity = 0;
+    // Without the memory the frame pass reads the pictures again, as it can.
+    try {
+      analysedPictures = std::make_unique_for_overwrite<std::uint32_t[]>(pictureWords *
+                                                                         keptCapacity);
+    } catch (const std::bad_alloc&) {
+      keptCapacity = 0;
+    }
   }
 
   // The first picture fixes the placement, so it is read here; the rest may
