@@ -203,6 +203,9 @@ TEST_F(BlockSearchTest, VectorSearchesGiveThePortableAnswersEverywhere) {
     cases.push_back(
         {64, 48, fine, testing::noiseFrame(64, 48, 5), testing::noiseFrame(64, 48, 6)});
   }
+  // A width of 16n + 8: the vector copy sums drop the lanes past the last block.
+  cases.push_back(
+      {40, 24, true, testing::noiseFrame(40, 24, 7), testing::movingFrame(40, 24, 1)});
   // Taller than wide, with a moved picture: copies near the bottom edge.
   cases.push_back({32, 72, true, testing::texturedFrame(32, 72, 1, -2),
                    testing::texturedFrame(32, 72, 0, 0)});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <limits>
 
@@ -120,6 +121,8 @@ void BlockSearch::usePortableCode(bool portable) {
   if (useAvx2) {
     // The candidates in search order, and for each block size the last
     // usable source start (copyIsUsable as one comparison).
+    searchOrder.offsets.fill(INT32_MIN);
+    searchOrder.costs.fill(0);
     for (int k = 0; k < kDisplacementCount; ++k) {
       searchOrder.offsets[k] = displacements.offset(candidateAt(k));
       searchOrder.costs[k] = displacements.cost(candidateAt(k));
@@ -135,6 +138,13 @@ void BlockSearch::usePortableCode(bool portable) {
   if (useAvx2 && colourDistances.empty()) {
     colourDistances.assign(std::size_t(256) * 64, 0);
     colourStamps.assign(256, 0);
+    // Displaced reads reach 16 rows and 32 samples beyond the picture.
+    const std::size_t samples = std::size_t(width) * height;
+    planeMargin = std::size_t(16) * width + 32;
+    planeLength = samples + 2 * planeMargin;
+    planes.assign(6 * planeLength, 0);
+    copySums.assign(samples / 16 * block_search_avx2::kCandidateSlots, 0);
+    bandReady.assign(std::size_t(height / 4), 0);
   }
 }
 
@@ -142,6 +152,36 @@ void BlockSearch::setPictures(const std::uint8_t* newFrame,
                               const std::uint8_t* previousPicture) {
   frame = newFrame;
   reference = previousPicture;
+  if (!useAvx2) return;
+  const std::size_t samples = std::size_t(width) * height;
+  for (int picture = 0; picture < 2; ++picture) {
+    const std::uint8_t* from = picture == 0 ? frame : reference;
+    std::uint8_t* red = planes.data() + (3 * picture) * planeLength + planeMargin;
+    std::uint8_t* green = red + planeLength;
+    std::uint8_t* blue = green + planeLength;
+    for (std::size_t i = 0; i < samples; ++i) {
+      red[i] = static_cast<std::uint8_t>(palette.red(from[i]));
+      green[i] = static_cast<std::uint8_t>(palette.green(from[i]));
+      blue[i] = static_cast<std::uint8_t>(palette.blue(from[i]));
+    }
+  }
+  std::fill(bandReady.begin(), bandReady.end(), 0);
+}
+
+block_search_avx2::ChannelPlanes BlockSearch::channelPlanes(int picture) const {
+  const std::uint8_t* red = planes.data() + (3 * picture) * planeLength + planeMargin;
+  return {red, red + planeLength, red + 2 * planeLength};
+}
+
+const std::int32_t* BlockSearch::bandCopySums(int band) const {
+  std::int32_t* sums = copySums.data() + std::size_t(band) * (width / 4) *
+                                             block_search_avx2::kCandidateSlots;
+  if (bandReady[band] == 0) {
+    block_search_avx2::copySums4(channelPlanes(0), channelPlanes(1), width,
+                                 band * 4 * width, searchOrder, sums);
+    bandReady[band] = 1;
+  }
+  return sums;
 }
 
 std::int64_t BlockSearch::blockError(const std::uint8_t* picture, int level,
@@ -201,11 +241,20 @@ bool BlockSearch::copyIsUsable(int source, int side) const {
 BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
   const int side = blockSide(level);
   Copy copy;
-  if (useAvx2 && side >= 4) {
-    // The same search with the candidates laid out in search order.
-    const int k = block_search_avx2::findCopy(
-        palette.distanceRow(0), frame + offset, reference + offset, width, side,
-        copyLimits[level] - offset, -offset, searchOrder, copy.error);
+  const int x = offset % width;
+  const int y = offset / width;
+  if (useAvx2 && side >= 4 && x % 4 == 0 && y % 4 == 0) {
+    // The same search over the band's sums, the candidates in search order.
+    constexpr int kSlots = block_search_avx2::kCandidateSlots;
+    const std::int32_t* parts[4];
+    int count = 0;
+    for (int band = y / 4; band < (y + side) / 4; ++band) {
+      const std::int32_t* sums = bandCopySums(band) + std::size_t(x / 4) * kSlots;
+      for (int column = 0; column < side / 4; ++column)
+        parts[count++] = sums + column * kSlots;
+    }
+    const int k = block_search_avx2::bestCopy(parts, count, searchOrder, -offset,
+                                              copyLimits[level] - offset, copy.error);
     if (k >= 0) copy.displacement = candidateAt(k);
     return copy;
   }

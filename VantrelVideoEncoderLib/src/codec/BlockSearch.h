@@ -55,6 +55,8 @@ class BlockSearch {
   // cost; candidates run outwards from (0, 0) and the first of equal scores
   // wins. Only candidates whose whole source block lies inside the reference
   // picture are tried. error is the best score >> 4.
+  // Searches for blocks in different rows of 8 x 8 blocks may run on
+  // different threads at once; those of one such row stay on one thread.
   Copy findCopy(int level, int offset) const;
 
   // The best of the 256 two-colour patterns for an 8 x 8 or a 4 x 4 block, each
@@ -68,6 +70,10 @@ class BlockSearch {
   template <int kSide>
   Pattern findPatternAvx2(int offset) const;
   bool copyIsUsable(int source, int side) const;
+  // The vector copy search's sums of every 4 x 4 block of band (four rows)
+  // for every candidate, made the first time a block of the band asks.
+  const std::int32_t* bandCopySums(int band) const;
+  block_search_avx2::ChannelPlanes channelPlanes(int picture) const;
   // The distances from colour to the block's samples, kept for one block.
   const std::int32_t* distancesFrom(int colour, const std::uint8_t* samples,
                                     int count) const;
@@ -81,6 +87,15 @@ class BlockSearch {
   bool useAvx2 = false;
   block_search_avx2::CopyCandidates searchOrder{};
   std::array<int, kLevelCount> copyLimits{};
+
+  // The vector copy search's tables: the channels of the frame (picture 0)
+  // and of the reference (picture 1), each plane with a margin around it for
+  // displaced reads, and the sums of bandCopySums with a flag per band.
+  std::size_t planeMargin = 0;
+  std::size_t planeLength = 0;
+  std::vector<std::uint8_t> planes;
+  mutable std::vector<std::int32_t> copySums;
+  mutable std::vector<std::uint8_t> bandReady;
 
   // Per colour, the distances to the samples of the block being searched; a
   // colour's row is valid while its stamp equals blockStamp.

@@ -2,8 +2,12 @@
 
 #include <immintrin.h>
 
+#include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "codec/DisplacementTable.h"
 
 // Only these functions use AVX2 instructions (target attributes, no global
 // compiler flag), so the program still runs on processors without it.
@@ -28,21 +32,33 @@ VANTREL_AVX2 inline __m256i widen8(const std::uint8_t* samples) {
   return _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(bytes)));
 }
 
-// Two rows of four samples as eight 32-bit lanes.
-VANTREL_AVX2 inline __m256i widenTwoRows4(const std::uint8_t* first,
-                                          const std::uint8_t* second) {
-  std::uint32_t a;
-  std::uint32_t b;
-  std::memcpy(&a, first, 4);
-  std::memcpy(&b, second, 4);
-  const std::uint64_t bytes = a | static_cast<std::uint64_t>(b) << 32;
-  return _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(bytes)));
+// The colour distance of 16 samples from 16 others, given as channel
+// differences (16-bit lanes), in two halves of eight 32-bit lanes: lo holds
+// samples 0-3 and 8-11, hi samples 4-7 and 12-15. The weights 77, 150 and 29
+// and the rounding are those of the palette's distance table; 150 dG^2 is
+// taken as two halves so that every product fits a 16-bit multiply.
+VANTREL_AVX2 inline void distances16(__m256i dRed, __m256i dGreen, __m256i dBlue,
+                                     __m256i& lo, __m256i& hi) {
+  const __m256i redGreenWeights = _mm256_set1_epi32(75 << 16 | 77);
+  const __m256i greenBlueWeights = _mm256_set1_epi32(29 << 16 | 75);
+  const __m256i rounding = _mm256_set1_epi32(128);
+  const __m256i rgLo = _mm256_unpacklo_epi16(dRed, dGreen);
+  const __m256i rgHi = _mm256_unpackhi_epi16(dRed, dGreen);
+  const __m256i gbLo = _mm256_unpacklo_epi16(dGreen, dBlue);
+  const __m256i gbHi = _mm256_unpackhi_epi16(dGreen, dBlue);
+  const __m256i sumLo = _mm256_add_epi32(
+      _mm256_madd_epi16(rgLo, _mm256_mullo_epi16(rgLo, redGreenWeights)),
+      _mm256_madd_epi16(gbLo, _mm256_mullo_epi16(gbLo, greenBlueWeights)));
+  const __m256i sumHi = _mm256_add_epi32(
+      _mm256_madd_epi16(rgHi, _mm256_mullo_epi16(rgHi, redGreenWeights)),
+      _mm256_madd_epi16(gbHi, _mm256_mullo_epi16(gbHi, greenBlueWeights)));
+  lo = _mm256_srli_epi32(_mm256_add_epi32(sumLo, rounding), 8);
+  hi = _mm256_srli_epi32(_mm256_add_epi32(sumHi, rounding), 8);
 }
 
-VANTREL_AVX2 inline __m256i gatherDistances(const std::int32_t* distances, __m256i have,
-                                            __m256i want) {
-  const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(have, 8), want);
-  return _mm256_i32gather_epi32(reinterpret_cast<const int*>(distances), index, 4);
+// Sixteen channel values as 16-bit lanes.
+VANTREL_AVX2 inline __m256i widen16(const std::uint8_t* values) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
 }
 
 // All-ones lanes where bit k of the eight bits is set (lane k).
@@ -57,62 +73,90 @@ VANTREL_AVX2 inline __m256i laneMask(unsigned bits) {
 
 bool available() { return __builtin_cpu_supports("avx2") != 0; }
 
-VANTREL_AVX2 int findCopy(const std::int32_t* distances, const std::uint8_t* want,
-                          const std::uint8_t* have, int width, int side, int highest,
-                          int lowest, const CopyCandidates& candidates,
-                          std::int64_t& error) {
-  // The block's own samples, widened once for every candidate.
-  // (For side 4, two rows of four in each of wanted[0] and wanted[1].)
-  __m256i wanted[4];
-  __m256i wantedSecond[4];
-  if (side == 8) {
-    for (int v = 0; v < 4; ++v) {
-      wanted[v] = widen8(want + 2 * v * width);
-      wantedSecond[v] = widen8(want + (2 * v + 1) * width);
+VANTREL_AVX2 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have,
+                            int width, int start, const CopyCandidates& candidates,
+                            std::int32_t* sums) {
+  const int blocks = width / 4;
+  for (int k = 0; k < kDisplacementCount; ++k) {
+    const std::ptrdiff_t offset = candidates.offsets[k];
+    // Sixteen columns (four blocks) at a time; past the last block of a
+    // narrower band the lanes are computed and dropped.
+    for (int x = 0; x < width; x += 16) {
+      __m256i sumLo = _mm256_setzero_si256();
+      __m256i sumHi = _mm256_setzero_si256();
+      for (int r = 0; r < 4; ++r) {
+        const std::ptrdiff_t at = std::ptrdiff_t(start) + r * width + x;
+        const __m256i dRed =
+            _mm256_sub_epi16(widen16(want.red + at), widen16(have.red + at + offset));
+        const __m256i dGreen =
+            _mm256_sub_epi16(widen16(want.green + at), widen16(have.green + at + offset));
+        const __m256i dBlue =
+            _mm256_sub_epi16(widen16(want.blue + at), widen16(have.blue + at + offset));
+        __m256i lo;
+        __m256i hi;
+        distances16(dRed, dGreen, dBlue, lo, hi);
+        sumLo = _mm256_add_epi32(sumLo, lo);
+        sumHi = _mm256_add_epi32(sumHi, hi);
+      }
+      // Pairs, then quads: lanes 0, 1, 4 and 5 hold blocks x/4 to x/4 + 3.
+      const __m256i pairs = _mm256_hadd_epi32(sumLo, sumHi);
+      alignas(32) std::int32_t quads[8];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(quads),
+                         _mm256_hadd_epi32(pairs, pairs));
+      const int first = x / 4;
+      const int lane[4] = {0, 1, 4, 5};
+      for (int b = 0; b < 4 && first + b < blocks; ++b) {
+        sums[std::size_t(first + b) * kCandidateSlots + k] = quads[lane[b]];
+      }
     }
-  } else {
-    wanted[0] = widenTwoRows4(want, want + width);
-    wanted[1] = widenTwoRows4(want + 2 * width, want + 3 * width);
   }
+}
 
-  std::int64_t best = INT64_MAX;
-  int winner = -1;
-  for (int k = 0; k < static_cast<int>(candidates.offsets.size()); ++k) {
-    const int offset = candidates.offsets[k];
-    const std::int64_t cost = candidates.costs[k];
-    if (cost >= best || offset < lowest || offset > highest) continue;
-    // Stop summing once this candidate can no longer win: sums only grow.
-    const std::int64_t limit = (best - cost - 1) / 16 + 1;
-    const std::uint8_t* source = have + offset;
-    __m256i sum = _mm256_setzero_si256();
-    std::int64_t total = 0;
-    bool beaten = false;
-    if (side == 8) {
-      for (int v = 0; v < 4 && !beaten; ++v) {
-        const std::uint8_t* row = source + 2 * v * width;
-        const __m256i d0 = gatherDistances(distances, widen8(row), wanted[v]);
-        const __m256i d1 =
-            gatherDistances(distances, widen8(row + width), wantedSecond[v]);
-        sum = _mm256_add_epi32(sum, _mm256_add_epi32(d0, d1));
-        total = horizontalSum(sum);
-        beaten = total >= limit;
-      }
-    } else {
-      for (int v = 0; v < 2 && !beaten; ++v) {
-        const std::uint8_t* row = source + 2 * v * width;
-        sum = _mm256_add_epi32(
-            sum, gatherDistances(distances, widenTwoRows4(row, row + width), wanted[v]));
-        total = horizontalSum(sum);
-        beaten = total >= limit;
-      }
+VANTREL_AVX2 int bestCopy(const std::int32_t* const* parts, int partCount,
+                          const CopyCandidates& candidates, int lowest, int highest,
+                          std::int64_t& error) {
+  // Scores fit 31 bits (64 samples of at most 65025, x 16, plus a cost), so
+  // INT32_MAX marks a candidate that cannot be used.
+  const __m256i none = _mm256_set1_epi32(INT32_MAX);
+  const __m256i low = _mm256_set1_epi32(lowest - 1);
+  const __m256i high = _mm256_set1_epi32(highest);
+  alignas(32) std::int32_t scores[kCandidateSlots];
+  __m256i smallest = none;
+  for (int k = 0; k < kCandidateSlots; k += 8) {
+    __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(parts[0] + k));
+    for (int p = 1; p < partCount; ++p) {
+      sum = _mm256_add_epi32(
+          sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(parts[p] + k)));
     }
-    if (beaten) continue;
-    best = total * 16 + cost;
-    winner = k;
-    if (best == 0) break;
+    const __m256i offsets = _mm256_loadu_si256(
+        reinterpret_cast<const __m256i*>(candidates.offsets.data() + k));
+    const __m256i costs =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidates.costs.data() + k));
+    const __m256i usable = _mm256_andnot_si256(_mm256_cmpgt_epi32(offsets, high),
+                                               _mm256_cmpgt_epi32(offsets, low));
+    const __m256i score = _mm256_blendv_epi8(
+        none, _mm256_add_epi32(_mm256_slli_epi32(sum, 4), costs), usable);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(scores + k), score);
+    smallest = _mm256_min_epi32(smallest, score);
   }
-  error = winner >= 0 ? best >> 4 : 0;
-  return winner;
+  __m128i half = _mm_min_epi32(_mm256_castsi256_si128(smallest),
+                               _mm256_extracti128_si256(smallest, 1));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0x4E));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0xB1));
+  const std::int32_t best = _mm_cvtsi128_si32(half);
+  error = 0;
+  if (best == INT32_MAX) return -1;
+  const __m256i target = _mm256_set1_epi32(best);
+  for (int k = 0; k < kCandidateSlots; k += 8) {
+    const __m256i hit = _mm256_cmpeq_epi32(
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(scores + k)), target);
+    const int lanes = _mm256_movemask_ps(_mm256_castsi256_ps(hit));
+    if (lanes != 0) {
+      error = best >> 4;
+      return k + __builtin_ctz(static_cast<unsigned>(lanes));
+    }
+  }
+  return -1;  // not reached: best came from one of the lanes
 }
 
 VANTREL_AVX2 void distancesTo(const std::int32_t* row, const std::uint8_t* samples,

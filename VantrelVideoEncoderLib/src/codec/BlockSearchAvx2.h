@@ -2,8 +2,8 @@
 
 // The copy search and the inner sums of the pattern search in AVX2, for
 // processors that have it. Each gives exactly what the plain loops of
-// BlockSearch give: the same integer distances summed in the same candidate
-// order, only several at a time. Call them only when available() is true.
+// BlockSearch give: the same integer distances and the same winners, only
+// several at a time. Call them only when available() is true.
 
 #include <array>
 #include <cstdint>
@@ -13,22 +13,43 @@ namespace vantrel::block_search_avx2 {
 // True when the processor runs AVX2.
 bool available();
 
+// Candidate slots per block in the copy tables: the 225 candidates, then
+// never-usable padding up to a whole number of eight-lane vectors.
+constexpr int kCandidateSlots = 232;
+
 // The copy candidates in the order they are tried: the source's offset from
-// the block and the candidate's cost.
+// the block and the candidate's cost. Padding slots have offset INT32_MIN.
 struct CopyCandidates {
-  std::array<int, 225> offsets;
-  std::array<int, 225> costs;
+  std::array<int, kCandidateSlots> offsets;
+  std::array<int, kCandidateSlots> costs;
 };
 
-// The copy search of BlockSearch::findCopy for a side x side block (side 4 or
-// 8) at want, with sources around have (want's place in the reference), rows
-// width apart. A source at have + offset is usable when offset lies within
-// [lowest, highest]. Returns the position in the search order of the winner
-// (the smallest sum x 16 + cost, the first of equals), or -1 with no usable
-// source; error is the winner's score >> 4.
-int findCopy(const std::int32_t* distances, const std::uint8_t* want,
-             const std::uint8_t* have, int width, int side, int highest, int lowest,
-             const CopyCandidates& candidates, std::int64_t& error);
+// The red, green and blue values of a picture's samples, a plane each, laid
+// out like the picture. Reads reach 16 rows and 32 samples past either end of
+// the picture, so the planes need that much memory around them.
+struct ChannelPlanes {
+  const std::uint8_t* red;
+  const std::uint8_t* green;
+  const std::uint8_t* blue;
+};
+
+// Copy sums for one band of four rows (sample index start, a multiple of the
+// width): for every 4 x 4 block of the band and every candidate k, the sum of
+// colour distances between the block in want and its source at the candidate's
+// offset in have, written to sums[block * kCandidateSlots + k]. Distances are
+// computed from the channels as CodecPalette's table holds them. Sums of
+// sources outside the picture are meaningless and must not be used.
+void copySums4(const ChannelPlanes& want, const ChannelPlanes& have, int width, int start,
+               const CopyCandidates& candidates, std::int32_t* sums);
+
+// The copy search of BlockSearch::findCopy over such sums: a block's sum for
+// candidate k is the total of parts[0..partCount)[k]. Candidates whose offset
+// lies outside [lowest, highest] are not usable. Returns the position in the
+// search order of the winner (the smallest sum x 16 + cost, the first of
+// equals), or -1 with no usable source; error is the winner's score >> 4.
+int bestCopy(const std::int32_t* const* parts, int partCount,
+             const CopyCandidates& candidates, int lowest, int highest,
+             std::int64_t& error);
 
 // out[i] = row[samples[i]] for i below count (16 or 64).
 void distancesTo(const std::int32_t* row, const std::uint8_t* samples, int count,

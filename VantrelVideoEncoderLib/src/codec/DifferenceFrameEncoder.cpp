@@ -260,25 +260,28 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   // The first codes of the 8 x 8 blocks depend on nothing but the pictures,
   // so bands of blocks can be chosen on other threads; what follows takes
   // them in raster order as before.
-  const int topLevelBlocks = (width / 8) * (height / 8);
+  // Bands are whole rows of blocks, as the copy search requires.
+  const int columns = width / 8;
+  const int rows = height / 8;
+  const int topLevelBlocks = columns * rows;
   pool.allocate(topLevelBlocks);
-  const int bands = std::min(threadCount, std::max(1, topLevelBlocks / kBlocksPerBand));
+  const int bands =
+      std::min({threadCount, rows, std::max(1, topLevelBlocks / kBlocksPerBand)});
   std::vector<std::thread> helpers;
   helpers.reserve(std::size_t(bands));  // no reallocation while threads run
   for (int band = 1; band < bands; ++band) {
-    const std::int32_t first = topLevelBlocks * band / bands;
-    const std::int32_t end = topLevelBlocks * (band + 1) / bands;
+    const std::int32_t first = rows * band / bands * columns;
+    const std::int32_t end = rows * (band + 1) / bands * columns;
     try {
       helpers.emplace_back([this, first, end] { chooseFirstCodes(first, end); });
     } catch (const std::system_error&) {
       chooseFirstCodes(first, end);  // no thread to be had: done here
     }
   }
-  chooseFirstCodes(0, topLevelBlocks / bands);
+  chooseFirstCodes(0, rows / bands * columns);
   for (std::thread& helper : helpers) helper.join();
 
   std::int64_t frameSum = 0;
-  const int columns = width / 8;
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
     const int x = (block % columns) * 8;
     const int y = (block / columns) * 8;
