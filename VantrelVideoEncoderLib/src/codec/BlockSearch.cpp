@@ -32,28 +32,42 @@ constexpr int candidateAt(int k) {
 }
 
 // The channel sums of every subset of each row's samples of a block, so that
-// a pattern's group sums take one lookup per row.
+// a pattern's group sums take one lookup per row. The three sums share one
+// word, 21 bits each: sums of up to 64 samples of 8 bits never carry from one
+// field into the next.
 template <int kSide>
 struct PatternSums {
   static constexpr int kSamples = kSide * kSide;
   static constexpr int kMasks = 1 << kSide;
   static constexpr unsigned kRowMask = kMasks - 1;
+  static constexpr int kFieldBits = 21;
+  static constexpr std::uint64_t kFieldMask = (std::uint64_t{1} << kFieldBits) - 1;
 
   PatternSums(const CodecPalette& palette, const std::uint8_t* block, int width) {
+    std::uint64_t all = 0;
     for (int r = 0; r < kSide; ++r) {
       const std::uint8_t* row = block + r * width;
-      rowSums[r][0] = {0, 0, 0};
-      for (int c = 0; c < kSide; ++c) samples[r * kSide + c] = row[c];
-      for (unsigned mask = 1; mask < static_cast<unsigned>(kMasks); ++mask) {
-        const int c = std::countr_zero(mask);
+      std::array<std::uint64_t, kMasks>& subsets = rowSums[r];
+      subsets[0] = 0;
+      // The subsets with sample c are those without it, plus the sample.
+      for (int c = 0; c < kSide; ++c) {
         const int sample = row[c];
-        const auto& rest = rowSums[r][mask & (mask - 1)];
-        rowSums[r][mask] = {rest[0] + palette.red(sample),
-                            rest[1] + palette.green(sample),
-                            rest[2] + palette.blue(sample)};
+        samples[r * kSide + c] = static_cast<std::uint8_t>(sample);
+        const std::uint64_t channels =
+            std::uint64_t(palette.red(sample)) << (2 * kFieldBits) |
+            std::uint64_t(palette.green(sample)) << kFieldBits | palette.blue(sample);
+        const int half = 1 << c;
+        for (int mask = 0; mask < half; ++mask) subsets[half + mask] = subsets[mask] + channels;
       }
-      for (int k = 0; k < 3; ++k) total[k] += rowSums[r][kRowMask][k];
+      all += subsets[kRowMask];
     }
+    total = unpack(all);
+  }
+
+  static std::array<int, 3> unpack(std::uint64_t channels) {
+    return {static_cast<int>(channels >> (2 * kFieldBits)),
+            static_cast<int>((channels >> kFieldBits) & kFieldMask),
+            static_cast<int>(channels & kFieldMask)};
   }
 
   static std::uint64_t patternBits(int index) {
@@ -63,16 +77,13 @@ struct PatternSums {
 
   // The channel sums of the samples whose bits are set.
   std::array<int, 3> sumOf(std::uint64_t bits) const {
-    std::array<int, 3> sum{};
-    for (int r = 0; r < kSide; ++r) {
-      const auto& part = rowSums[r][(bits >> (kSide * r)) & kRowMask];
-      for (int k = 0; k < 3; ++k) sum[k] += part[k];
-    }
-    return sum;
+    std::uint64_t sum = 0;
+    for (int r = 0; r < kSide; ++r) sum += rowSums[r][(bits >> (kSide * r)) & kRowMask];
+    return unpack(sum);
   }
 
   std::array<std::uint8_t, kSamples> samples{};
-  std::array<std::array<std::array<int, 3>, kMasks>, kSide> rowSums{};
+  std::array<std::array<std::uint64_t, kMasks>, kSide> rowSums{};
   std::array<int, 3> total{};
 };
 
