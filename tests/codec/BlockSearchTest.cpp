@@ -210,29 +210,34 @@ TEST_F(BlockSearchTest, VectorSearchesGiveThePortableAnswersEverywhere) {
   cases.push_back({32, 72, true, testing::texturedFrame(32, 72, 1, -2),
                    testing::texturedFrame(32, 72, 0, 0)});
   for (Case& c : cases) {
-    start(c.width, c.height, c.fine);
-    if (!search->vectorised()) GTEST_SKIP() << "no AVX2 on this processor";
-    BlockSearch portable(colours, displacements, width, height);
-    portable.usePortableCode(true);
-    use(c.frame, c.reference);
-    portable.setPictures(frame.data(), reference.data());
-    for (int level : {kLevel8x8, kLevel4x4, kLevel2x2}) {
-      const int side = blockSide(level);
-      for (int offset = 0; offset + (side - 1) * width < width * height; offset += side) {
-        if (offset % width > width - side) continue;
-        const BlockSearch::Copy want = portable.findCopy(level, offset);
-        const BlockSearch::Copy got = search->findCopy(level, offset);
-        ASSERT_EQ(got.displacement, want.displacement) << offset << " level " << level;
-        ASSERT_EQ(got.error, want.error) << offset << " level " << level;
-        if (side == 2) continue;
-        const BlockSearch::Pattern wantPattern =
-            side == 8 ? portable.findPattern8(offset) : portable.findPattern4(offset);
-        const BlockSearch::Pattern gotPattern =
-            side == 8 ? search->findPattern8(offset) : search->findPattern4(offset);
-        ASSERT_EQ(gotPattern.index, wantPattern.index) << offset << " side " << side;
-        ASSERT_EQ(gotPattern.colour0, wantPattern.colour0) << offset;
-        ASSERT_EQ(gotPattern.colour1, wantPattern.colour1) << offset;
-        ASSERT_EQ(gotPattern.error, wantPattern.error) << offset;
+    for (BlockSearch::Vectors set :
+         {BlockSearch::Vectors::Sse41, BlockSearch::Vectors::Avx2}) {
+      start(c.width, c.height, c.fine);
+      search->useVectors(set);
+      if (search->vectors() != set) continue;  // not on this processor
+      BlockSearch portable(colours, displacements, width, height);
+      portable.useVectors(BlockSearch::Vectors::None);
+      use(c.frame, c.reference);
+      portable.setPictures(frame.data(), reference.data());
+      for (int level : {kLevel8x8, kLevel4x4, kLevel2x2}) {
+        const int side = blockSide(level);
+        for (int offset = 0; offset + (side - 1) * width < width * height;
+             offset += side) {
+          if (offset % width > width - side) continue;
+          const BlockSearch::Copy want = portable.findCopy(level, offset);
+          const BlockSearch::Copy got = search->findCopy(level, offset);
+          ASSERT_EQ(got.displacement, want.displacement) << offset << " level " << level;
+          ASSERT_EQ(got.error, want.error) << offset << " level " << level;
+          if (side == 2) continue;
+          const BlockSearch::Pattern wantPattern =
+              side == 8 ? portable.findPattern8(offset) : portable.findPattern4(offset);
+          const BlockSearch::Pattern gotPattern =
+              side == 8 ? search->findPattern8(offset) : search->findPattern4(offset);
+          ASSERT_EQ(gotPattern.index, wantPattern.index) << offset << " side " << side;
+          ASSERT_EQ(gotPattern.colour0, wantPattern.colour0) << offset;
+          ASSERT_EQ(gotPattern.colour1, wantPattern.colour1) << offset;
+          ASSERT_EQ(gotPattern.error, wantPattern.error) << offset;
+        }
       }
     }
   }

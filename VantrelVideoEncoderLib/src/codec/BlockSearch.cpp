@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "codec/BlockSearchAvx2.h"
+#include "codec/BlockSearchSse41.h"
 #include "codec/CodecTables.h"
 
 namespace vantrel {
@@ -57,7 +58,8 @@ struct PatternSums {
             std::uint64_t(palette.red(sample)) << (2 * kFieldBits) |
             std::uint64_t(palette.green(sample)) << kFieldBits | palette.blue(sample);
         const int half = 1 << c;
-        for (int mask = 0; mask < half; ++mask) subsets[half + mask] = subsets[mask] + channels;
+        for (int mask = 0; mask < half; ++mask)
+          subsets[half + mask] = subsets[mask] + channels;
       }
       all += subsets[kRowMask];
     }
@@ -124,12 +126,17 @@ BlockSearch::BlockSearch(const CodecPalette& colours, const DisplacementTable& c
       displacements(candidates),
       width(frameWidth),
       height(frameHeight) {
-  usePortableCode(false);
+  useVectors(Vectors::Avx2);
 }
 
-void BlockSearch::usePortableCode(bool portable) {
-  useAvx2 = !portable && block_search_avx2::available();
-  if (useAvx2) {
+void BlockSearch::useVectors(Vectors highest) {
+  vectorSet = Vectors::None;
+  if (highest >= Vectors::Avx2 && block_search_avx2::available()) {
+    vectorSet = Vectors::Avx2;
+  } else if (highest >= Vectors::Sse41 && block_search_sse41::available()) {
+    vectorSet = Vectors::Sse41;
+  }
+  if (vectorSet != Vectors::None) {
     // The candidates in search order, and for each block size the last
     // usable source start (copyIsUsable as one comparison).
     searchOrder.offsets.fill(INT32_MIN);
@@ -146,15 +153,17 @@ void BlockSearch::usePortableCode(bool portable) {
       copyLimits[level] = static_cast<int>(std::clamp<long long>(last, -1, INT32_MAX));
     }
   }
-  if (useAvx2 && colourDistances.empty()) {
+  if (vectorSet == Vectors::Avx2 && colourDistances.empty()) {
     colourDistances.assign(std::size_t(256) * 64, 0);
     colourStamps.assign(256, 0);
+  }
+  if (vectorSet != Vectors::None && planes.empty()) {
     // Displaced reads reach 16 rows and 32 samples beyond the picture.
     const std::size_t samples = std::size_t(width) * height;
     planeMargin = std::size_t(16) * width + 32;
     planeLength = samples + 2 * planeMargin;
     planes.assign(6 * planeLength, 0);
-    copySums.assign(samples / 16 * block_search_avx2::kCandidateSlots, 0);
+    copySums.assign(samples / 16 * copy_tables::kCandidateSlots, 0);
     bandReady.assign(std::size_t(height / 4), 0);
   }
 }
@@ -163,7 +172,7 @@ void BlockSearch::setPictures(const std::uint8_t* newFrame,
                               const std::uint8_t* previousPicture) {
   frame = newFrame;
   reference = previousPicture;
-  if (!useAvx2) return;
+  if (vectorSet == Vectors::None) return;
   const std::size_t samples = std::size_t(width) * height;
   for (int picture = 0; picture < 2; ++picture) {
     const std::uint8_t* from = picture == 0 ? frame : reference;
@@ -179,17 +188,23 @@ void BlockSearch::setPictures(const std::uint8_t* newFrame,
   std::fill(bandReady.begin(), bandReady.end(), 0);
 }
 
-block_search_avx2::ChannelPlanes BlockSearch::channelPlanes(int picture) const {
+copy_tables::ChannelPlanes BlockSearch::channelPlanes(int picture) const {
   const std::uint8_t* red = planes.data() + (3 * picture) * planeLength + planeMargin;
   return {red, red + planeLength, red + 2 * planeLength};
 }
 
 const std::int32_t* BlockSearch::bandCopySums(int band) const {
-  std::int32_t* sums = copySums.data() + std::size_t(band) * (width / 4) *
-                                             block_search_avx2::kCandidateSlots;
+  std::int32_t* sums =
+      copySums.data() + std::size_t(band) * (width / 4) * copy_tables::kCandidateSlots;
   if (bandReady[band] == 0) {
-    block_search_avx2::copySums4(channelPlanes(0), channelPlanes(1), width,
-                                 band * 4 * width, searchOrder, sums);
+    const int start = band * 4 * width;
+    if (vectorSet == Vectors::Avx2) {
+      block_search_avx2::copySums4(channelPlanes(0), channelPlanes(1), width, start,
+                                   searchOrder, sums);
+    } else {
+      block_search_sse41::copySums4(channelPlanes(0), channelPlanes(1), width, start,
+                                    searchOrder, sums);
+    }
     bandReady[band] = 1;
   }
   return sums;
@@ -254,9 +269,9 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
   Copy copy;
   const int x = offset % width;
   const int y = offset / width;
-  if (useAvx2 && side >= 4 && x % 4 == 0 && y % 4 == 0) {
+  if (vectorSet != Vectors::None && side >= 4 && x % 4 == 0 && y % 4 == 0) {
     // The same search over the band's sums, the candidates in search order.
-    constexpr int kSlots = block_search_avx2::kCandidateSlots;
+    constexpr int kSlots = copy_tables::kCandidateSlots;
     const std::int32_t* parts[4];
     int count = 0;
     for (int band = y / 4; band < (y + side) / 4; ++band) {
@@ -264,8 +279,13 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
       for (int column = 0; column < side / 4; ++column)
         parts[count++] = sums + column * kSlots;
     }
-    const int k = block_search_avx2::bestCopy(parts, count, searchOrder, -offset,
-                                              copyLimits[level] - offset, copy.error);
+    const int lowest = -offset;
+    const int highest = copyLimits[level] - offset;
+    const int k = vectorSet == Vectors::Avx2
+                      ? block_search_avx2::bestCopy(parts, count, searchOrder, lowest,
+                                                    highest, copy.error)
+                      : block_search_sse41::bestCopy(parts, count, searchOrder, lowest,
+                                                     highest, copy.error);
     if (k >= 0) copy.displacement = candidateAt(k);
     return copy;
   }
@@ -295,11 +315,11 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
 }
 
 BlockSearch::Pattern BlockSearch::findPattern8(int offset) const {
-  return useAvx2 ? findPatternAvx2<8>(offset) : findPattern<8>(offset);
+  return vectorSet == Vectors::Avx2 ? findPatternAvx2<8>(offset) : findPattern<8>(offset);
 }
 
 BlockSearch::Pattern BlockSearch::findPattern4(int offset) const {
-  return useAvx2 ? findPatternAvx2<4>(offset) : findPattern<4>(offset);
+  return vectorSet == Vectors::Avx2 ? findPatternAvx2<4>(offset) : findPattern<4>(offset);
 }
 
 const std::int32_t* BlockSearch::distancesFrom(int colour, const std::uint8_t* samples,

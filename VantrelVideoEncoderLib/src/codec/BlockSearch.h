@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/BlockSearchAvx2.h"
 #include "codec/CodecPalette.h"
 #include "codec/CodecTables.h"
+#include "codec/CopyTables.h"
 #include "codec/DisplacementTable.h"
 
 namespace vantrel {
@@ -35,11 +35,13 @@ class BlockSearch {
   BlockSearch(const CodecPalette& palette, const DisplacementTable& displacements,
               int frameWidth, int frameHeight);
 
-  // The searches use AVX2 where the processor has it. With portable true they
-  // use their plain loops instead, which give the same answers (the tests hold
-  // one against the other).
-  void usePortableCode(bool portable);
-  bool vectorised() const { return useAvx2; }
+  // The vector instructions the searches may use: the copy search runs on
+  // AVX2 or SSE4.1, the pattern search on AVX2; without them both use their
+  // plain loops, which give the same answers (the tests hold each against them).
+  enum class Vectors { None, Sse41, Avx2 };
+  // Uses the best set the processor has, up to highest (Avx2 when constructed).
+  void useVectors(Vectors highest);
+  Vectors vectors() const { return vectorSet; }
 
   // The pictures of the frame being encoded: frame (the new samples) and the
   // previous decoded picture (the copy source). Both frameWidth x frameHeight.
@@ -73,7 +75,7 @@ class BlockSearch {
   // The vector copy search's sums of every 4 x 4 block of band (four rows)
   // for every candidate, made the first time a block of the band asks.
   const std::int32_t* bandCopySums(int band) const;
-  block_search_avx2::ChannelPlanes channelPlanes(int picture) const;
+  copy_tables::ChannelPlanes channelPlanes(int picture) const;
   // The distances from colour to the block's samples, kept for one block.
   const std::int32_t* distancesFrom(int colour, const std::uint8_t* samples,
                                     int count) const;
@@ -84,8 +86,8 @@ class BlockSearch {
   int height;
   const std::uint8_t* frame = nullptr;
   const std::uint8_t* reference = nullptr;
-  bool useAvx2 = false;
-  block_search_avx2::CopyCandidates searchOrder{};
+  Vectors vectorSet = Vectors::None;
+  copy_tables::CopyCandidates searchOrder{};
   std::array<int, kLevelCount> copyLimits{};
 
   // The vector copy search's tables: the channels of the frame (picture 0)

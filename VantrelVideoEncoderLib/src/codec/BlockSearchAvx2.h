@@ -5,33 +5,18 @@
 // BlockSearch give: the same integer distances and the same winners, only
 // several at a time. Call them only when available() is true.
 
-#include <array>
 #include <cstdint>
+
+#include "codec/CopyTables.h"
 
 namespace vantrel::block_search_avx2 {
 
+using copy_tables::ChannelPlanes;
+using copy_tables::CopyCandidates;
+using copy_tables::kCandidateSlots;
+
 // True when the processor runs AVX2.
 bool available();
-
-// Candidate slots per block in the copy tables: the 225 candidates, then
-// never-usable padding up to a whole number of eight-lane vectors.
-constexpr int kCandidateSlots = 232;
-
-// The copy candidates in the order they are tried: the source's offset from
-// the block and the candidate's cost. Padding slots have offset INT32_MIN.
-struct CopyCandidates {
-  std::array<int, kCandidateSlots> offsets;
-  std::array<int, kCandidateSlots> costs;
-};
-
-// The red, green and blue values of a picture's samples, a plane each, laid
-// out like the picture. Reads reach 16 rows and 32 samples past either end of
-// the picture, so the planes need that much memory around them.
-struct ChannelPlanes {
-  const std::uint8_t* red;
-  const std::uint8_t* green;
-  const std::uint8_t* blue;
-};
 
 // Copy sums for one band of four rows (sample index start, a multiple of the
 // width): for every 4 x 4 block of the band and every candidate k, the sum of
