@@ -1,11 +1,11 @@
 // The two resamplers of FrameImage: nearest neighbour in 32.32 fixed point and the
 // area-weighted scaler that the encode driver uses.
-#include "image/FrameImage.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+#include "image/FrameImage.h"
 
 namespace vantrel {
 
@@ -30,7 +30,8 @@ struct ScaleWindow {
 bool acceptWindow(ScaleWindow& a, const FrameImage& target, const FrameImage& source) {
   if (target.pixels == nullptr || source.pixels == nullptr) return false;
   if (source.imageWidth <= 0 || source.imageHeight <= 0) return false;
-  if (source.imageWidth >= kMaxScaleSource || source.imageHeight >= kMaxScaleSource) return false;
+  if (source.imageWidth >= kMaxScaleSource || source.imageHeight >= kMaxScaleSource)
+    return false;
   if (!std::isfinite(a.srcX) || !std::isfinite(a.srcY) || !std::isfinite(a.srcW) ||
       !std::isfinite(a.srcH)) {
     return false;
@@ -53,7 +54,8 @@ bool acceptWindow(ScaleWindow& a, const FrameImage& target, const FrameImage& so
       static_cast<std::int64_t>(a.dstY) + a.dstH > target.imageHeight) {
     return false;
   }
-  if (a.srcX < 0 || a.srcY < 0 || a.srcX + a.srcW < 0 || a.srcY + a.srcH < 0) return false;
+  if (a.srcX < 0 || a.srcY < 0 || a.srcX + a.srcW < 0 || a.srcY + a.srcH < 0)
+    return false;
   if (a.srcX > source.imageWidth || a.srcY > source.imageHeight ||
       a.srcX + a.srcW > source.imageWidth || a.srcY + a.srcH > source.imageHeight) {
     return false;
@@ -87,10 +89,98 @@ long double footprintWeight(int i, float lo, float hi) {
   return 1.0L;
 }
 
+// The footprints of one axis of an area scale: for each target column (or
+// row), the source indices it reads and their weights.
+struct Footprints {
+  struct Span {
+    int begin;
+    int end;
+    int fallback;             // the index taken when a footprint weighs nothing
+    std::size_t firstWeight;  // where index begin's weight is in weights
+  };
+  std::vector<Span> spans;
+  std::vector<long double> weights;
+  // The weights as whole numbers, weight x 2^shift, when such numbers exist.
+  std::vector<std::int64_t> whole;
+  int shift = 0;
+};
+
+// The footprints of count target cells over size source cells, the window
+// starting at origin and spanning extent, with the weights exactly as the
+// area scaler has always computed them.
+Footprints footprints(int count, double extent, double origin, int size) {
+  Footprints f;
+  f.spans.resize(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const auto lo = static_cast<float>(static_cast<double>(i) * extent / count);
+    const auto hi = static_cast<float>(static_cast<double>(i + 1) * extent / count);
+    Footprints::Span& span = f.spans[static_cast<std::size_t>(i)];
+    // Rounding hi to single precision can reach past the last cell; such cells
+    // do not exist and are left out.
+    span.begin = static_cast<int>(std::max(0.0, std::floor(lo + origin)));
+    span.end = static_cast<int>(std::min<double>(size, std::ceil(hi + origin)));
+    span.fallback = clampIndex(static_cast<std::int64_t>(std::floor(lo + origin)), size);
+    span.firstWeight = f.weights.size();
+    for (int k = span.begin; k < span.end; ++k)
+      f.weights.push_back(footprintWeight(k, lo, hi));
+  }
+  return f;
+}
+
+// Whole-number weights, weight x 2^shift from 0 to 2^31 - 1, for the smallest
+// shift up to 40 that makes every weight whole; false when there is none.
+bool makeWholeWeights(Footprints& f) {
+  constexpr int kMaxShift = 40;
+  f.shift = 0;
+  for (const long double weight : f.weights) {
+    int shift = f.shift;
+    while (shift <= kMaxShift &&
+           std::ldexp(weight, shift) != std::trunc(std::ldexp(weight, shift))) {
+      ++shift;
+    }
+    if (shift > kMaxShift) return false;
+    f.shift = shift;
+  }
+  f.whole.clear();
+  for (const long double weight : f.weights) {
+    const long double scaled = std::ldexp(weight, f.shift);
+    if (!(scaled >= 0.0L && scaled < 2147483648.0L)) return false;
+    f.whole.push_back(static_cast<std::int64_t>(scaled));
+  }
+  return true;
+}
+
+// The largest sum of whole weights over one footprint.
+std::int64_t largestWholeSum(const Footprints& f) {
+  std::int64_t largest = 0;
+  for (const Footprints::Span& span : f.spans) {
+    std::int64_t sum = 0;
+    for (int k = span.begin; k < span.end; ++k)
+      sum += f.whole[span.firstWeight + (k - span.begin)];
+    largest = std::max(largest, sum);
+  }
+  return largest;
+}
+
+// The weighted average of a footprint as the area scaler has always rounded it.
+std::uint32_t averagePixel(long double weightSum, long double redSum,
+                           long double greenSum, long double blueSum) {
+  const auto inverse = static_cast<float>(1.0L / weightSum);
+  const auto greenRounded = static_cast<float>(greenSum);
+  const auto blueRounded = static_cast<float>(blueSum);
+  const auto red = static_cast<std::int64_t>(inverse * redSum) & 0xff;
+  const auto green =
+      static_cast<std::int64_t>(static_cast<long double>(inverse) * greenRounded) & 0xff;
+  const auto blue =
+      static_cast<std::int64_t>(static_cast<long double>(inverse) * blueRounded) & 0xff;
+  return static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
+}
+
 }  // namespace
 
-bool FrameImage::scaleNearest(int dstX, int dstY, int dstW, int dstH, const FrameImage& source,
-                              double srcX, double srcY, double srcW, double srcH) {
+bool FrameImage::scaleNearest(int dstX, int dstY, int dstW, int dstH,
+                              const FrameImage& source, double srcX, double srcY,
+                              double srcW, double srcH) {
   ScaleWindow a{dstX, dstY, dstW, dstH, srcX, srcY, srcW, srcH};
   if (!acceptWindow(a, *this, source)) return false;
   const auto stepX = static_cast<std::int64_t>(a.srcW * 4294967296.0 / a.dstW);
@@ -102,7 +192,8 @@ bool FrameImage::scaleNearest(int dstX, int dstY, int dstW, int dstH, const Fram
     const int row = clampIndex((startY + j * stepY) >> 32, source.imageHeight);
     const std::uint32_t* sourceRow =
         source.pixels + static_cast<std::int64_t>(row) * source.imageWidth;
-    std::uint32_t* targetRow = pixels + static_cast<std::int64_t>(a.dstY + j) * imageWidth;
+    std::uint32_t* targetRow =
+        pixels + static_cast<std::int64_t>(a.dstY + j) * imageWidth;
     std::int64_t posX = startX;
     for (int i = 0; i < a.dstW; ++i, posX += stepX) {
       targetRow[a.dstX + i] = sourceRow[clampIndex(posX >> 32, source.imageWidth)];
@@ -111,8 +202,9 @@ bool FrameImage::scaleNearest(int dstX, int dstY, int dstW, int dstH, const Fram
   return true;
 }
 
-bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameImage& source,
-                           double srcX, double srcY, double srcW, double srcH) {
+bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH,
+                           const FrameImage& source, double srcX, double srcY,
+                           double srcW, double srcH) {
   ScaleWindow a{dstX, dstY, dstW, dstH, srcX, srcY, srcW, srcH};
   if (!acceptWindow(a, *this, source)) return false;
   // A window walked backwards is resampled forwards and written mirrored, so that
@@ -127,55 +219,95 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameIm
     a.srcY += a.srcH;
     a.srcH = -a.srcH;
   }
-  const float sw = static_cast<float>(a.srcW);
-  const float dw = static_cast<float>(a.dstW);
   const int sourceWidth = source.imageWidth;
-  const int sourceHeight = source.imageHeight;
-  // The column footprints are the same on every row: worked out once, with
-  // their weights exactly as the inner loop would compute them.
-  struct Columns {
-    int begin;
-    int end;
-    int fallback;            // the column taken when a footprint weighs nothing
-    std::size_t firstWeight;  // where column begin's weight is in columnWeights
-  };
-  std::vector<Columns> columns(static_cast<std::size_t>(a.dstW));
-  std::vector<long double> columnWeights;
-  for (int x = 0; x < a.dstW; ++x) {
-    const auto x0 = static_cast<float>(static_cast<double>(x) * sw / dw);
-    const auto x1 = static_cast<float>(static_cast<double>(x + 1) * sw / dw);
-    Columns& c = columns[static_cast<std::size_t>(x)];
-    c.begin = static_cast<int>(std::max(0.0, std::floor(x0 + a.srcX)));
-    c.end = static_cast<int>(std::min<double>(sourceWidth, std::ceil(x1 + a.srcX)));
-    c.fallback =
-        clampIndex(static_cast<std::int64_t>(std::floor(x0 + a.srcX)), sourceWidth);
-    c.firstWeight = columnWeights.size();
-    for (int l = c.begin; l < c.end; ++l) columnWeights.push_back(footprintWeight(l, x0, x1));
-  }
-  for (int y = 0; y < a.dstH; ++y) {
-    const auto y0 = static_cast<float>(static_cast<double>(y) * a.srcH / a.dstH);
-    const auto y1 = static_cast<float>(static_cast<double>(y + 1) * a.srcH / a.dstH);
-    // Rounding y1 to single precision can reach past the last row; such rows
-    // do not exist and are left out.
-    const int rowBegin = static_cast<int>(std::max(0.0, std::floor(y0 + a.srcY)));
-    const int rowEnd = static_cast<int>(std::min<double>(sourceHeight, std::ceil(y1 + a.srcY)));
-    const int fallbackRow =
-        clampIndex(static_cast<std::int64_t>(std::floor(y0 + a.srcY)), sourceHeight);
+  // Columns step by the single-precision window width, rows by the double one.
+  Footprints columns =
+      footprints(a.dstW, static_cast<float>(a.srcW), a.srcX, sourceWidth);
+  Footprints rows = footprints(a.dstH, a.srcH, a.srcY, source.imageHeight);
+  auto targetRow = [&](int y) {
     const int targetY = a.dstY + (mirrorY ? a.dstH - 1 - y : y);
-    std::uint32_t* targetRow = pixels + static_cast<std::int64_t>(targetY) * imageWidth;
+    return pixels + static_cast<std::int64_t>(targetY) * imageWidth;
+  };
+  auto targetColumn = [&](int x) { return a.dstX + (mirrorX ? a.dstW - 1 - x : x); };
+  auto fallbackPixel = [&](const Footprints::Span& row, const Footprints::Span& column) {
+    return source
+        .pixels[static_cast<std::int64_t>(row.fallback) * sourceWidth + column.fallback];
+  };
+
+  // The weights are differences of single-precision edges, so they are
+  // usually whole multiples of a small power of two. When they are, and no
+  // footprint's weighted sum can reach 2^62, every product and partial sum of
+  // the long-double loop below is exact: its sums are whole numbers of
+  // 2^-shift in any order, and integers give the same pixels much faster.
+  bool whole = makeWholeWeights(columns) && makeWholeWeights(rows);
+  if (whole) {
+    const std::int64_t columnSum = largestWholeSum(columns);
+    const std::int64_t rowSum = largestWholeSum(rows);
+    whole = columnSum == 0 || rowSum <= (std::int64_t{1} << 62) / 255 / columnSum;
+  }
+  if (whole) {
+    const int shift = columns.shift + rows.shift;
+    std::vector<std::int64_t> sums(static_cast<std::size_t>(a.dstW) * 4);
+    for (int y = 0; y < a.dstH; ++y) {
+      const Footprints::Span& row = rows.spans[static_cast<std::size_t>(y)];
+      std::fill(sums.begin(), sums.end(), 0);
+      for (int k = row.begin; k < row.end; ++k) {
+        const std::int64_t weightY = rows.whole[row.firstWeight + (k - row.begin)];
+        const std::uint32_t* sourceRow =
+            source.pixels + static_cast<std::int64_t>(k) * sourceWidth;
+        std::int64_t* sum = sums.data();
+        for (const Footprints::Span& column : columns.spans) {
+          const std::int64_t* weightX = columns.whole.data() + column.firstWeight;
+          std::int64_t weight = 0;
+          std::int64_t red = 0;
+          std::int64_t green = 0;
+          std::int64_t blue = 0;
+          for (int l = column.begin; l < column.end; ++l) {
+            const std::int64_t w = weightX[l - column.begin];
+            const std::uint32_t pixel = sourceRow[l];
+            weight += w;
+            red += w * ((pixel >> 16) & 0xff);
+            green += w * ((pixel >> 8) & 0xff);
+            blue += w * (pixel & 0xff);
+          }
+          sum[0] += weightY * weight;
+          sum[1] += weightY * red;
+          sum[2] += weightY * green;
+          sum[3] += weightY * blue;
+          sum += 4;
+        }
+      }
+      std::uint32_t* target = targetRow(y);
+      for (int x = 0; x < a.dstW; ++x) {
+        const std::int64_t* sum = sums.data() + std::size_t(x) * 4;
+        target[targetColumn(x)] =
+            sum[0] == 0
+                ? fallbackPixel(row, columns.spans[static_cast<std::size_t>(x)])
+                : averagePixel(std::ldexp(static_cast<long double>(sum[0]), -shift),
+                               std::ldexp(static_cast<long double>(sum[1]), -shift),
+                               std::ldexp(static_cast<long double>(sum[2]), -shift),
+                               std::ldexp(static_cast<long double>(sum[3]), -shift));
+      }
+    }
+    return true;
+  }
+
+  for (int y = 0; y < a.dstH; ++y) {
+    const Footprints::Span& row = rows.spans[static_cast<std::size_t>(y)];
+    std::uint32_t* target = targetRow(y);
     for (int x = 0; x < a.dstW; ++x) {
-      const Columns& c = columns[static_cast<std::size_t>(x)];
-      const long double* weightX = columnWeights.data() + c.firstWeight;
+      const Footprints::Span& column = columns.spans[static_cast<std::size_t>(x)];
+      const long double* weightX = columns.weights.data() + column.firstWeight;
       long double weightSum = 0.0L;
       long double redSum = 0.0L;
       long double greenSum = 0.0L;
       long double blueSum = 0.0L;
-      for (int k = rowBegin; k < rowEnd; ++k) {
-        const long double weightY = footprintWeight(k, y0, y1);
+      for (int k = row.begin; k < row.end; ++k) {
+        const long double weightY = rows.weights[row.firstWeight + (k - row.begin)];
         const std::uint32_t* sourceRow =
             source.pixels + static_cast<std::int64_t>(k) * sourceWidth;
-        for (int l = c.begin; l < c.end; ++l) {
-          const long double weight = weightX[l - c.begin] * weightY;
+        for (int l = column.begin; l < column.end; ++l) {
+          const long double weight = weightX[l - column.begin] * weightY;
           const std::uint32_t pixel = sourceRow[l];
           weightSum += weight;
           redSum += weight * ((pixel >> 16) & 0xff);
@@ -183,22 +315,9 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameIm
           blueSum += weight * (pixel & 0xff);
         }
       }
-      std::uint32_t result;
-      if (weightSum == 0.0L) {
-        result = source.pixels[static_cast<std::int64_t>(fallbackRow) * sourceWidth +
-                               c.fallback];
-      } else {
-        const auto inverse = static_cast<float>(1.0L / weightSum);
-        const auto greenRounded = static_cast<float>(greenSum);
-        const auto blueRounded = static_cast<float>(blueSum);
-        const auto red = static_cast<std::int64_t>(inverse * redSum) & 0xff;
-        const auto green =
-            static_cast<std::int64_t>(static_cast<long double>(inverse) * greenRounded) & 0xff;
-        const auto blue =
-            static_cast<std::int64_t>(static_cast<long double>(inverse) * blueRounded) & 0xff;
-        result = static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
-      }
-      targetRow[a.dstX + (mirrorX ? a.dstW - 1 - x : x)] = result;
+      target[targetColumn(x)] = weightSum == 0.0L
+                                    ? fallbackPixel(row, column)
+                                    : averagePixel(weightSum, redSum, greenSum, blueSum);
     }
   }
   return true;
