@@ -1,11 +1,11 @@
 // The two resamplers of FrameImage: nearest neighbour in 32.32 fixed point and the
 // area-weighted scaler that the encode driver uses.
+#include "image/FrameImage.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
-
-#include "image/FrameImage.h"
 
 namespace vantrel {
 
@@ -30,8 +30,7 @@ struct ScaleWindow {
 bool acceptWindow(ScaleWindow& a, const FrameImage& target, const FrameImage& source) {
   if (target.pixels == nullptr || source.pixels == nullptr) return false;
   if (source.imageWidth <= 0 || source.imageHeight <= 0) return false;
-  if (source.imageWidth >= kMaxScaleSource || source.imageHeight >= kMaxScaleSource)
-    return false;
+  if (source.imageWidth >= kMaxScaleSource || source.imageHeight >= kMaxScaleSource) return false;
   if (!std::isfinite(a.srcX) || !std::isfinite(a.srcY) || !std::isfinite(a.srcW) ||
       !std::isfinite(a.srcH)) {
     return false;
@@ -54,8 +53,7 @@ bool acceptWindow(ScaleWindow& a, const FrameImage& target, const FrameImage& so
       static_cast<std::int64_t>(a.dstY) + a.dstH > target.imageHeight) {
     return false;
   }
-  if (a.srcX < 0 || a.srcY < 0 || a.srcX + a.srcW < 0 || a.srcY + a.srcH < 0)
-    return false;
+  if (a.srcX < 0 || a.srcY < 0 || a.srcX + a.srcW < 0 || a.srcY + a.srcH < 0) return false;
   if (a.srcX > source.imageWidth || a.srcY > source.imageHeight ||
       a.srcX + a.srcW > source.imageWidth || a.srcY + a.srcH > source.imageHeight) {
     return false;
@@ -178,9 +176,8 @@ std::uint32_t averagePixel(long double weightSum, long double redSum,
 
 }  // namespace
 
-bool FrameImage::scaleNearest(int dstX, int dstY, int dstW, int dstH,
-                              const FrameImage& source, double srcX, double srcY,
-                              double srcW, double srcH) {
+bool FrameImage::scaleNearest(int dstX, int dstY, int dstW, int dstH, const FrameImage& source,
+                              double srcX, double srcY, double srcW, double srcH) {
   ScaleWindow a{dstX, dstY, dstW, dstH, srcX, srcY, srcW, srcH};
   if (!acceptWindow(a, *this, source)) return false;
   const auto stepX = static_cast<std::int64_t>(a.srcW * 4294967296.0 / a.dstW);
