@@ -127,22 +127,26 @@ Footprints footprints(int count, double extent, double origin, int size) {
 
 // Whole-number weights, weight x 2^shift from 0 to 2^31 - 1, for the smallest
 // shift up to 40 that makes every weight whole; false when there is none.
+// Scaling by a power of two is exact, so the test for a fraction is too.
 bool makeWholeWeights(Footprints& f) {
   constexpr int kMaxShift = 40;
+  constexpr long double kLimit = 2147483648.0L;
   f.shift = 0;
+  long double scale = 1.0L;  // 2^shift
   for (const long double weight : f.weights) {
-    int shift = f.shift;
-    while (shift <= kMaxShift &&
-           std::ldexp(weight, shift) != std::trunc(std::ldexp(weight, shift))) {
-      ++shift;
+    if (!(weight >= 0.0L)) return false;
+    for (;;) {
+      const long double scaled = weight * scale;
+      if (!(scaled < kLimit)) return false;
+      if (scaled == static_cast<long double>(static_cast<std::int64_t>(scaled))) break;
+      if (++f.shift > kMaxShift) return false;
+      scale *= 2.0L;
     }
-    if (shift > kMaxShift) return false;
-    f.shift = shift;
   }
   f.whole.clear();
   for (const long double weight : f.weights) {
-    const long double scaled = std::ldexp(weight, f.shift);
-    if (!(scaled >= 0.0L && scaled < 2147483648.0L)) return false;
+    const long double scaled = weight * scale;
+    if (!(scaled < kLimit)) return false;
     f.whole.push_back(static_cast<std::int64_t>(scaled));
   }
   return true;
@@ -243,7 +247,9 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH,
     whole = columnSum == 0 || rowSum <= (std::int64_t{1} << 62) / 255 / columnSum;
   }
   if (whole) {
-    const int shift = columns.shift + rows.shift;
+    // 2^-shift: the whole sums times it are the long-double sums, exactly.
+    long double unit = 1.0L;
+    for (int i = 0; i < columns.shift + rows.shift; ++i) unit /= 2.0L;
     std::vector<std::int64_t> sums(static_cast<std::size_t>(a.dstW) * 4);
     for (int y = 0; y < a.dstH; ++y) {
       const Footprints::Span& row = rows.spans[static_cast<std::size_t>(y)];
@@ -280,10 +286,10 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH,
         target[targetColumn(x)] =
             sum[0] == 0
                 ? fallbackPixel(row, columns.spans[static_cast<std::size_t>(x)])
-                : averagePixel(std::ldexp(static_cast<long double>(sum[0]), -shift),
-                               std::ldexp(static_cast<long double>(sum[1]), -shift),
-                               std::ldexp(static_cast<long double>(sum[2]), -shift),
-                               std::ldexp(static_cast<long double>(sum[3]), -shift));
+                : averagePixel(static_cast<long double>(sum[0]) * unit,
+                               static_cast<long double>(sum[1]) * unit,
+                               static_cast<long double>(sum[2]) * unit,
+                               static_cast<long double>(sum[3]) * unit);
       }
     }
     return true;
