@@ -203,9 +203,8 @@ bool FrameImage::scaleNearest(int dstX, int dstY, int dstW, int dstH, const Fram
   return true;
 }
 
-bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH,
-                           const FrameImage& source, double srcX, double srcY,
-                           double srcW, double srcH) {
+bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameImage& source,
+                           double srcX, double srcY, double srcW, double srcH) {
   ScaleWindow a{dstX, dstY, dstW, dstH, srcX, srcY, srcW, srcH};
   if (!acceptWindow(a, *this, source)) return false;
   // A window walked backwards is resampled forwards and written mirrored, so that
