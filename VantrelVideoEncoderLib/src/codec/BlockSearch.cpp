@@ -279,13 +279,8 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
       for (int column = 0; column < side / 4; ++column)
         parts[count++] = sums + column * kSlots;
     }
-    const int lowest = -offset;
-    const int highest = copyLimits[level] - offset;
-    const int k = vectorSet == Vectors::Avx2
-                      ? block_search_avx2::bestCopy(parts, count, searchOrder, lowest,
-                                                    highest, copy.error)
-                      : block_search_sse41::bestCopy(parts, count, searchOrder, lowest,
-                                                     highest, copy.error);
+    const int k = block_search_sse41::bestCopy(parts, count, searchOrder, -offset,
+                                               copyLimits[level] - offset, copy.error);
     if (k >= 0) copy.displacement = candidateAt(k);
     return copy;
   }

@@ -2,7 +2,6 @@
 
 #include <immintrin.h>
 
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -110,53 +109,6 @@ VANTREL_AVX2 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have
       }
     }
   }
-}
-
-VANTREL_AVX2 int bestCopy(const std::int32_t* const* parts, int partCount,
-                          const CopyCandidates& candidates, int lowest, int highest,
-                          std::int64_t& error) {
-  // Scores fit 31 bits (64 samples of at most 65025, x 16, plus a cost), so
-  // INT32_MAX marks a candidate that cannot be used.
-  const __m256i none = _mm256_set1_epi32(INT32_MAX);
-  const __m256i low = _mm256_set1_epi32(lowest - 1);
-  const __m256i high = _mm256_set1_epi32(highest);
-  alignas(32) std::int32_t scores[kCandidateSlots];
-  __m256i smallest = none;
-  for (int k = 0; k < kCandidateSlots; k += 8) {
-    __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(parts[0] + k));
-    for (int p = 1; p < partCount; ++p) {
-      sum = _mm256_add_epi32(
-          sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(parts[p] + k)));
-    }
-    const __m256i offsets = _mm256_loadu_si256(
-        reinterpret_cast<const __m256i*>(candidates.offsets.data() + k));
-    const __m256i costs =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(candidates.costs.data() + k));
-    const __m256i usable = _mm256_andnot_si256(_mm256_cmpgt_epi32(offsets, high),
-                                               _mm256_cmpgt_epi32(offsets, low));
-    const __m256i score = _mm256_blendv_epi8(
-        none, _mm256_add_epi32(_mm256_slli_epi32(sum, 4), costs), usable);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(scores + k), score);
-    smallest = _mm256_min_epi32(smallest, score);
-  }
-  __m128i half = _mm_min_epi32(_mm256_castsi256_si128(smallest),
-                               _mm256_extracti128_si256(smallest, 1));
-  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0x4E));
-  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0xB1));
-  const std::int32_t best = _mm_cvtsi128_si32(half);
-  error = 0;
-  if (best == INT32_MAX) return -1;
-  const __m256i target = _mm256_set1_epi32(best);
-  for (int k = 0; k < kCandidateSlots; k += 8) {
-    const __m256i hit = _mm256_cmpeq_epi32(
-        _mm256_load_si256(reinterpret_cast<const __m256i*>(scores + k)), target);
-    const int lanes = _mm256_movemask_ps(_mm256_castsi256_ps(hit));
-    if (lanes != 0) {
-      error = best >> 4;
-      return k + __builtin_ctz(static_cast<unsigned>(lanes));
-    }
-  }
-  return -1;  // not reached: best came from one of the lanes
 }
 
 VANTREL_AVX2 void distancesTo(const std::int32_t* row, const std::uint8_t* samples,

@@ -1,9 +1,9 @@
 #pragma once
 
-// The copy search and the inner sums of the pattern search in AVX2, for
+// The copy sums and the inner sums of the pattern search in AVX2, for
 // processors that have it. Each gives exactly what the plain loops of
-// BlockSearch give: the same integer distances and the same winners, only
-// several at a time. Call them only when available() is true.
+// BlockSearch give: the same integer distances, only several at a time. Call
+// them only when available() is true.
 
 #include <cstdint>
 
@@ -26,15 +26,6 @@ bool available();
 // sources outside the picture are meaningless and must not be used.
 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have, int width, int start,
                const CopyCandidates& candidates, std::int32_t* sums);
-
-// The copy search of BlockSearch::findCopy over such sums: a block's sum for
-// candidate k is the total of parts[0..partCount)[k]. Candidates whose offset
-// lies outside [lowest, highest] are not usable. Returns the position in the
-// search order of the winner (the smallest sum x 16 + cost, the first of
-// equals), or -1 with no usable source; error is the winner's score >> 4.
-int bestCopy(const std::int32_t* const* parts, int partCount,
-             const CopyCandidates& candidates, int lowest, int highest,
-             std::int64_t& error);
 
 // out[i] = row[samples[i]] for i below count (16 or 64).
 void distancesTo(const std::int32_t* row, const std::uint8_t* samples, int count,

@@ -239,13 +239,13 @@ bool FrameImage::scaleArea(int dstX, int dstY, int dstW, int dstH, const FrameIm
   // footprint's weighted sum can reach 2^62, every product and partial sum of
   // the long-double loop below is exact: its sums are whole numbers of
   // 2^-shift in any order, and integers give the same pixels much faster.
-  bool whole = makeWholeWeights(columns) && makeWholeWeights(rows);
-  if (whole) {
+  bool exact = makeWholeWeights(columns) && makeWholeWeights(rows);
+  if (exact) {
     const std::int64_t columnSum = largestWholeSum(columns);
     const std::int64_t rowSum = largestWholeSum(rows);
-    whole = columnSum == 0 || rowSum <= (std::int64_t{1} << 62) / 255 / columnSum;
+    exact = columnSum == 0 || rowSum <= (std::int64_t{1} << 62) / 255 / columnSum;
   }
-  if (whole) {
+  if (exact) {
     // 2^-shift: the whole sums times it are the long-double sums, exactly.
     long double unit = 1.0L;
     for (int i = 0; i < columns.shift + rows.shift; ++i) unit /= 2.0L;
