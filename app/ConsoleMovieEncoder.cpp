@@ -16,6 +16,9 @@ int ConsoleMovieEncoder::reportProgress(int event, int value, std::intptr_t data
     case ProgressChannel::Info:
       settings.printInfo("%s", message.text.c_str());
       break;
+    case ProgressChannel::Error:
+      settings.printError("%s", message.text.c_str());
+      break;
     case ProgressChannel::None:
       break;
   }

@@ -1,5 +1,6 @@
 #include "ProgramObjects.h"
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -13,6 +14,9 @@ ProgramObjects& ProgramObjects::instance() {
 }
 
 int runProgram(int argc, char** argv) {
+  // A file size limit then fails the write, which the run reports and cleans
+  // up after, instead of killing the process with a partial file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   ProgramObjects& objects = ProgramObjects::instance();
   // The audio kinds report read failures the way a message box would: a line on
   // the error stream.

@@ -92,7 +92,7 @@ ProgressMessage progressMessage(int event, int value, std::intptr_t data) {
     case ProgressEvent::Warning:
       return {ProgressChannel::Info, format("\nEncode warning: %s\n", textOf(data))};
     case ProgressEvent::Error:
-      return {ProgressChannel::Info, format("\nEncode error occurred: %s\n", textOf(data))};
+      return {ProgressChannel::Error, format("\nEncode error occurred: %s\n", textOf(data))};
     case ProgressEvent::AudioBlock:
       return {ProgressChannel::Plain, audioBlockText(value, data)};
     case ProgressEvent::Analysis:

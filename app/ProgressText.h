@@ -21,6 +21,7 @@ enum class ProgressChannel : int {
   None,   // nothing is shown (unknown event)
   Plain,  // standard output, no prefix
   Info,   // standard output, program-name prefix when set
+  Error,  // standard error, program-name prefix when set
 };
 
 struct ProgressMessage {

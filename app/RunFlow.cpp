@@ -6,6 +6,8 @@
 #include "CommandLineFlags.h"
 #include "EncoderMenuUI.h"
 #include "HostCheck.h"
+#include "Interruption.h"
+#include "OutputFile.h"
 #include "SameFile.h"
 
 namespace vantrel {
@@ -75,6 +77,7 @@ int RunFlow::run(int argc, const char* const* argv) {
     }
 
     const Outcome outcome = convert();
+    if (outcome == Outcome::Interrupted) return interruptedExitStatus(interruptSignal);
     if (outcome != Outcome::Failed) {
       if (menuRun) {
         settings.printPlain("Encode complete, press Return to exit...");
@@ -189,29 +192,49 @@ RunFlow::Outcome RunFlow::convert() {
     return Outcome::Failed;
   }
 
-  std::FILE* output = std::fopen(outputFileName.c_str(), "wb");
-  if (output == nullptr) {
+  // The movie is written under a temporary name and takes the output name only
+  // when it is complete: a failed run leaves an earlier file of that name as it
+  // was and no partial movie behind.
+  OutputFile output;
+  if (!output.open(outputFileName)) {
     settings.printSystemError("can't open output file %s", outputFileName.c_str());
     engine.closeSources();
     return Outcome::Failed;
   }
 
-  if (hasVideo) {
-    engine.encodeMovie(output, databaseName.c_str(), engine.screenWidth, engine.screenHeight,
-                       engine.colorDepth, engine.flipVertical, engine.flipHorizontal,
-                       engine.rotate, 0.0f, 0.0f, 0, 0);
-  } else if (hasAudio) {
-    engine.encodeSoundOnly(output, databaseName.c_str());
+  engine.clearAbort();
+  engine.lastOutcome = EncodeOutcome::None;
+  int signalNumber = 0;
+  {
+    const Interruption interruption(engine.abortRequested, output.writingPath());
+    if (hasVideo) {
+      engine.encodeMovie(output.stream(), databaseName.c_str(), engine.screenWidth,
+                         engine.screenHeight, engine.colorDepth, engine.flipVertical,
+                         engine.flipHorizontal, engine.rotate, 0.0f, 0.0f, 0, 0);
+    } else {
+      engine.encodeSoundOnly(output.stream(), databaseName.c_str());
+    }
+    engine.closeSources();
+    signalNumber = interruption.signalNumber();
   }
-  engine.closeSources();
-  // A stream already in error was reported by the driver ("Unable to write to
-  // the output file."), which ends the run like any encode error. Otherwise the
-  // data still buffered is written here, and a failure now means the movie on
-  // disk is incomplete although the encode itself reported success.
-  const bool reportedByDriver = std::ferror(output) != 0;
-  if (std::fclose(output) != 0 && !reportedByDriver) {
+  if (signalNumber != 0) {
+    output.discard();
+    interruptSignal = signalNumber;
+    settings.printError("Conversion interrupted (%s); no output file was written.\n",
+                        strsignal(signalNumber));
+    return Outcome::Interrupted;
+  }
+  // The driver has reported its error or abort; the incomplete movie goes.
+  if (engine.lastOutcome == EncodeOutcome::Failed ||
+      engine.lastOutcome == EncodeOutcome::Aborted) {
+    output.discard();
+    return Outcome::EncodeFailed;
+  }
+  // What is still buffered is written now; a failure here means the movie is
+  // incomplete although the encode itself reported success.
+  if (!output.commit()) {
     settings.printSystemError("can't write output file %s", outputFileName.c_str());
-    return Outcome::EncodedButNotSaved;
+    return Outcome::EncodeFailed;
   }
   return Outcome::Encoded;
 }

@@ -63,14 +63,20 @@ class RunFlow {
   void setHostChecker(HostChecker checker);
 
   // The whole run for argc/argv (argv[0] the program path). Returns the exit
-  // status: 0 when an encode driver ran or the user quit the menus, 1 for a
+  // status: 0 when a movie was written or the user quit the menus; 1 for a
   // failed start-up, rejected flags, a command-line failure before the encode,
-  // failed console input in the menus, or an output file that could not be
-  // completed.
+  // failed console input in the menus, an encode that failed or was aborted,
+  // or an output file that could not be completed; 128 + the signal number
+  // when SIGINT or SIGTERM stopped the encode.
   int run(int argc, const char* const* argv);
 
  private:
-  enum class Outcome { Encoded, EncodedButNotSaved, Failed };
+  enum class Outcome {
+    Encoded,       // the movie is complete under its name
+    EncodeFailed,  // the encode ran but failed, was aborted or could not be saved
+    Interrupted,   // a signal stopped the encode (interruptSignal)
+    Failed,        // a failure before the encode
+  };
 
   void printBanner();
   void registerSources();
@@ -89,6 +95,7 @@ class RunFlow {
   RunStreams streams;
   MenuRunner menuRunner;
   HostChecker hostChecker;
+  int interruptSignal = 0;
 };
 
 }  // namespace vantrel

@@ -64,7 +64,7 @@ void BM_PcmBlockFrom44100Stereo(benchmark::State& state) {
   ToneSource source(150000);
   std::FILE* sink = std::fopen("/dev/null", "wb");
   std::int32_t offsets[2] = {};
-  const volatile bool abortRequested = false;
+  const std::atomic<bool> abortRequested = false;
   AudioBlockParams params;
   for (auto _ : state) {
     const int result =

@@ -28,12 +28,12 @@ class ConsoleMovieEncoderTest : public ::testing::Test {
   ConsoleMovieEncoder engine{settings};
 };
 
-TEST_F(ConsoleMovieEncoderTest, ErrorGoesToOutputWithProgramPrefix) {
+TEST_F(ConsoleMovieEncoderTest, ErrorGoesToErrorStreamWithProgramPrefix) {
   settings.programName = "vantrel";
   const char* text = "The video file doesn't exist";
   EXPECT_EQ(report(ProgressEvent::Error, 0, reinterpret_cast<std::intptr_t>(text)), 0);
-  EXPECT_EQ(out.text(), "vantrel: \nEncode error occurred: The video file doesn't exist\n");
-  EXPECT_EQ(err.text(), "");
+  EXPECT_EQ(err.text(), "vantrel: \nEncode error occurred: The video file doesn't exist\n");
+  EXPECT_EQ(out.text(), "");
 }
 
 TEST_F(ConsoleMovieEncoderTest, CountersArePrintedWithoutPrefix) {

@@ -1,11 +1,22 @@
 // Conversions that fail during the encode: a video source that stops
-// delivering frames, and an output file that cannot be written. The driver
-// reports the failure on the console, the file keeps an all-zero record list,
-// and the program entry still ends the run.
+// delivering frames, an output file that cannot be written, a file size limit
+// and an interruption by a signal. The failure is reported on the error
+// stream, the run ends with a failing status, and no output file appears: an
+// earlier file of the output name keeps every byte and no temporary file is
+// left in the folder. The last two run the program itself in a child process.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -17,12 +28,27 @@
 namespace vantrel::test {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr const char* kReadErrorLine =
     "vantrel: \nEncode error occurred: An error occurred while reading from the video "
     "file\n";
 
-// 78-byte header and 20 list entries (record 0 and 19 frames).
-constexpr std::size_t kListEnd = 78 + 8 * 20;
+// The bytes of a file; empty when it cannot be read.
+std::string contentOf(const std::string& path) {
+  std::ifstream stream(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+}
+
+// The names in the folder of path.
+std::vector<std::string> namesBeside(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 class EndToEndFailureTest : public ::testing::Test {
  protected:
@@ -50,51 +76,34 @@ class EndToEndFailureTest : public ::testing::Test {
   EndToEndHarness harness;
 };
 
-TEST_F(EndToEndFailureTest, ReadFailureDuringAnalysisIsReportedAndLeavesZeroList) {
+TEST_F(EndToEndFailureTest, ReadFailureDuringAnalysisLeavesNoOutputFile) {
   source.failReadAt(10);
-  EXPECT_EQ(convert({"-colordepth=16"}), kExitSuccess);
-  const std::string& text = harness.output();
-  ASSERT_GE(text.size(), std::string(kReadErrorLine).size());
-  EXPECT_EQ(text.substr(text.size() - std::string(kReadErrorLine).size()),
-            kReadErrorLine);
-  EXPECT_EQ(text.find("Translating colors"), std::string::npos);
-  EXPECT_EQ(harness.errors(), "");
+  EXPECT_EQ(convert({"-colordepth=16"}), kExitFailure);
+  EXPECT_EQ(harness.errors(), kReadErrorLine);
+  EXPECT_EQ(harness.output().find("Translating colors"), std::string::npos);
   // Ten frames analysed, the eleventh read failed; nothing was encoded.
   EXPECT_EQ(harness.frameReads(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_TRUE(harness.encodedFrames().empty());
-  ASSERT_TRUE(harness.databaseLoaded());
-  EXPECT_EQ(harness.database().recordCount, 20);
-  EXPECT_TRUE(harness.database().recordListIsZero());
-  EXPECT_EQ(harness.database().bytes().size(), kListEnd);
+  EXPECT_FALSE(harness.databaseLoaded());
+  EXPECT_EQ(namesBeside(harness.file("movie.pdb")), std::vector<std::string>{"clip.avi"});
 }
 
-TEST_F(EndToEndFailureTest, ReadFailureDuringFramesKeepsTheTenFramesWritten) {
-  // The same movie encoded whole, for the bytes the first ten frames take.
+TEST_F(EndToEndFailureTest, ReadFailureDuringFramesKeepsTheEarlierMovie) {
   ASSERT_EQ(convert({"-colordepth=24"}), kExitSuccess);
   ASSERT_TRUE(harness.databaseLoaded());
-  const DatabaseReader& whole = harness.database();
-  ASSERT_EQ(whole.recordOffset(0), kListEnd);
   EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
-  const std::vector<std::uint8_t> firstTen(
-      whole.bytes().begin() + long(kListEnd),
-      whole.bytes().begin() + whole.recordOffset(11));
+  const std::string earlier = contentOf(harness.file("movie.pdb"));
 
   source.failReadAt(10);
-  EXPECT_EQ(convert({"-colordepth=24"}), kExitSuccess);
-  const std::string& text = harness.output();
-  EXPECT_NE(text.find("\nTranslating colors...\n"), std::string::npos);
-  EXPECT_EQ(text.substr(text.size() - std::string(kReadErrorLine).size()),
-            kReadErrorLine);
-  EXPECT_EQ(text.find("Video encoding complete"), std::string::npos);
-  EXPECT_EQ(text.find("Summary"), std::string::npos);
+  EXPECT_EQ(convert({"-colordepth=24"}), kExitFailure);
+  EXPECT_NE(harness.output().find("\nTranslating colors...\n"), std::string::npos);
+  EXPECT_EQ(harness.output().find("Video encoding complete"), std::string::npos);
+  EXPECT_EQ(harness.output().find("Summary"), std::string::npos);
+  EXPECT_EQ(harness.errors(), kReadErrorLine);
   EXPECT_EQ(harness.encodedFrames().size(), 10u);
-  ASSERT_TRUE(harness.databaseLoaded());
-  const DatabaseReader& partial = harness.database();
-  EXPECT_TRUE(partial.recordListIsZero());
-  // Header record and frames 0 to 9 as a complete encode writes them, and no more.
-  const std::vector<std::uint8_t> written(partial.bytes().begin() + long(kListEnd),
-                                          partial.bytes().end());
-  EXPECT_TRUE(written == firstTen);
+  EXPECT_EQ(contentOf(harness.file("movie.pdb")), earlier);
+  EXPECT_EQ(namesBeside(harness.file("movie.pdb")),
+            (std::vector<std::string>{"clip.avi", "movie.pdb"}));
 }
 
 TEST_F(EndToEndFailureTest, FullDiskIsReportedOnceAsWriteFailure) {
@@ -109,19 +118,116 @@ TEST_F(EndToEndFailureTest, FullDiskIsReportedOnceAsWriteFailure) {
   // The first frame record (26378 bytes) overflows the stream's buffer, so its
   // write reaches the device and fails at once. The failed write leaves nothing
   // buffered, so closing the file succeeds: the encode's own message is the one
-  // report, and a failed encode ends the run with status 0.
+  // report. A device is written in place, never renamed over.
   const int status = harness.run(movieArguments(clip, "/dev/full", {"-colordepth=16"}));
-  const std::string& text = harness.output();
-  const std::string writeError =
-      "vantrel: \nEncode error occurred: Unable to write to the output file.\n";
-  ASSERT_GE(text.size(), writeError.size());
-  EXPECT_EQ(text.substr(text.size() - writeError.size()), writeError);
-  EXPECT_NE(text.find("\rEncoded frame 0 of 3,    0 bytes"), std::string::npos);
-  EXPECT_EQ(text.find("Video encoding complete"), std::string::npos);
-  EXPECT_EQ(text.find("Summary"), std::string::npos);
-  EXPECT_EQ(harness.errors(), "");
-  EXPECT_EQ(status, kExitSuccess);
+  EXPECT_EQ(harness.errors(),
+            "vantrel: \nEncode error occurred: Unable to write to the output file.\n");
+  EXPECT_NE(harness.output().find("\rEncoded frame 0 of 3,    0 bytes"), std::string::npos);
+  EXPECT_EQ(harness.output().find("Video encoding complete"), std::string::npos);
+  EXPECT_EQ(harness.output().find("Summary"), std::string::npos);
+  EXPECT_EQ(status, kExitFailure);
   EXPECT_TRUE(harness.encodedFrames().empty());
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+// The program itself in a child process, its console going to files.
+class ProgramProcess {
+ public:
+  // Starts the program with arguments; a positive fileSizeLimit caps the
+  // size of every file it writes (RLIMIT_FSIZE).
+  ProgramProcess(const std::vector<std::string>& arguments, const std::string& consoleFile,
+                 rlim_t fileSizeLimit = 0) {
+    std::vector<std::string> words{VANTREL_PROGRAM};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    child = fork();
+    if (child == 0) {
+      if (fileSizeLimit > 0) {
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(90);
+      }
+      if (std::freopen(consoleFile.c_str(), "w", stdout) == nullptr ||
+          std::freopen((consoleFile + ".err").c_str(), "w", stderr) == nullptr) {
+        _exit(91);
+      }
+      execv(argv[0], argv.data());
+      _exit(92);
+    }
+  }
+
+  void signal(int number) const { kill(child, number); }
+
+  // The exit status, or -1 when the program did not exit normally.
+  int wait() const {
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+
+  pid_t child = -1;
+};
+
+// 3000 frames of 32 x 24 at 30 per second: encoding them all takes long
+// enough to be interrupted in the middle.
+class ProgramProcessTest : public ::testing::Test {
+ protected:
+  ProgramProcessTest() {
+    RawAviClip shape;
+    shape.frames = 3000;
+    shape.rate = 30;
+    EXPECT_TRUE(writeRawAvi(scratch.file("long.avi"), shape));
+  }
+
+  std::vector<std::string> arguments() const {
+    return {"-vidfile=" + scratch.file("long.avi"), "-outfile=" + scratch.file("movie.pdb"),
+            "-framerate=30", "-colordepth=16"};
+  }
+
+  std::string console(const char* stream) const {
+    return contentOf(scratch.file(std::string("console") + stream));
+  }
+
+  ScratchDirectory scratch;
+};
+
+TEST_F(ProgramProcessTest, InterruptionRemovesThePartialMovieAndKeepsTheEarlierOne) {
+  ASSERT_TRUE(writeTextFile(scratch.file("movie.pdb"), "earlier movie"));
+  const std::string earlier = contentOf(scratch.file("movie.pdb"));
+  for (const int number : {SIGINT, SIGTERM}) {
+    const ProgramProcess program(arguments(), scratch.file("console"));
+    // Wait until the movie is being written under its temporary name.
+    bool writing = false;
+    for (int i = 0; i < 20000 && !writing; ++i) {
+      for (const std::string& name : namesBeside(scratch.file("movie.pdb"))) {
+        std::error_code error;
+        if (name.starts_with(".movie.pdb.") && fs::file_size(scratch.file(name), error) > 0 &&
+            !error) {
+          writing = true;
+        }
+      }
+      if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(writing);
+    program.signal(number);
+    EXPECT_EQ(program.wait(), 128 + number);
+    EXPECT_NE(console(".err").find("Conversion interrupted"), std::string::npos)
+        << console(".err");
+    EXPECT_EQ(contentOf(scratch.file("movie.pdb")), earlier);
+    EXPECT_EQ(namesBeside(scratch.file("movie.pdb")),
+              (std::vector<std::string>{"console", "console.err", "long.avi", "movie.pdb"}));
+  }
+}
+
+TEST_F(ProgramProcessTest, FileSizeLimitLeavesNoFile) {
+  const ProgramProcess program(arguments(), scratch.file("console"), 20000);
+  EXPECT_EQ(program.wait(), 1);
+  EXPECT_EQ(console(".err"),
+            "vantrel: \nEncode error occurred: Unable to write to the output file.\n");
+  EXPECT_EQ(namesBeside(scratch.file("movie.pdb")),
+            (std::vector<std::string>{"console", "console.err", "long.avi"}));
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ TEST_F(ProgressTextTest, EventsChooseTextAndChannel) {
   const char* error = "The video file doesn't exist";
   const ProgressMessage errorMessage =
       progressMessage(4, 0, reinterpret_cast<std::intptr_t>(error));
-  EXPECT_EQ(errorMessage.channel, ProgressChannel::Info);
+  EXPECT_EQ(errorMessage.channel, ProgressChannel::Error);
   EXPECT_EQ(errorMessage.text, "\nEncode error occurred: The video file doesn't exist\n");
 
   EXPECT_EQ(progressMessage(5, 2, 4).text, "\rAudio block 2 of 4 encoded");

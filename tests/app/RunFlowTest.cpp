@@ -96,6 +96,7 @@ class RecordingEngine final : public ConsoleMovieEncoder {
                     std::to_string(flipV) + std::to_string(flipH) + std::to_string(turn));
     std::fputs("MOVIE", file);
     if (errorText != nullptr) {
+      noteOutcome(4);
       reportProgress(4, 0, reinterpret_cast<std::intptr_t>(errorText));
     }
   }
@@ -103,6 +104,7 @@ class RecordingEngine final : public ConsoleMovieEncoder {
     calls.push_back("sound " + std::string(databaseName));
     std::fputs("SOUND", file);
     if (flushLikeTheDrivers && std::fflush(file) != 0) {
+      noteOutcome(4);
       reportProgress(4, 0, reinterpret_cast<std::intptr_t>("Unable to write to the output file."));
     }
   }
@@ -348,14 +350,24 @@ TEST_F(RunFlowTest, UnusableOutputNameWithoutPalmnameIsRefused) {
   EXPECT_FALSE(fs::exists(path("my.dir/clip")));
 }
 
-TEST_F(RunFlowTest, EncodeErrorStillEndsWithStatusZero) {
+TEST_F(RunFlowTest, EncodeErrorEndsWithStatusOneAndKeepsTheEarlierFile) {
   videoAvi.openCode = 0;
   engine.errorText = "The video file is corrupt or is an unrecognized format";
-  EXPECT_EQ(run({"-vidfile=" + makeFile("v.avi"), "-outfile=" + path("o.pdb")}),
-            kExitSuccess);
-  EXPECT_NE(output().find("vantrel: \nEncode error occurred: The video file is corrupt or is "
-                          "an unrecognized format\n"),
-            std::string::npos);
+  const std::string video = makeFile("v.avi");
+  makeFile("o.pdb", "earlier movie");
+  EXPECT_EQ(run({"-vidfile=" + video, "-outfile=" + path("o.pdb")}), kExitFailure);
+  EXPECT_EQ(errorOutput(), "vantrel: \nEncode error occurred: The video file is corrupt or is "
+                           "an unrecognized format\n");
+  EXPECT_EQ(engine.calls.size(), 1u);
+  // The partial movie went with its temporary name; the earlier one is whole.
+  EXPECT_EQ(contentOf(path("o.pdb")), "earlier movie");
+  EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 2);
+
+  // The same run without the error replaces it, with nothing else left.
+  engine.errorText = nullptr;
+  EXPECT_EQ(run({"-vidfile=" + video, "-outfile=" + path("o.pdb")}), kExitSuccess);
+  EXPECT_EQ(contentOf(path("o.pdb")), "MOVIE");
+  EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 2);
 }
 
 TEST_F(RunFlowTest, BothFilesNamedOpensEachWithItsKind) {
@@ -389,11 +401,12 @@ TEST_F(RunFlowTest, WriteFailureReportedByTheDriverIsNotReportedTwice) {
   audioAvi.openCode = 0;
   engine.flushLikeTheDrivers = true;
   // The driver's final flush fails and it reports the error itself; the run
-  // then ends like any encode error, with status 0 and no second message.
-  EXPECT_EQ(run({"-audfile=" + makeFile("a.wav"), "-outfile=/dev/full"}), kExitSuccess);
-  EXPECT_EQ(errorOutput(), "");
-  EXPECT_NE(output().find("Encode error occurred: Unable to write to the output file."),
-            std::string::npos);
+  // then ends like any encode error, with status 1 and no second message. The
+  // device is written in place, never replaced.
+  EXPECT_EQ(run({"-audfile=" + makeFile("a.wav"), "-outfile=/dev/full"}), kExitFailure);
+  EXPECT_EQ(errorOutput(), "vantrel: \nEncode error occurred: Unable to write to the output "
+                           "file.\n");
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 TEST_F(RunFlowTest, MenusQuitEndsWithStatusZero) {

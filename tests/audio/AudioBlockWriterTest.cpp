@@ -49,7 +49,7 @@ class AudioBlockWriterTest : public ::testing::Test {
     // fwrite must not be handed the null data() of an empty vector.
     if (!head.empty()) std::fwrite(head.data(), 1, head.size(), file.get());
     outcome.offsets.assign(firstIndex + 2 * std::max(blockCount, 1) + 2, -7);
-    volatile bool abortRequested = false;
+    std::atomic<bool> abortRequested = false;
     const ProgressHook hook = [&](int event, int value, std::intptr_t data) {
       outcome.events.push_back({event, value, data});
       if (event == kAudioBlockEvent && value == abortAfter) abortRequested = true;
@@ -440,7 +440,7 @@ TEST_F(AudioBlockWriterTest, WorksWithoutAProgressHook) {
   auto source = silence16(8000, 100);
   std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
   std::int32_t offsets[4] = {};
-  const volatile bool abortRequested = false;
+  const std::atomic<bool> abortRequested = false;
   EXPECT_EQ(writeAudioBlocks(file.get(), *source, pcm(), 1, offsets, 0, 0, abortRequested,
                              ProgressHook()),
             0);

@@ -53,7 +53,7 @@ int fillPcmBlock(Resampler& resampler, std::vector<long double>& filtered, std::
 
 int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
                 int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                int startOffsetMs, const volatile bool& abortRequested,
+                int startOffsetMs, const std::atomic<bool>& abortRequested,
                 const ProgressHook& reportProgress) {
   const int firstSample = source.firstSample();
   const std::int64_t endPosition = static_cast<std::int64_t>(firstSample) + source.sampleCount();
@@ -118,7 +118,7 @@ int audioRecordBytes(const AudioBlockParams& params) {
 
 int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
                      int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                     int startOffsetMs, const volatile bool& abortRequested,
+                     int startOffsetMs, const std::atomic<bool>& abortRequested,
                      const ProgressHook& reportProgress) {
   // The working buffers are the only allocations; running out of memory ends the
   // call like any other failure instead of escaping into the encode driver.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -50,7 +51,7 @@ int audioRecordBytes(const AudioBlockParams& params);
 // until later stay in the error indicator for the caller's final check.
 int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
                      int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                     int startOffsetMs, const volatile bool& abortRequested,
+                     int startOffsetMs, const std::atomic<bool>& abortRequested,
                      const ProgressHook& reportProgress);
 
 }  // namespace vantrel

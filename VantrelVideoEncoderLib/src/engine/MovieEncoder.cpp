@@ -4,6 +4,7 @@
 #include "database/BigEndian.h"
 #include "engine/DisplayPalette.h"
 #include "engine/MoviePlan.h"
+#include "engine/ProgressEvent.h"
 #include "engine/SoundOnlyDriver.h"
 #include "engine/VideoEncodeDriver.h"
 #include "image/FrameGeometry.h"
@@ -86,6 +87,7 @@ void MovieEncoder::computePlacement(int sourceWidth, int sourceHeight, double cr
 }
 
 void MovieEncoder::encodeSoundOnly(std::FILE* file, const char* databaseName) {
+  lastOutcome = EncodeOutcome::None;
   SoundOnlyDriver driver(*this, file, databaseName);
   driver.run();
 }
@@ -107,6 +109,7 @@ void MovieEncoder::encodeMovie(std::FILE* file, const char* databaseName, int wi
   request.contrast = contrast;
   request.firstFrame = firstFrame;
   request.lastFrame = lastFrame;
+  lastOutcome = EncodeOutcome::None;
   VideoEncodeDriver driver(*this, request);
   driver.run();
 }
@@ -154,6 +157,22 @@ void MovieEncoder::setDisplayFormat(int width, int height, int bitsPerPixel) {
 }
 
 int MovieEncoder::reportProgress(int, int, std::intptr_t) { return 0; }
+
+void MovieEncoder::noteOutcome(int event) {
+  switch (static_cast<ProgressEvent>(event)) {
+    case ProgressEvent::Summary:
+      lastOutcome = EncodeOutcome::Completed;
+      break;
+    case ProgressEvent::Error:
+      lastOutcome = EncodeOutcome::Failed;
+      break;
+    case ProgressEvent::Aborted:
+      lastOutcome = EncodeOutcome::Aborted;
+      break;
+    default:
+      break;
+  }
+}
 
 void MovieEncoder::recordListToBigEndian(std::int32_t* entries, int count) {
   for (int i = 0; i < 2 * count; ++i) {

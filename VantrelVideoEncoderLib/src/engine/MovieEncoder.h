@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -20,6 +21,14 @@ struct EncodeSummary {
   double averageQuality = 0.0;  // 0 to 1
   std::int32_t frameCount = 0;  // frames encoded
   std::int32_t fileSize = 0;    // bytes in the output file
+};
+
+// How the last encode ended, as its driver reported it.
+enum class EncodeOutcome {
+  None,       // no driver has reported an end since the outcome was cleared
+  Completed,  // the summary was reported: the file is complete
+  Failed,     // an error was reported: the file is incomplete
+  Aborted,    // the encode stopped on request: the file is incomplete
 };
 
 // Maximum handheld frame: 320 pixels wide, 720 stored rows.
@@ -69,6 +78,11 @@ class MovieEncoder {
   // The progress hook; data carries an integer, a const char* text or an
   // EncodeSummary*, depending on the event. The base version does nothing.
   virtual int reportProgress(int event, int value, std::intptr_t data);
+  // Remembers in lastOutcome how an encode ended, for the end events (summary,
+  // error, abort) of the progress hook; other events leave it as it is. The
+  // drivers call it for every event they report.
+  void noteOutcome(int event);
+
   // Byte-swaps both 32-bit halves of each of count 8-byte entries in place.
   virtual void recordListToBigEndian(std::int32_t* entries, int count);
 
@@ -113,7 +127,10 @@ class MovieEncoder {
   std::uint8_t* previewReference = nullptr;  // 320-byte stride, set by a host
   VideoStreamSource* selectedVideo = nullptr;
   AudioStreamSource* selectedAudio = nullptr;
-  volatile bool abortRequested = false;
+  // Set from outside a running encode (another thread, a signal handler); the
+  // encode loops poll it between frames and between audio records.
+  std::atomic<bool> abortRequested = false;
+  EncodeOutcome lastOutcome = EncodeOutcome::None;
   std::vector<std::uint8_t> outputFrame;
   std::vector<std::uint8_t> reconFrames[2];
   BitmapInfo256 displayInfo;

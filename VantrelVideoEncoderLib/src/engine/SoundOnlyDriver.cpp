@@ -28,6 +28,7 @@ SoundOnlyDriver::SoundOnlyDriver(MovieEncoder& owner, std::FILE* output, const c
     : engine(owner), file(output), databaseName(name), writer(output) {}
 
 void SoundOnlyDriver::report(int event, int value, std::intptr_t data) {
+  engine.noteOutcome(event);
   engine.reportProgress(event, value, data);
 }
 

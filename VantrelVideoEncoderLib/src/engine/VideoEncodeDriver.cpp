@@ -79,6 +79,7 @@ void VideoEncodeDriver::run() {
 }
 
 void VideoEncodeDriver::report(int event, int value, std::intptr_t data) {
+  engine.noteOutcome(event);
   engine.reportProgress(event, value, data);
 }
 
