@@ -368,6 +368,19 @@ TEST_F(RunFlowTest, EncodeErrorEndsWithStatusOneAndKeepsTheEarlierFile) {
   EXPECT_EQ(run({"-vidfile=" + video, "-outfile=" + path("o.pdb")}), kExitSuccess);
   EXPECT_EQ(contentOf(path("o.pdb")), "MOVIE");
   EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 2);
+
+  // Through a symbolic link the linked file is replaced and the link stays.
+  fs::create_directory(directory / "movies");
+  makeFile("movies/m.pdb", "linked movie");
+  fs::permissions(path("movies/m.pdb"), fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(path("movies/m.pdb"), path("link.pdb"));
+  EXPECT_EQ(run({"-vidfile=" + video, "-outfile=" + path("link.pdb")}), kExitSuccess);
+  EXPECT_TRUE(fs::is_symlink(path("link.pdb")));
+  EXPECT_EQ(contentOf(path("movies/m.pdb")), "MOVIE");
+  EXPECT_EQ(fs::status(path("movies/m.pdb")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(std::distance(fs::directory_iterator(directory / "movies"), fs::directory_iterator()),
+            1);
 }
 
 TEST_F(RunFlowTest, BothFilesNamedOpensEachWithItsKind) {
