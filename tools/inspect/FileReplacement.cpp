@@ -27,7 +27,7 @@ constexpr std::size_t kSlotBytes = 4096;
 char slotPaths[kSlots][kSlotBytes];
 std::atomic<bool> slotUsed[kSlots];
 
-extern "C" void removeAndDie(int signalNumber) {
+void removeAndDie(int signalNumber) {
   for (int i = 0; i < kSlots; ++i) {
     if (slotUsed[i].load()) unlink(slotPaths[i]);
   }
@@ -69,9 +69,10 @@ std::string temporaryName(const std::filesystem::path& destination, std::mt19937
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-  std::string name = "." + destination.stem().string() + "-";
-  for (int i = 0; i < 6; ++i) name += kLetters[pick(random)];
-  name += destination.extension().string();
+  std::string name(1, '.');
+  name.append(destination.stem().string()).push_back('-');
+  for (int i = 0; i < 6; ++i) name.push_back(kLetters[pick(random)]);
+  name.append(destination.extension().string());
   return (destination.parent_path() / name).string();
 }
 
