@@ -34,9 +34,10 @@ class PreviewWriter {
   PreviewWriter(const PreviewWriter&) = delete;
   PreviewWriter& operator=(const PreviewWriter&) = delete;
 
-  // Creates the file for path and starts its streams. Returns an empty string, or what went
-  // wrong: an unknown extension, a missing encoder (naming it and the
-  // extensions this FFmpeg can write), sound or no pictures in a container
+  // Creates the file for path (its temporary file, or path itself when that
+  // is a device or a pipe) and starts its streams. Returns an empty string, or
+  // what went wrong: an unknown extension, a missing encoder (naming it and
+  // the extensions this FFmpeg can write), sound or no pictures in a container
   // that cannot hold them, a file that cannot be created.
   std::string open(const std::string& path, const PreviewShape& shape);
 
