@@ -73,7 +73,11 @@ TEST_F(CommandLineTest, AdpcmMovieChecksOutAndWritesItsSound) {
   encodeMovie(true);
   const std::string wav = scratch.file("sound.wav");
   EXPECT_EQ(inspect({"-wav=" + wav}), 0) << out.str();
-  EXPECT_EQ(std::filesystem::file_size(wav), 44u + 65536u * 2u);
+  // The movie's 0.4 s (6 frames at 15/s), not the whole ADPCM record's 65536 samples.
+  EXPECT_EQ(std::filesystem::file_size(wav), 44u + 4000u * 2u);
+  // A device is written in place, never renamed over.
+  EXPECT_EQ(inspect({"-wav=/dev/null", "-contact=/dev/null"}), 0) << err.str();
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 TEST_F(CommandLineTest, ChosenFramesAndContactSheetAreWritten) {
@@ -132,6 +136,17 @@ TEST_F(CommandLineTest, FrameListsAreParsed) {
   EXPECT_FALSE(parseToolOptions({"-frames=x", "m.pdb"}, bad, error));
   EXPECT_FALSE(parseToolOptions({}, bad, error));
   EXPECT_EQ(error, "no movie named");
+}
+
+TEST_F(CommandLineTest, FfmpegsOwnMessagesShowOnlyWithVerbose) {
+  encodeMovie();
+  const std::string junk = scratch.file("junk.mp4");
+  std::ofstream(junk) << "not a movie";
+  EXPECT_EQ(inspect({"-source=" + junk}), 1);
+  EXPECT_EQ(err.str().find("ffmpeg: "), std::string::npos) << err.str();
+  EXPECT_EQ(inspect({"-verbose", "-source=" + junk}), 1);
+  EXPECT_NE(err.str().find("ffmpeg: [mov,mp4"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("moov atom not found\n"), std::string::npos) << err.str();
 }
 
 TEST_F(CommandLineTest, MissingFileFails) {

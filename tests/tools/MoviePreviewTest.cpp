@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,6 +38,23 @@ using MoviePreviewTest = ClipMovieTest;
 std::vector<std::uint8_t> bytesOf(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string textOf(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = bytesOf(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The names in folder: the files written and any temporary file left behind.
+std::set<std::string> namesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
 }
 
 // The sound of path as the converter's movie kind reads it: 20000/s, 16-bit.
@@ -101,9 +123,10 @@ TEST_F(MoviePreviewTest, Mp4HoldsEveryFrameBesideItsPlacedSourceAndTheSoundInSte
   ASSERT_TRUE(decodePng(bytesOf(sheet), sheetPicture));
   EXPECT_EQ(sheetPicture.width, 4 + 4 * (2 * 160 + 4));
 
-  // The sound decoded from the preview is the sound of the WAV file.
+  // The sound decoded from the preview is the sound of the WAV file, which
+  // ends with the last frame (8-bit samples at 10000/s).
   const std::vector<std::uint8_t> wavFile = bytesOf(wav);
-  ASSERT_GT(wavFile.size(), 44u);
+  ASSERT_EQ(wavFile.size(), 44u + std::size_t(kMovieFrames / kMovieFps * 10000));
   EXPECT_GT(bestCorrelation({wavFile.begin() + 44, wavFile.end()}, soundOf(preview)),
             0.9);
 
@@ -145,6 +168,8 @@ TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
   EXPECT_EQ(facts->videoFrames, kMovieFrames);
   EXPECT_EQ(facts->width, 160);
 
+  // A finished preview replaces an earlier file of its name.
+  writeBytes(scratch.file("p.gif"), "an earlier preview");
   ASSERT_EQ(inspect({"-preview=" + scratch.file("p.gif"), "-quiet"}), 0) << err.str();
   facts = probeMedia(scratch.file("p.gif"));
   ASSERT_TRUE(facts.has_value());
@@ -163,26 +188,55 @@ TEST_F(MoviePreviewTest, WebmGifSoundOnlyAndRefusedPreviews) {
   EXPECT_NE(err.str().find("the preview would overwrite"), std::string::npos)
       << err.str();
 
-  // A writer stopped half-way leaves nothing behind.
+  // A writer stopped half-way leaves nothing behind, and an earlier file of
+  // its name as it was.
+  const std::set<std::string> before = namesIn(scratch.path());
+  writeBytes(scratch.file("half.mp4"), "an earlier preview");
   {
     PreviewWriter writer;
     PreviewShape shape;
     shape.width = 32;
     shape.height = 32;
     ASSERT_EQ(writer.open(scratch.file("half.mp4"), shape), "");
-    EXPECT_TRUE(std::filesystem::exists(scratch.file("half.mp4")));
+    EXPECT_EQ(namesIn(scratch.path()).size(), before.size() + 2);  // and a temporary file
     EXPECT_NE(writer.writePicture(RgbPicture{}), "");
   }
-  EXPECT_FALSE(std::filesystem::exists(scratch.file("half.mp4")));
+  EXPECT_EQ(textOf(scratch.file("half.mp4")), "an earlier preview");
+  std::filesystem::remove(scratch.file("half.mp4"));
+  EXPECT_EQ(namesIn(scratch.path()), before);
+
+  // So does a preview the file size limit stops (the child's status is the
+  // inspector's), and one that Ctrl-C ends.
+  writeBytes(scratch.file("big.mp4"), "an earlier preview");
+  const auto inspectWithinSizeLimit = [&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::_Exit(inspect({"-preview=" + scratch.file("big.mp4"), "-quiet"}));
+  };
+  const auto interruptPreview = [&] {
+    PreviewWriter writer;
+    if (writer.open(scratch.file("big.mp4"), PreviewShape{32, 32}).empty()) std::raise(SIGINT);
+    std::_Exit(0);
+  };
+  EXPECT_EXIT(inspectWithinSizeLimit(), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(interruptPreview(), ::testing::KilledBySignal(SIGINT), "");
+  EXPECT_EQ(textOf(scratch.file("big.mp4")), "an earlier preview");
+  std::filesystem::remove(scratch.file("big.mp4"));
+  EXPECT_EQ(namesIn(scratch.path()), before);
 
   // A sound-only database (1.2 s): the sound alone, or the movie's name shown
   // for as long at the header's 10 frames per second.
   convertSoundOnly();
-  ASSERT_EQ(inspect({"-preview=" + scratch.file("tone.mkv"), "-quiet"}), 0) << err.str();
+  ASSERT_EQ(inspect({"-preview=" + scratch.file("tone.mkv"), "-wav=" + scratch.file("tone.wav"),
+                     "-quiet"}),
+            0)
+      << err.str();
   facts = probeMedia(scratch.file("tone.mkv"));
   ASSERT_TRUE(facts.has_value());
   EXPECT_EQ(facts->videoCodec + "/" + facts->audioCodec, "/opus");
   EXPECT_NEAR(facts->seconds, 1.2, 0.05);
+  EXPECT_EQ(bytesOf(scratch.file("tone.wav")).size(), 44u + 12000u);
   ASSERT_EQ(inspect({"-preview=" + scratch.file("tone.gif"), "-quiet"}), 0) << err.str();
   facts = probeMedia(scratch.file("tone.gif"));
   ASSERT_TRUE(facts.has_value());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FfmpegLog.h"
 #include "FrameReview.h"
 #include "MovieCheck.h"
 #include "MoviePreview.h"
@@ -25,6 +26,9 @@ bool sameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 int runInspect(const ToolOptions& options, std::ostream& out, std::ostream& err) {
+  takeFfmpegLog();
+  std::optional<ShownFfmpegLog> ffmpegLog;
+  if (options.verbose) ffmpegLog.emplace(err);
   // The preview is created first; it must not overwrite what is to be read.
   for (const std::string& input : {options.moviePath, options.sourcePath}) {
     if (!options.previewPath.empty() && !input.empty() && sameFile(options.previewPath, input)) {
@@ -75,7 +79,13 @@ int runInspect(const ToolOptions& options, std::ostream& out, std::ostream& err)
           << (sound->bitsPerSample == 16 ? sound->pcm16.size() : sound->pcm8.size())
           << " samples at " << sound->sampleRate << "/s\n";
     }
-    if (!options.wavPath.empty() && !writeWav(options.wavPath, *sound)) writeFailed = true;
+    if (!options.wavPath.empty()) {
+      // The preview has taken its copy: the WAV file gets the sound the movie
+      // plays, without the padding of its last record.
+      cutSound(*sound, movieSoundLength(header, hasFrames ? layout.frameCount : 0,
+                                        sound->sampleRate));
+      if (!writeWav(options.wavPath, *sound)) writeFailed = true;
+    }
   } else if (!options.wavPath.empty() && !options.quiet) {
     out << "sound:         none (no WAV file written)\n";
   }

@@ -3,10 +3,12 @@
 #include <filesystem>
 
 #include "FfmpegEncoding.h"
+#include "FfmpegLog.h"
 
 namespace vantrel::inspect {
 
 std::optional<MediaFacts> probeMedia(const std::string& path) {
+  takeFfmpegLog();
   AVFormatContext* opened = nullptr;
   if (avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0)
     return std::nullopt;

@@ -14,8 +14,6 @@ namespace vantrel::inspect {
 
 namespace {
 
-// The fine frame period counts 1/65536 of 0.1 millisecond.
-constexpr double kFineUnitsPerSecond = 655360000.0;
 // The still picture of a sound-only movie: the smallest handheld screen.
 constexpr int kNameCardWidth = 160;
 constexpr int kNameCardHeight = 160;
@@ -30,8 +28,7 @@ MoviePreview::MoviePreview(std::string file, int enlargement,
                            const MovieHeaderView& header, int frames,
                            const SoundTrack* sound)
     : path(std::move(file)), zoom(std::max(enlargement, 1)), frameCount(frames) {
-  framesPerSecond = header.finePeriod != 0 ? kFineUnitsPerSecond / header.finePeriod
-                                           : double(header.framesPerSecond);
+  framesPerSecond = movieFrameRate(header);
   if (sound == nullptr) return;
   sampleRate = sound->sampleRate;
   if (sound->bitsPerSample == 16) {
@@ -41,13 +38,8 @@ MoviePreview::MoviePreview(std::string file, int enlargement,
     for (std::uint8_t s : sound->pcm8)
       samples.push_back(std::int16_t((int(s) - 128) * 256));
   }
-  // The sound fills whole records; what lies past the last picture (or, in a
-  // sound-only database, past the duration its header records in tenths of a
-  // second) is the records' padding, not part of the movie.
-  const double seconds = frameCount > 0 && framesPerSecond > 0.0
-                             ? frameCount / framesPerSecond
-                             : header.frameCount / 10.0;
-  const auto end = std::size_t(std::llround(seconds * sampleRate));
+  // Past the movie's sound length lies only the records' padding.
+  const std::size_t end = movieSoundLength(header, frameCount, sampleRate);
   if (samples.size() > end) samples.resize(end);
   if (samples.empty()) sampleRate = 0;
 }
@@ -131,6 +123,11 @@ bool MoviePreview::finish(std::ostream& out) {
   open = false;
   if (!writeSoundUntil(samples.size())) return false;
   if (const std::string why = writer.finish(); !why.empty()) return fail(why);
+  if (writer.writtenInPlace()) {
+    // A device or a pipe: nothing to read back.
+    out << "preview:       " << path << ": written, " << writer.codecNames() << "\n";
+    return true;
+  }
   const std::optional<MediaFacts> facts = probeMedia(path);
   if (!facts) return fail("FFmpeg cannot read the preview back");
   char line[160];

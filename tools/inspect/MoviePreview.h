@@ -46,8 +46,9 @@ class MoviePreview {
                 std::ostream& out);
 
   // Writes the rest of the sound, completes the file and prints its summary
-  // line: the file, its duration and size as FFmpeg reads them back. On failure
-  // the file is removed and error() says why.
+  // line: the file, its duration and size as FFmpeg reads them back (only the
+  // codecs for a device or pipe). On failure nothing is left of the file, an
+  // earlier file of its name is kept, and error() says why.
   bool finish(std::ostream& out);
 
   // Ends a progress line left open by frames that stopped short.

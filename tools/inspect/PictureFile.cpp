@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <utility>
 
 #include "FfmpegEncoding.h"
+#include "FfmpegLog.h"
+#include "FileReplacement.h"
 
 namespace vantrel::inspect {
 
@@ -44,7 +45,7 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 
 std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
   if (picture.width <= 0 || picture.height <= 0) return {};
-  av_log_set_level(AV_LOG_QUIET);  // failures come back as an empty result
+  takeFfmpegLog();  // failures come back as an empty result
   CodecPtr encoder = openPngCodec(true, picture.width, picture.height);
   AvFramePtr frame(av_frame_alloc());
   AvPacketPtr packet(av_packet_alloc());
@@ -66,7 +67,7 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
 }
 
 bool decodePng(const std::vector<std::uint8_t>& bytes, RgbPicture& picture) {
-  av_log_set_level(AV_LOG_QUIET);
+  takeFfmpegLog();
   CodecPtr decoder = openPngCodec(false, 0, 0);
   AvFramePtr frame(av_frame_alloc());
   AvPacketPtr packet(av_packet_alloc());
@@ -101,11 +102,7 @@ bool writePicture(const std::string& path, const RgbPicture& picture) {
   const std::vector<std::uint8_t> bytes =
       endsWith(path, ".png") ? encodePng(picture) : encodePpm(picture);
   if (bytes.empty()) return false;  // nothing to write: no file is made
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  // A full disk may show only when the buffer is flushed at close.
-  return std::fclose(file) == 0 && written;
+  return writeWholeFile(path, bytes.data(), bytes.size());
 }
 
 RgbPicture contactSheet(const std::vector<RgbPicture>& pictures, int columns) {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <filesystem>
 #include <vector>
 
+#include "FfmpegLog.h"
+#include "FileReplacement.h"
 #include "PictureEncoder.h"
 #include "SoundEncoder.h"
 
@@ -97,20 +97,18 @@ bool previewHoldsSound(const std::string& path) {
 struct PreviewWriter::Streams {
   OutputPtr output;
   std::string path;
+  FileReplacement file;
   bool created = false;
-  bool finished = false;
   std::unique_ptr<PictureEncoder> pictures;
   std::unique_ptr<SoundEncoder> sound;
   std::string names;
 
   ~Streams() {
-    if (finished || !created) return;
-    // Close the file FFmpeg holds open, then remove what was written.
+    // Close the file FFmpeg may still hold open before file removes an
+    // unfinished one.
     sound.reset();
     pictures.reset();
-    if (output) avio_closep(&output->pb);
-    output.reset();
-    std::remove(path.c_str());
+    if (output && output->pb != nullptr) avio_closep(&output->pb);
   }
 };
 
@@ -120,7 +118,7 @@ PreviewWriter::~PreviewWriter() = default;
 std::string PreviewWriter::open(const std::string& path, const PreviewShape& shape) {
   streams = std::make_unique<Streams>();
   streams->path = path;
-  av_log_set_level(AV_LOG_QUIET);  // failures come back as texts
+  takeFfmpegLog();
   const PreviewKind* kind = kindOf(path);
   if (kind == nullptr) {
     return "a preview is written as .mp4, .mkv, .webm or .gif, not as " + path;
@@ -147,12 +145,6 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
     return std::string("a ") + kind->extension + " preview of neither pictures nor sound";
   }
 
-  // An unfinished preview is removed, so only a regular file may be replaced.
-  std::error_code error;
-  if (std::filesystem::exists(path, error) &&
-      !std::filesystem::is_regular_file(path, error)) {
-    return path + " exists and is not a regular file";
-  }
   AVFormatContext* context = nullptr;
   if (avformat_alloc_output_context2(&context, nullptr, kind->muxer, path.c_str()) < 0 ||
       context == nullptr) {
@@ -173,7 +165,11 @@ std::string PreviewWriter::open(const std::string& path, const PreviewShape& sha
     streams->names +=
         (streams->names.empty() ? "" : " + ") + std::string(audioChoice->name);
   }
-  if (const int opened = avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE);
+  if (const std::string why = streams->file.begin(path); !why.empty()) {
+    return "cannot create " + path + ": " + why;
+  }
+  if (const int opened =
+          avio_open(&context->pb, streams->file.writePath().c_str(), AVIO_FLAG_WRITE);
       opened < 0) {
     char reason[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(opened, reason, sizeof reason);
@@ -206,9 +202,11 @@ std::string PreviewWriter::finish() {
   }
   if (av_write_trailer(&output) < 0) return "cannot complete " + streams->path;
   if (avio_closep(&output.pb) < 0) return "cannot write " + streams->path;
-  streams->finished = true;
+  if (const std::string why = streams->file.commit(); !why.empty()) return why;
   return {};
 }
+
+bool PreviewWriter::writtenInPlace() const { return streams && streams->file.inPlace(); }
 
 void PreviewWriter::abandon() { streams.reset(); }
 

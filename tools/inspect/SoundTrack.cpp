@@ -1,8 +1,8 @@
 #include "SoundTrack.h"
 
-#include <cstdio>
-#include <memory>
+#include <cmath>
 
+#include "FileReplacement.h"
 #include "audio/ImaAdpcmCoder.h"
 #include "database/BigEndian.h"
 #include "database/DatabaseFormat.h"
@@ -45,7 +45,28 @@ void putLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
 }
 
+// The fine frame period counts 1/65536 of 0.1 millisecond.
+constexpr double kFineUnitsPerSecond = 655360000.0;
+
 }  // namespace
+
+double movieFrameRate(const MovieHeaderView& header) {
+  return header.finePeriod != 0 ? kFineUnitsPerSecond / header.finePeriod
+                                : double(header.framesPerSecond);
+}
+
+std::size_t movieSoundLength(const MovieHeaderView& header, int frameCount, int sampleRate) {
+  const double framesPerSecond = movieFrameRate(header);
+  const double seconds = frameCount > 0 && framesPerSecond > 0.0
+                             ? frameCount / framesPerSecond
+                             : header.frameCount / 10.0;
+  return std::size_t(std::llround(seconds * sampleRate));
+}
+
+void cutSound(SoundTrack& track, std::size_t sampleCount) {
+  if (track.pcm16.size() > sampleCount) track.pcm16.resize(sampleCount);
+  if (track.pcm8.size() > sampleCount) track.pcm8.resize(sampleCount);
+}
 
 SoundTrack decodeSound(const DatabaseReader& reader, int firstRecord, int audioFormat) {
   SoundTrack track;
@@ -99,10 +120,7 @@ std::vector<std::uint8_t> encodeWav(const SoundTrack& track) {
 
 bool writeWav(const std::string& path, const SoundTrack& track) {
   const std::vector<std::uint8_t> bytes = encodeWav(track);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                      &std::fclose);
-  if (!file) return false;
-  return std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  return writeWholeFile(path, bytes.data(), bytes.size());
 }
 
 }  // namespace vantrel::inspect

@@ -6,7 +6,8 @@
 
 namespace vantrel {
 class DatabaseReader;
-}
+struct MovieHeaderView;
+}  // namespace vantrel
 
 namespace vantrel::inspect {
 
@@ -28,6 +29,20 @@ struct SoundTrack {
 // problem, and decoding goes on from the trailer's state, as a player that
 // starts at that record would).
 SoundTrack decodeSound(const DatabaseReader& reader, int firstRecord, int audioFormat);
+
+// The frames per second of the movie of header: from its fine frame period,
+// or its whole frames per second when it has none.
+double movieFrameRate(const MovieHeaderView& header);
+
+// The length in samples at sampleRate of the sound of the movie of header,
+// which holds frameCount frames (0 for a sound-only database). The audio
+// records are filled up to whole records; the sound ends with the last
+// picture, or in a sound-only database after the duration its header records
+// in tenths of a second. What lies past that is padding.
+std::size_t movieSoundLength(const MovieHeaderView& header, int frameCount, int sampleRate);
+
+// Drops the samples of track past the first sampleCount.
+void cutSound(SoundTrack& track, std::size_t sampleCount);
 
 // The bytes of a mono RIFF WAV file holding track (8-bit unsigned or 16-bit
 // signed little-endian PCM at the track's rate).
