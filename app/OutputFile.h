@@ -1,18 +1,14 @@
 #pragma once
 
-// The output file of a conversion, which appears under its name only when it is
-// complete. A regular file, or a name not taken yet, is written under a
-// temporary name in the same folder and renamed onto the output name by
-// commit(); discard() (or destruction without commit) removes the temporary
-// file. An earlier file of the output name therefore keeps every byte until the
-// new one is whole, and a failed or interrupted run leaves nothing behind.
-//
-// A name that is taken by something other than a regular file (a device such
-// as /dev/null, a pipe) is written in place: renaming over it would replace the
-// device node or the pipe by a plain file.
+// The output file of a conversion as a standard I/O stream that appears under
+// its name only when complete (see FileReplacement): an earlier file of that
+// name keeps every byte until the new movie is whole, and a failed or
+// interrupted run leaves nothing behind. Devices and pipes are written in place.
 
 #include <cstdio>
 #include <string>
+
+#include "platform/FileReplacement.h"
 
 namespace vantrel {
 
@@ -31,8 +27,8 @@ class OutputFile {
   std::FILE* stream() const { return file; }
 
   // The path being written: the temporary name, or the output name itself when
-  // the file is written in place. Empty when nothing is open.
-  const std::string& writingPath() const { return writing; }
+  // the file is written in place.
+  const std::string& writingPath() const { return replacement.writePath(); }
 
   // Writes out what is buffered, makes it durable, closes the file and gives it
   // the output name. False with errno set when any step fails: the temporary
@@ -44,10 +40,8 @@ class OutputFile {
   void discard();
 
  private:
+  FileReplacement replacement;
   std::FILE* file = nullptr;
-  std::string writing;      // temporary name, or the target when in place
-  std::string target;       // the name the file takes on commit
-  bool inPlace = false;
 };
 
 }  // namespace vantrel

@@ -203,7 +203,7 @@ TEST_F(ProgramProcessTest, InterruptionRemovesThePartialMovieAndKeepsTheEarlierO
     for (int i = 0; i < 20000 && !writing; ++i) {
       for (const std::string& name : namesBeside(scratch.file("movie.pdb"))) {
         std::error_code error;
-        if (name.starts_with(".movie.pdb.") && fs::file_size(scratch.file(name), error) > 0 &&
+        if (name.starts_with(".movie-") && fs::file_size(scratch.file(name), error) > 0 &&
             !error) {
           writing = true;
         }

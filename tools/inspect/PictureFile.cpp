@@ -8,7 +8,7 @@
 
 #include "FfmpegEncoding.h"
 #include "FfmpegLog.h"
-#include "FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 namespace vantrel::inspect {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "FfmpegLog.h"
-#include "FileReplacement.h"
+#include "platform/FileReplacement.h"
 #include "PictureEncoder.h"
 #include "SoundEncoder.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "FileReplacement.h"
+#include "platform/FileReplacement.h"
 #include "audio/ImaAdpcmCoder.h"
 #include "database/BigEndian.h"
 #include "database/DatabaseFormat.h"

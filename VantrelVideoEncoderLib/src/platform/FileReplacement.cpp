@@ -1,4 +1,4 @@
-#include "FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <mutex>
 #include <random>
 
-namespace vantrel::inspect {
+namespace vantrel {
 
 namespace {
 
@@ -94,7 +94,8 @@ std::string FileReplacement::begin(const std::string& destination) {
     if (direct) return {};
     target = resolved.string();
   }
-  direct = stat(target.c_str(), &facts) == 0 && !S_ISREG(facts.st_mode);
+  const bool exists = stat(target.c_str(), &facts) == 0;
+  direct = exists && !S_ISREG(facts.st_mode);
   if (direct) return {};
 
   std::random_device seed;
@@ -104,6 +105,8 @@ std::string FileReplacement::begin(const std::string& destination) {
     // 0666 less the umask, as the destination would be made by a plain open.
     const int file = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (file >= 0) {
+      // A replaced file keeps its permissions.
+      if (exists) fchmod(file, facts.st_mode & 07777);
       close(file);
       temporary = std::move(name);
       slot = holdForSignals(temporary);
@@ -148,4 +151,4 @@ bool writeWholeFile(const std::string& destination, const void* bytes, std::size
   return replacement.commit().empty();
 }
 
-}  // namespace vantrel::inspect
+}  // namespace vantrel

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-namespace vantrel::inspect {
+namespace vantrel {
 
 // An output file that appears only complete. It is written under a temporary
 // name in the destination's folder (".NAME-XXXXXX.EXT", the same extension)
@@ -11,7 +11,8 @@ namespace vantrel::inspect {
 // leaves half a file and never touches an earlier file of the destination's
 // name. A destination that exists and is not a regular file (a device such as
 // /dev/null, a pipe) is written in place and never renamed over or removed.
-// A symbolic link to a regular file has its target replaced. SIGINT, SIGTERM
+// A symbolic link to a regular file has its target replaced, and a replaced
+// file keeps its permissions. SIGINT, SIGTERM
 // and SIGHUP (unless handled or ignored already) remove the temporary files
 // before they end the process.
 class FileReplacement {
@@ -54,4 +55,4 @@ class FileReplacement {
 // the file cannot be created, written, closed or put in place.
 bool writeWholeFile(const std::string& destination, const void* bytes, std::size_t size);
 
-}  // namespace vantrel::inspect
+}  // namespace vantrel
