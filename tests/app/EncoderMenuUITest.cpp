@@ -224,14 +224,31 @@ TEST_F(EncoderMenuUITest, EmptyAnswerKeepsATextSetting) {
   EXPECT_TRUE(outputHas("Movie title description? [Kept] "));
 }
 
-TEST_F(EncoderMenuUITest, ResolutionAnswersAreClampedToTheFourSizes) {
-  EXPECT_EQ(runScript("v\nr\n7\n"), 2);
+TEST_F(EncoderMenuUITest, NumberASettingDoesNotTakeIsNeverStoredAndAsksAgain) {
+  struct Case {
+    const char* keys;    // page, item, the answer refused, the answer taken
+    const char* prompt;  // its end
+    const char* refused;
+    const char* range;
+  };
+  const Case cases[] = {{"v\nr\n7\n3\n", "3 = 216x384) ", "7", "0 to 3"},
+                        {"v\nb\n-1\n3\n", "16/24 bit true plus) ", "-1", "0 to 3"},
+                        {"a\nv\n301\n200\n", "adjustment)? [150] ", "301", "100 to 300"},
+                        {"v\nf\n-5x\n3\n", "source rate):  ", "-5x", "0 or more"},
+                        {"v\nk\n-1\n3\n", "no keys):  ", "-1", "0 or more"},
+                        {"v\nt\n-1\n3\n", "bytes? [1600] ", "-1", "0 or more"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(runScript(c.keys), 2);
+    EXPECT_TRUE(outputHas(std::string(c.prompt) + "Error - \"" + c.refused +
+                          "\" is out of range (" + c.range + ").\n" + c.prompt + "\n"))
+        << output();
+  }
   EXPECT_EQ(settings.resolution, 3);
-  EXPECT_TRUE(outputHas("Resolution (0 = 160x160, 1 = 320x240, 2 = 320x320, 3 = 216x384) "));
-  EXPECT_EQ(runScript("v\nr\n-2\n"), 2);
-  EXPECT_EQ(settings.resolution, 0);
-  EXPECT_EQ(runScript("v\nr\n2\n"), 2);
-  EXPECT_EQ(settings.resolution, 2);
+  EXPECT_EQ(settings.colordepth, 25);
+  EXPECT_EQ(settings.audioboost, 200);
+  EXPECT_EQ(settings.framerate, 3);
+  EXPECT_EQ(settings.keyframes, 3);
+  EXPECT_EQ(settings.framesize, 3);
 }
 
 TEST_F(EncoderMenuUITest, FractionalResolutionStoresItsWholePartAndIsReported) {
@@ -252,7 +269,7 @@ TEST_F(EncoderMenuUITest, NonNumericCodeAnswerIsReportedAndChangesNothing) {
 
 TEST_F(EncoderMenuUITest, ColourDepthChoicesMapToModeCodes) {
   const std::pair<const char*, int> cases[] = {
-      {"0", 12}, {"1", 16}, {"2", 24}, {"3", 25}, {"9", 25}, {"2.5", 24}};
+      {"0", 12}, {"1", 16}, {"2", 24}, {"3", 25}, {"2.5", 24}};
   for (const auto& [answer, code] : cases) {
     settings.colordepth = 0;
     EXPECT_EQ(runScript(std::string("v\nb\n") + answer + "\n"), 2);
@@ -390,7 +407,7 @@ TEST_F(EncoderMenuUITest, ValueTextsForCodesAndNumbers) {
   settings.colordepth = 12;
   EXPECT_EQ(displayValue(SettingId::Colordepth), "8-bit Standard");
   settings.colordepth = 8;
-  EXPECT_EQ(displayValue(SettingId::Colordepth), "16/24-bit Truecolor Plus");
+  EXPECT_EQ(displayValue(SettingId::Colordepth), "8-bit Standard");
   settings.resolution = 9;
   EXPECT_EQ(displayValue(SettingId::Resolution), "216x384");
   settings.audioboost = 250;
