@@ -108,8 +108,8 @@ bool parseCommandLine(EncoderSettings& settings, int argc, const char* const* ar
                           value);
       result = false;
     } else if (!EncoderSettings::takesValue(row->id, typed)) {
-      settings.printError("flag \"%s\" parameter \"%s\" is out of range (%s)\n", row->name,
-                          value, EncoderSettings::acceptedValues(row->id));
+      settings.printError("flag \"%s\" parameter \"%s\" is out of range (%s)\n",
+                          row->name, value, EncoderSettings::acceptedValues(row->id));
       result = false;
     }
   }

@@ -203,11 +203,9 @@ bool EncoderMenuUI::runCommand(const MenuPage& /*page*/, const MenuItem* /*item*
   const auto id = static_cast<SettingId>(argument);
 
   if ((id == SettingId::Colordepth || id == SettingId::Resolution) && answered) {
-    switch (mapCodeAnswer(id, text)) {
-      case CodeAnswer::Mapped: break;
-      case CodeAnswer::NotANumber: return false;
-      case CodeAnswer::OutOfRange: return askAgain(action, repeat);
-    }
+    const CodeAnswer code = mapCodeAnswer(id, text);
+    if (code == CodeAnswer::NotANumber) return false;
+    if (code == CodeAnswer::OutOfRange) return askAgain(action, repeat);
   }
 
   if (descriptor->kind == FlagKind::Boolean) {
@@ -235,7 +233,8 @@ bool EncoderMenuUI::runCommand(const MenuPage& /*page*/, const MenuItem* /*item*
   return true;
 }
 
-EncoderMenuUI::CodeAnswer EncoderMenuUI::mapCodeAnswer(SettingId id, std::string& answer) {
+EncoderMenuUI::CodeAnswer EncoderMenuUI::mapCodeAnswer(SettingId id,
+                                                       std::string& answer) {
   char* end = nullptr;
   const long number = std::strtol(answer.c_str(), &end, 10);
   if (end == answer.c_str()) {

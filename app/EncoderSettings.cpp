@@ -51,7 +51,8 @@ bool EncoderSettings::takesValue(SettingId id, double value) {
     case SettingId::Resolution:
       return value >= 0.0 && value <= 3.0;
     case SettingId::Colordepth:
-      return value == 8.0 || value == 12.0 || value == 16.0 || value == 24.0 || value == 25.0;
+      return value == 8.0 || value == 12.0 || value == 16.0 || value == 24.0 ||
+             value == 25.0;
     case SettingId::Cropping:
       return value >= 0.0 && value <= 100.0;
     case SettingId::Audioboost:
@@ -67,14 +68,20 @@ bool EncoderSettings::takesValue(SettingId id, double value) {
 
 const char* EncoderSettings::acceptedValues(SettingId id) {
   switch (id) {
-    case SettingId::Resolution: return "0 to 3";
-    case SettingId::Colordepth: return "8, 12, 16, 24 or 25";
-    case SettingId::Cropping: return "0 to 100";
-    case SettingId::Audioboost: return "100 to 300";
+    case SettingId::Resolution:
+      return "0 to 3";
+    case SettingId::Colordepth:
+      return "8, 12, 16, 24 or 25";
+    case SettingId::Cropping:
+      return "0 to 100";
+    case SettingId::Audioboost:
+      return "100 to 300";
     case SettingId::Framerate:
     case SettingId::Framesize:
-    case SettingId::Keyframes: return "0 or more";
-    default: return nullptr;
+    case SettingId::Keyframes:
+      return "0 or more";
+    default:
+      return nullptr;
   }
 }
 

@@ -109,9 +109,10 @@ TEST_F(CommandLineFlagsTest, ValuesAtTheEndsOfEveryRangeAreTakenAndOneBeyondIsNo
                      "-audioboost=300", "-framerate=0", "-framesize=0", "-keyframes=0"}));
   EXPECT_EQ(err.text(), "");
   EXPECT_FALSE(parse({"-resolution=4", "-cropping=-0.5", "-audioboost=301", "-hold"}));
-  EXPECT_EQ(err.text(), "vnt: flag \"resolution\" parameter \"4\" is out of range (0 to 3)\n"
-                        "vnt: flag \"cropping\" parameter \"-0.5\" is out of range (0 to 100)\n"
-                        "vnt: flag \"audioboost\" parameter \"301\" is out of range (100 to 300)\n");
+  EXPECT_EQ(err.text(),
+            "vnt: flag \"resolution\" parameter \"4\" is out of range (0 to 3)\n"
+            "vnt: flag \"cropping\" parameter \"-0.5\" is out of range (0 to 100)\n"
+            "vnt: flag \"audioboost\" parameter \"301\" is out of range (100 to 300)\n");
   EXPECT_TRUE(settings.hold);  // parsing goes on
 }
 

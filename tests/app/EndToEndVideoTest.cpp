@@ -458,13 +458,14 @@ TEST_F(EndToEndVideoTest, ColourDepthEightIsTheStandardPalette) {
   const std::string clip = writeClip("clip.avi", 4);
   ASSERT_EQ(convert(clip, {"-colordepth=12"}), kExitSuccess) << harness.errors();
   const std::vector<std::uint8_t>& twelve = harness.database().bytes();
-  const std::vector<std::uint8_t> records(twelve.begin() + harness.database().recordOffset(0),
-                                          twelve.end());
+  const std::vector<std::uint8_t> records(
+      twelve.begin() + harness.database().recordOffset(0), twelve.end());
   ASSERT_EQ(convert(clip, {"-colordepth=8"}), kExitSuccess) << harness.errors();
   checkMovie({160, 160, 12, false, 15.0, 3, 0});
   const std::vector<std::uint8_t>& eight = harness.database().bytes();
   EXPECT_TRUE(std::equal(records.begin(), records.end(),
-                         eight.begin() + harness.database().recordOffset(0), eight.end()));
+                         eight.begin() + harness.database().recordOffset(0),
+                         eight.end()));
 }
 
 // --- Rotation and flips on every screen size ----------------------------------
