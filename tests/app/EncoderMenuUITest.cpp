@@ -169,7 +169,6 @@ TEST_F(EncoderMenuUITest, EverySettingCanBeChangedThroughItsMenu) {
   EXPECT_TRUE(settings.grayscale);
   EXPECT_EQ(settings.colordepth, 16);
   EXPECT_EQ(settings.framerate, 12);
-  EXPECT_EQ(settings.keyframes, 3);
   EXPECT_EQ(settings.framesize, 2000);
   EXPECT_TRUE(settings.fastencode);
   EXPECT_TRUE(settings.hold);
@@ -227,16 +226,21 @@ TEST_F(EncoderMenuUITest, EmptyAnswerKeepsATextSetting) {
 TEST_F(EncoderMenuUITest, NumberASettingDoesNotTakeIsNeverStoredAndAsksAgain) {
   struct Case {
     const char* keys;    // page, item, the answer refused, the answer taken
-    const char* prompt;  // its end
+    const char* prompt;
     const char* refused;
     const char* range;
   };
-  const Case cases[] = {{"v\nr\n7\n3\n", "3 = 216x384) ", "7", "0 to 3"},
-                        {"v\nb\n-1\n3\n", "16/24 bit true plus) ", "-1", "0 to 3"},
-                        {"a\nv\n301\n200\n", "adjustment)? [150] ", "301", "100 to 300"},
-                        {"v\nf\n-5x\n3\n", "source rate):  ", "-5x", "0 or more"},
-                        {"v\nk\n-1\n3\n", "no keys):  ", "-1", "0 or more"},
-                        {"v\nt\n-1\n3\n", "bytes? [1600] ", "-1", "0 or more"}};
+  const Case cases[] = {
+      {"v\nr\n7\n3\n", "Resolution (0 = 160x160, 1 = 320x240, 2 = 320x320, 3 = 216x384) ", "7",
+       "0 to 3"},
+      {"v\nb\n-1\n0\n",
+       "Color Depth Mode (0 = 8-bits, 1 = 8-bits enhanced, 2 = 16/24 bit true, 3 = 16/24 bit "
+       "true plus) ",
+       "-1", "0 to 3"},
+      {"a\nv\n301\n200\n", "% to adjust volume (100 = no adjustment)? [150] ", "301",
+       "100 to 300"},
+      {"v\nf\n-5x\n3\n", "Output frame rate (1 fps - source rate):  ", "-5x", "0 or more"},
+      {"v\nt\n-1\n3\n", "Desired average frame size in bytes? [1600] ", "-1", "0 or more"}};
   for (const Case& c : cases) {
     EXPECT_EQ(runScript(c.keys), 2);
     EXPECT_TRUE(outputHas(std::string(c.prompt) + "Error - \"" + c.refused +
@@ -244,10 +248,9 @@ TEST_F(EncoderMenuUITest, NumberASettingDoesNotTakeIsNeverStoredAndAsksAgain) {
         << output();
   }
   EXPECT_EQ(settings.resolution, 3);
-  EXPECT_EQ(settings.colordepth, 25);
+  EXPECT_EQ(settings.colordepth, 12);
   EXPECT_EQ(settings.audioboost, 200);
   EXPECT_EQ(settings.framerate, 3);
-  EXPECT_EQ(settings.keyframes, 3);
   EXPECT_EQ(settings.framesize, 3);
 }
 
