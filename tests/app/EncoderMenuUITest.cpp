@@ -225,22 +225,25 @@ TEST_F(EncoderMenuUITest, EmptyAnswerKeepsATextSetting) {
 
 TEST_F(EncoderMenuUITest, NumberASettingDoesNotTakeIsNeverStoredAndAsksAgain) {
   struct Case {
-    const char* keys;    // page, item, the answer refused, the answer taken
+    const char* keys;  // page, item, the answer refused, the answer taken
     const char* prompt;
     const char* refused;
     const char* range;
   };
   const Case cases[] = {
-      {"v\nr\n7\n3\n", "Resolution (0 = 160x160, 1 = 320x240, 2 = 320x320, 3 = 216x384) ", "7",
-       "0 to 3"},
+      {"v\nr\n7\n3\n", "Resolution (0 = 160x160, 1 = 320x240, 2 = 320x320, 3 = 216x384) ",
+       "7", "0 to 3"},
       {"v\nb\n-1\n0\n",
-       "Color Depth Mode (0 = 8-bits, 1 = 8-bits enhanced, 2 = 16/24 bit true, 3 = 16/24 bit "
+       "Color Depth Mode (0 = 8-bits, 1 = 8-bits enhanced, 2 = 16/24 bit true, 3 = 16/24 "
+       "bit "
        "true plus) ",
        "-1", "0 to 3"},
       {"a\nv\n301\n200\n", "% to adjust volume (100 = no adjustment)? [150] ", "301",
        "100 to 300"},
-      {"v\nf\n-5x\n3\n", "Output frame rate (1 fps - source rate):  ", "-5x", "0 or more"},
-      {"v\nt\n-1\n3\n", "Desired average frame size in bytes? [1600] ", "-1", "0 or more"}};
+      {"v\nf\n-5x\n3\n", "Output frame rate (1 fps - source rate):  ", "-5x",
+       "0 or more"},
+      {"v\nt\n-1\n3\n", "Desired average frame size in bytes? [1600] ", "-1",
+       "0 or more"}};
   for (const Case& c : cases) {
     EXPECT_EQ(runScript(c.keys), 2);
     EXPECT_TRUE(outputHas(std::string(c.prompt) + "Error - \"" + c.refused +
