@@ -97,11 +97,19 @@ bool parseCommandLine(EncoderSettings& settings, int argc, const char* const* ar
     // The value is everything after "name="; it may be empty or hold '='.
     const char* value = argument + 1 + std::strlen(row->name) + 1;
     const bool accepted = settings.setFromText(*row, value);
+    // The number as typed: the range of cropping is that of the percentage.
+    double typed = 0.0;
+    if (row->kind == FlagKind::Real) typed = settings.*row->real;
+    if (row->kind == FlagKind::Integer) typed = settings.*row->integer;
     // The cropping flag takes a percentage; the setting is a fraction.
     if (row->id == SettingId::Cropping) settings.cropping /= 100.0;
     if (!accepted) {
       settings.printError("flag \"%s\" parameter \"%s\" is not a valid number\n", row->name,
                           value);
+      result = false;
+    } else if (!EncoderSettings::takesValue(row->id, typed)) {
+      settings.printError("flag \"%s\" parameter \"%s\" is out of range (%s)\n",
+                          row->name, value, EncoderSettings::acceptedValues(row->id));
       result = false;
     }
   }

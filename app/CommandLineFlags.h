@@ -126,8 +126,10 @@ bool asksForHelp(int argc, const char* const* argv);
 // Later flags overwrite earlier ones. An unknown flag prints
 // "Unknown flag \"...\"" and the usage and stops; the negated form of a value
 // flag prints "unknown flag ..." and stops; a value that is not a whole
-// number prints a message, keeps the prefix value and parsing goes on. Returns
-// true when every argument was accepted (also for argc below 2).
+// number prints a message, keeps the prefix value and parsing goes on; so
+// does a number the setting does not take (EncoderSettings::takesValue), whose
+// message names the flag, the value and the values accepted. Returns true
+// when every argument was accepted (also for argc below 2).
 bool parseCommandLine(EncoderSettings& settings, int argc, const char* const* argv);
 
 }  // namespace vantrel

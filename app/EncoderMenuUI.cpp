@@ -34,6 +34,13 @@ const char* pick(bool on, const char* onText, const char* offText) {
   return on ? onText : offText;
 }
 
+// Makes the framework ask the same prompt again; runCommand's result.
+bool askAgain(MenuAction& action, bool& repeat) {
+  action = MenuAction::AskAgain;
+  repeat = true;
+  return true;
+}
+
 }  // namespace
 
 int runMenus(EncoderSettings& settings, bool notFirstTime, std::FILE* input,
@@ -90,6 +97,7 @@ std::string EncoderMenuUI::displayValue(SettingId id) const {
       }
     case SettingId::Colordepth:
       switch (s.colordepth) {
+        case 8:
         case 12: return "8-bit Standard";
         case 16: return "8-bit Enhanced";
         case 24: return "16/24-bit Truecolor";
@@ -171,9 +179,7 @@ bool EncoderMenuUI::runCommand(const MenuPage& /*page*/, const MenuItem* /*item*
 
   if (isSetting(argument, SettingId::Outfile) && !answered && settings.outfile.empty()) {
     putText("An output file must be specified.\n", true);
-    action = MenuAction::AskAgain;
-    repeat = true;
-    return true;
+    return askAgain(action, repeat);
   }
 
   if (isSetting(argument, SettingId::Cropping) && answered) {
@@ -186,9 +192,7 @@ bool EncoderMenuUI::runCommand(const MenuPage& /*page*/, const MenuItem* /*item*
     }
     if (percent < 0.0 || percent > 100.0) {
       putText("Error - invalid percentage, must be between 0 and 100.\n", true);
-      action = MenuAction::AskAgain;
-      repeat = true;
-      return true;
+      return askAgain(action, repeat);
     }
     // The fraction keeps six decimals, as the text form "%f" gives them.
     text = formatNumber("%f", percent / 100.0);
@@ -199,15 +203,27 @@ bool EncoderMenuUI::runCommand(const MenuPage& /*page*/, const MenuItem* /*item*
   const auto id = static_cast<SettingId>(argument);
 
   if ((id == SettingId::Colordepth || id == SettingId::Resolution) && answered) {
-    if (!mapCodeAnswer(id, text)) return false;
+    const CodeAnswer code = mapCodeAnswer(id, text);
+    if (code == CodeAnswer::NotANumber) return false;
+    if (code == CodeAnswer::OutOfRange) return askAgain(action, repeat);
   }
 
   if (descriptor->kind == FlagKind::Boolean) {
     settings.setBoolean(*descriptor, !settings.getBoolean(*descriptor));
   } else if (answered) {
     if ((id == SettingId::Vidfile || id == SettingId::Audfile) && text == "-") text.clear();
-    if (!settings.setFromText(*descriptor, text.c_str()) &&
-        (descriptor->kind == FlagKind::Integer || descriptor->kind == FlagKind::Real)) {
+    const bool isInteger = descriptor->kind == FlagKind::Integer;
+    const std::int32_t before = isInteger ? settings.*descriptor->integer : 0;
+    const bool whole = settings.setFromText(*descriptor, text.c_str());
+    // A number the setting does not take is never kept, even as the prefix
+    // of an answer that is not a whole number.
+    if (isInteger && !EncoderSettings::takesValue(id, settings.*descriptor->integer)) {
+      settings.*descriptor->integer = before;
+      printFormatted("Error - \"%s\" is out of range (%s).\n", text.c_str(),
+                     EncoderSettings::acceptedValues(id));
+      return askAgain(action, repeat);
+    }
+    if (!whole && (isInteger || descriptor->kind == FlagKind::Real)) {
       printFormatted("Error - \"%s\" is not a valid number\n\n", text.c_str());
       return false;
     }
@@ -217,25 +233,27 @@ bool EncoderMenuUI::runCommand(const MenuPage& /*page*/, const MenuItem* /*item*
   return true;
 }
 
-bool EncoderMenuUI::mapCodeAnswer(SettingId id, std::string& answer) {
+EncoderMenuUI::CodeAnswer EncoderMenuUI::mapCodeAnswer(SettingId id,
+                                                       std::string& answer) {
   char* end = nullptr;
   const long number = std::strtol(answer.c_str(), &end, 10);
   if (end == answer.c_str()) {
     // Nothing numeric to map: the setting keeps its value.
     printFormatted("Error - \"%s\" is not a valid number\n\n", answer.c_str());
-    return false;
+    return CodeAnswer::NotANumber;
+  }
+  // Both prompts offer the choices 0 to 3.
+  if (number < 0 || number > 3) {
+    printFormatted("Error - \"%s\" is out of range (0 to 3).\n", answer.c_str());
+    return CodeAnswer::OutOfRange;
   }
   // The answer is replaced by a fresh string: assigning the short literals in
   // place makes GCC's optimiser warn of an overlapping copy that cannot happen.
   if (id == SettingId::Colordepth) {
     static constexpr const char* kDepthCodes[] = {"12", "16", "24", "25"};
-    answer = std::string(kDepthCodes[number >= 0 && number <= 2 ? number : 3]);
-  } else if (number < 0) {
-    answer = std::string("0");
-  } else if (number >= 4) {
-    answer = std::string("3");
+    answer = std::string(kDepthCodes[number]);
   }
-  return true;
+  return CodeAnswer::Mapped;
 }
 
 }  // namespace vantrel

@@ -54,18 +54,21 @@ class EncoderMenuUI : public CommandLineMenuUI {
   // Draws setting items as "label  [value]"; other items the default way.
   bool drawItem(const MenuPage& page, const MenuItem& item) override;
   // Applies an answer to the setting named by argument (0 shows the
-  // settings). Returns false, after printing why, when the answer was
-  // rejected; asks again (through AskAgain) for an out-of-range cropping and
-  // for an empty output file while none is set.
+  // settings). Returns false, after printing why, when the answer was not a
+  // number; asks again (through AskAgain), after printing why, for a number
+  // the setting does not take (a resolution or colour depth choice outside
+  // 0 to 3, a cropping outside 0 to 100, EncoderSettings::takesValue for the
+  // other numbers) and for an empty output file while none is set.
   bool runCommand(const MenuPage& page, const MenuItem* item,
                   std::int32_t& argument, std::optional<std::string_view> answer,
                   MenuAction& action, bool& repeat) override;
 
  private:
-  // Turns a resolution or colour depth answer into the text to store.
-  // Returns false, after printing the message, when it does not begin with a
-  // number.
-  bool mapCodeAnswer(SettingId id, std::string& answer);
+  enum class CodeAnswer { Mapped, NotANumber, OutOfRange };
+  // Turns a resolution or colour depth choice (0 to 3) into the text to
+  // store. An answer that does not begin with a number, or whose number is
+  // not a choice, prints why and changes nothing.
+  CodeAnswer mapCodeAnswer(SettingId id, std::string& answer);
 
   EncoderSettings& settings;
 };

@@ -46,6 +46,45 @@ const FlagDescriptor* EncoderSettings::descriptorFor(SettingId id) {
   return &kFlagTable[static_cast<std::size_t>(number - 1)];
 }
 
+bool EncoderSettings::takesValue(SettingId id, double value) {
+  switch (id) {
+    case SettingId::Resolution:
+      return value >= 0.0 && value <= 3.0;
+    case SettingId::Colordepth:
+      return value == 8.0 || value == 12.0 || value == 16.0 || value == 24.0 ||
+             value == 25.0;
+    case SettingId::Cropping:
+      return value >= 0.0 && value <= 100.0;
+    case SettingId::Audioboost:
+      return value >= 100.0 && value <= 300.0;
+    case SettingId::Framerate:
+    case SettingId::Framesize:
+    case SettingId::Keyframes:
+      return value >= 0.0;
+    default:
+      return true;
+  }
+}
+
+const char* EncoderSettings::acceptedValues(SettingId id) {
+  switch (id) {
+    case SettingId::Resolution:
+      return "0 to 3";
+    case SettingId::Colordepth:
+      return "8, 12, 16, 24 or 25";
+    case SettingId::Cropping:
+      return "0 to 100";
+    case SettingId::Audioboost:
+      return "100 to 300";
+    case SettingId::Framerate:
+    case SettingId::Framesize:
+    case SettingId::Keyframes:
+      return "0 or more";
+    default:
+      return nullptr;
+  }
+}
+
 bool EncoderSettings::setFromText(const FlagDescriptor& descriptor, const char* text) {
   switch (descriptor.kind) {
     case FlagKind::Text:
@@ -111,6 +150,9 @@ void EncoderSettings::applyToEngine(MovieEncoder& engine) const {
       doubled > INT32_MAX ? INT32_MAX : (doubled < INT32_MIN ? INT32_MIN : doubled));
   engine.minFrameSize = framesize / 2;
   switch (colordepth) {
+    case 8:  // the code the usage text gives for the standard palette
+      engine.colorDepth = 12;
+      break;
     case 12:
     case 16:
     case 24:
@@ -152,6 +194,13 @@ void EncoderSettings::applyToEngine(MovieEncoder& engine) const {
   engine.audioPrefilter = audiofilter;
   engine.hifiAudio = hifi;
   engine.adpcmAudio = adpcm;
+  // The audio writer stores high-fidelity sound as 8-bit PCM and never codes
+  // it as ADPCM; say so rather than drop the choice silently.
+  if (hifi && adpcm && !audfile.empty()) {
+    printError(
+        "Warning: high-fidelity sound is stored as 8-bit PCM; the ADPCM compression "
+        "choice is not used.\n");
+  }
   engine.audioBoostOn = audioboost != 100;
   if (engine.audioBoostOn) engine.audioBoostPercent = audioboost;
 }

@@ -81,6 +81,15 @@ class EncoderSettings {
 
   // The descriptor of a setting, or nullptr for an id outside 1 to 24.
   static const FlagDescriptor* descriptorFor(SettingId id);
+  // True when a numeric setting takes value, written as its flag takes it
+  // (cropping as a percentage): resolution 0 to 3; colordepth 8, 12, 16, 24
+  // or 25; cropping 0 to 100; audioboost 100 to 300; framerate, framesize
+  // and keyframes 0 or more. Every other setting takes any value; NaN is
+  // never taken by a setting with limits.
+  static bool takesValue(SettingId id, double value);
+  // The values takesValue accepts, as text for messages ("0 to 3"), or
+  // nullptr for a setting without limits.
+  static const char* acceptedValues(SettingId id);
 
   // Stores text into the setting. Text: stored as is (null stores nothing).
   // Boolean: on when text is present and not empty. Real / Integer: the value
@@ -107,8 +116,11 @@ class EncoderSettings {
 
   // Copies every setting into the engine's encode parameters: frame size to
   // target / min (half) / max (double), resolution to screen size, colour
-  // depth code, cropping to cropFraction = 1 - cropping, switches, and the
-  // audio boost (off for exactly 100; the percentage is set only when on).
+  // depth code (8 and 12 both give 12), cropping to cropFraction =
+  // 1 - cropping, switches, and the audio boost (off for exactly 100; the
+  // percentage is set only when on). With an audio file, hifi and adpcm
+  // together print one warning line on errStream: the sound is stored as
+  // high-fidelity 8-bit PCM and the ADPCM choice is not used.
   void applyToEngine(MovieEncoder& engine) const;
 
   // Command-line operations (CommandLineFlags.h has the rules). parseCommandLine
@@ -153,7 +165,7 @@ class EncoderSettings {
   bool adpcm = false;
   std::int32_t audioboost = 150;  // percent of the source volume; 100 = unchanged
   bool audiofilter = true;
-  std::int32_t colordepth = 25;  // 12, 16, 24; anything else is truecolor plus
+  std::int32_t colordepth = 25;  // 8 or 12 standard, 16 enhanced, 24 truecolor, 25 plus
   std::int32_t resolution = 0;   // 0 160x160, 1 320x240, 2 320x320, 3 216x384
   double cropping = 0.0;         // 0.0 letterbox .. 1.0 fill the frame
   bool fastencode = false;

@@ -32,6 +32,7 @@ const char* resolutionText(std::int32_t resolution) {
 
 const char* colorDepthText(std::int32_t colordepth) {
   switch (colordepth) {
+    case 8:
     case 12: return "Standard 8-bit";
     case 16: return "Enhanced 8-bit";
     case 24: return "16/24-bit Truecolor";

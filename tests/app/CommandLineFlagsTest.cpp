@@ -104,12 +104,16 @@ TEST_F(CommandLineFlagsTest, LaterFlagOverwritesEarlier) {
   EXPECT_EQ(settings.vidfile, "second.avi");
 }
 
-TEST_F(CommandLineFlagsTest, ValuesAreStoredWithoutRangeChecks) {
-  EXPECT_TRUE(parse({"-framerate=-5", "-resolution=7", "-audioboost=1000", "-colordepth=8"}));
-  EXPECT_EQ(settings.framerate, -5);
-  EXPECT_EQ(settings.resolution, 7);
-  EXPECT_EQ(settings.audioboost, 1000);
-  EXPECT_EQ(settings.colordepth, 8);
+TEST_F(CommandLineFlagsTest, ValuesAtTheEndsOfEveryRangeAreTakenAndOneBeyondIsNot) {
+  EXPECT_TRUE(parse({"-resolution=3", "-colordepth=8", "-cropping=100", "-audioboost=100",
+                     "-audioboost=300", "-framerate=0", "-framesize=0", "-keyframes=0"}));
+  EXPECT_EQ(err.text(), "");
+  EXPECT_FALSE(parse({"-resolution=4", "-cropping=-0.5", "-audioboost=301", "-hold"}));
+  EXPECT_EQ(err.text(),
+            "vnt: flag \"resolution\" parameter \"4\" is out of range (0 to 3)\n"
+            "vnt: flag \"cropping\" parameter \"-0.5\" is out of range (0 to 100)\n"
+            "vnt: flag \"audioboost\" parameter \"301\" is out of range (100 to 300)\n");
+  EXPECT_TRUE(settings.hold);  // parsing goes on
 }
 
 TEST_F(CommandLineFlagsTest, EveryNamedFlagReachesItsSetting) {

@@ -169,7 +169,6 @@ TEST_F(EncoderMenuUITest, EverySettingCanBeChangedThroughItsMenu) {
   EXPECT_TRUE(settings.grayscale);
   EXPECT_EQ(settings.colordepth, 16);
   EXPECT_EQ(settings.framerate, 12);
-  EXPECT_EQ(settings.keyframes, 3);
   EXPECT_EQ(settings.framesize, 2000);
   EXPECT_TRUE(settings.fastencode);
   EXPECT_TRUE(settings.hold);
@@ -224,14 +223,38 @@ TEST_F(EncoderMenuUITest, EmptyAnswerKeepsATextSetting) {
   EXPECT_TRUE(outputHas("Movie title description? [Kept] "));
 }
 
-TEST_F(EncoderMenuUITest, ResolutionAnswersAreClampedToTheFourSizes) {
-  EXPECT_EQ(runScript("v\nr\n7\n"), 2);
+TEST_F(EncoderMenuUITest, NumberASettingDoesNotTakeIsNeverStoredAndAsksAgain) {
+  struct Case {
+    const char* keys;  // page, item, the answer refused, the answer taken
+    const char* prompt;
+    const char* refused;
+    const char* range;
+  };
+  const Case cases[] = {
+      {"v\nr\n7\n3\n", "Resolution (0 = 160x160, 1 = 320x240, 2 = 320x320, 3 = 216x384) ",
+       "7", "0 to 3"},
+      {"v\nb\n-1\n0\n",
+       "Color Depth Mode (0 = 8-bits, 1 = 8-bits enhanced, 2 = 16/24 bit true, 3 = 16/24 "
+       "bit "
+       "true plus) ",
+       "-1", "0 to 3"},
+      {"a\nv\n301\n200\n", "% to adjust volume (100 = no adjustment)? [150] ", "301",
+       "100 to 300"},
+      {"v\nf\n-5x\n3\n", "Output frame rate (1 fps - source rate):  ", "-5x",
+       "0 or more"},
+      {"v\nt\n-1\n3\n", "Desired average frame size in bytes? [1600] ", "-1",
+       "0 or more"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(runScript(c.keys), 2);
+    EXPECT_TRUE(outputHas(std::string(c.prompt) + "Error - \"" + c.refused +
+                          "\" is out of range (" + c.range + ").\n" + c.prompt + "\n"))
+        << output();
+  }
   EXPECT_EQ(settings.resolution, 3);
-  EXPECT_TRUE(outputHas("Resolution (0 = 160x160, 1 = 320x240, 2 = 320x320, 3 = 216x384) "));
-  EXPECT_EQ(runScript("v\nr\n-2\n"), 2);
-  EXPECT_EQ(settings.resolution, 0);
-  EXPECT_EQ(runScript("v\nr\n2\n"), 2);
-  EXPECT_EQ(settings.resolution, 2);
+  EXPECT_EQ(settings.colordepth, 12);
+  EXPECT_EQ(settings.audioboost, 200);
+  EXPECT_EQ(settings.framerate, 3);
+  EXPECT_EQ(settings.framesize, 3);
 }
 
 TEST_F(EncoderMenuUITest, FractionalResolutionStoresItsWholePartAndIsReported) {
@@ -252,7 +275,7 @@ TEST_F(EncoderMenuUITest, NonNumericCodeAnswerIsReportedAndChangesNothing) {
 
 TEST_F(EncoderMenuUITest, ColourDepthChoicesMapToModeCodes) {
   const std::pair<const char*, int> cases[] = {
-      {"0", 12}, {"1", 16}, {"2", 24}, {"3", 25}, {"9", 25}, {"2.5", 24}};
+      {"0", 12}, {"1", 16}, {"2", 24}, {"3", 25}, {"2.5", 24}};
   for (const auto& [answer, code] : cases) {
     settings.colordepth = 0;
     EXPECT_EQ(runScript(std::string("v\nb\n") + answer + "\n"), 2);
@@ -390,7 +413,7 @@ TEST_F(EncoderMenuUITest, ValueTextsForCodesAndNumbers) {
   settings.colordepth = 12;
   EXPECT_EQ(displayValue(SettingId::Colordepth), "8-bit Standard");
   settings.colordepth = 8;
-  EXPECT_EQ(displayValue(SettingId::Colordepth), "16/24-bit Truecolor Plus");
+  EXPECT_EQ(displayValue(SettingId::Colordepth), "8-bit Standard");
   settings.resolution = 9;
   EXPECT_EQ(displayValue(SettingId::Resolution), "216x384");
   settings.audioboost = 250;

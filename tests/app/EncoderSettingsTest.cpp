@@ -266,8 +266,8 @@ TEST_F(EncoderSettingsEngineTest, ResolutionCodesGiveScreenSizes) {
   }
 }
 
-TEST_F(EncoderSettingsEngineTest, OnlyKnownColourCodesPassUnchanged) {
-  const int expected[][2] = {{12, 12}, {16, 16}, {24, 24}, {25, 25}, {8, 25}, {13, 25}};
+TEST_F(EncoderSettingsEngineTest, EightAndTwelveBothGiveTheStandardPalette) {
+  const int expected[][2] = {{8, 12}, {12, 12}, {16, 16}, {24, 24}, {25, 25}, {13, 25}};
   for (const auto& row : expected) {
     settings.colordepth = row[0];
     EXPECT_EQ(applied().colorDepth, row[1]) << row[0];

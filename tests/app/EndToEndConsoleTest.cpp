@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -164,6 +166,29 @@ TEST_F(EndToEndConsoleTest, ProgressHookSeesTheEventsOfOneEncodeInOrder) {
   EXPECT_EQ(lastFrame.data, std::intptr_t(packPair(3, 3)));
   EXPECT_EQ(lowHalf(lastFrame.value), std::stoi(lastRecordLength()));
   EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+}
+
+TEST_F(EndToEndConsoleTest, ValueOutsideAFlagsRangeEndsTheRunBeforeAnythingIsOpened) {
+  const std::string clip = writeClip(4);
+  const std::pair<const char*, const char*> cases[] = {
+      {"resolution=9", "0 to 3"},    {"colordepth=99", "8, 12, 16, 24 or 25"},
+      {"cropping=101", "0 to 100"},  {"audioboost=1000", "100 to 300"},
+      {"framerate=-1", "0 or more"}, {"framesize=-1", "0 or more"},
+      {"keyframes=-1", "0 or more"}};
+  for (const auto& [flag, range] : cases) {
+    const std::string text = flag;
+    const std::size_t equals = text.find('=');
+    EXPECT_EQ(harness.run(movieArguments(clip, harness.file("movie.pdb"), {"-" + text})),
+              kExitFailure);
+    EXPECT_EQ(harness.errors(), "vantrel: flag \"" + text.substr(0, equals) +
+                                    "\" parameter \"" + text.substr(equals + 1) +
+                                    "\" is out of range (" + range + ")\n");
+    EXPECT_EQ(harness.output(), kBanner);
+    // Nothing was written: the scratch folder holds the clip alone.
+    const std::filesystem::directory_iterator folder(
+        std::filesystem::path(clip).parent_path());
+    EXPECT_EQ(std::distance(folder, std::filesystem::directory_iterator()), 1) << flag;
+  }
 }
 
 }  // namespace

@@ -453,6 +453,12 @@ TEST_P(EndToEndModeTest, MovieOfEveryModeDecodesToTheEncodersPictures) {
 INSTANTIATE_TEST_SUITE_P(Modes, EndToEndModeTest, ::testing::ValuesIn(allModes()),
                          modeCaseName);
 
+TEST_F(EndToEndVideoTest, ColourDepthEightIsTheStandardPalette) {
+  const std::string clip = writeClip("clip.avi", 4);
+  ASSERT_EQ(convert(clip, {"-colordepth=8"}), kExitSuccess) << harness.errors();
+  checkMovie({160, 160, 12, false, 15.0, 3, 0});  // colour mode 0, one byte a pixel
+}
+
 // --- Rotation and flips on every screen size ----------------------------------
 
 struct OrientationCase {

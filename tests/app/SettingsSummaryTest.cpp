@@ -113,7 +113,7 @@ TEST_F(SettingsSummaryTest, CodeTextsCoverEveryResolutionAndColourDepth) {
   const std::pair<int, const char*> depths[] = {{12, "Standard 8-bit"},
                                                 {16, "Enhanced 8-bit"},
                                                 {24, "16/24-bit Truecolor\n"},
-                                                {8, "16/24-bit Truecolor Plus"},
+                                                {8, "Standard 8-bit"},
                                                 {25, "16/24-bit Truecolor Plus"}};
   for (const auto& [code, text] : depths) {
     settings.colordepth = code;
