@@ -114,4 +114,11 @@ std::string soundCutWarning(const MovieCut& cut) {
          formatSeconds(cut.originalFrames / 10.0) + " seconds are kept.";
 }
 
+std::string cutSourceWarning(double heldSeconds, double statedSeconds) {
+  return "The video file is cut short: it holds " + formatSeconds(heldSeconds) + " of the " +
+         formatSeconds(statedSeconds) + " seconds it states (" +
+         formatSeconds(statedSeconds - heldSeconds) +
+         " seconds are missing); the movie has the pictures it holds.";
+}
+
 }  // namespace vantrel

@@ -44,4 +44,8 @@ MovieCut fitSoundOnlyMovie(int nominalFrames, bool hifiAudio, bool adpcmAudio);
 std::string videoCutWarning(const MovieCut& cut, double fps);
 std::string soundCutWarning(const MovieCut& cut);
 
+// The warning shown for a video file cut short (a partial download, a lost
+// tail): the seconds of pictures it holds and the seconds it states.
+std::string cutSourceWarning(double heldSeconds, double statedSeconds);
+
 }  // namespace vantrel

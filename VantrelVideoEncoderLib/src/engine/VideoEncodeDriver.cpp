@@ -126,7 +126,9 @@ void VideoEncodeDriver::planAndFit() {
   engine.planMovie(engine.frameRate, engine.summary.frameRate, frameCount, frameStep,
                    audioRecordCount, nullptr, firstFrame, lastFrame);
   fps = engine.summary.frameRate;
-  if (!(fps > 0.0) || !(frameStep > 0.0)) throw kBadRateText;
+  // Frame step 0 holds a single picture for the whole movie.
+  if (!(fps > 0.0) || !(frameStep >= 0.0)) throw kBadRateText;
+  warnOfCutSource();
 
   // The database counts records and frames in 16 bits: cut a longer movie.
   const MovieCut cut = fitVideoMovie(frameCount, fps, engine.hasAudio(), engine.hifiAudio,
@@ -139,6 +141,18 @@ void VideoEncodeDriver::planAndFit() {
   }
   if (engine.hasAudio()) audioRecordCount = cut.audioRecordCount;
   recordOffsets.assign(std::size_t(2) * (1 + frameCount + audioRecordCount), 0);
+}
+
+void VideoEncodeDriver::warnOfCutSource() {
+  const int held = source->frameCount();
+  const int stated = source->statedFrameCount();
+  VideoStreamInfo info;
+  if (stated <= held || source->getStreamInfo(info) != 0 || info.rate <= 0 || info.scale <= 0) {
+    return;
+  }
+  const double secondsPerFrame = double(info.scale) / info.rate;
+  const std::string warning = cutSourceWarning(held * secondsPerFrame, stated * secondsPerFrame);
+  report(eventCode(ProgressEvent::Warning), 0, reinterpret_cast<std::intptr_t>(warning.c_str()));
 }
 
 void VideoEncodeDriver::writeDatabaseStart() {

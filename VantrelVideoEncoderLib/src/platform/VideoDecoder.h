@@ -30,6 +30,14 @@ struct VideoStreamFacts {
   // Frames the stream holds, -1 unknown: for AVI, what the index holds when
   // the file has one (a damaged header may claim any count), else the header's.
   std::int64_t storedFrames = -1;
+  // A file cut short (a partial download, a lost tail) holds fewer pictures
+  // than it states: end and storedFrames then count only the pictures whose
+  // data lies inside the file (as its index tells, or as counted when an AVI
+  // file lost its index), and these keep what the file states. -1 otherwise.
+  std::int64_t statedEnd = -1;
+  std::int64_t statedFrames = -1;
+  // The stream holds a single picture (a still image, a one-frame clip).
+  bool onePicture = false;
   std::string container;           // the demuxer's name, e.g. "avi"
   std::string codec;               // the decoder's name, e.g. "mjpeg"
 };

@@ -110,11 +110,25 @@ int VideoStreamSourceQT::firstFrame() { return 0; }
 
 int VideoStreamSourceQT::frameCount() {
   if (!decoder.isOpen()) return 0;
+  // However short a single picture's time, it makes a frame.
+  return std::max(gridFrames(decoder.facts().end), decoder.facts().onePicture ? 1 : 0);
+}
+
+int VideoStreamSourceQT::statedFrameCount() {
+  if (!decoder.isOpen() || decoder.facts().statedEnd < 0) return frameCount();
+  return gridFrames(decoder.facts().statedEnd);
+}
+
+bool VideoStreamSourceQT::holdsOnePicture() {
+  return decoder.isOpen() && decoder.facts().onePicture;
+}
+
+int VideoStreamSourceQT::gridFrames(std::int64_t end) const {
   const VideoStreamFacts& facts = decoder.facts();
-  if (facts.end < 0 || facts.timeBaseDen <= 0) return 0;
+  if (end < 0 || facts.timeBaseDen <= 0) return 0;
   // Duration in seconds x 60, truncated; long double keeps the product exact.
   const long double frames =
-      (static_cast<long double>(facts.end) - static_cast<long double>(facts.origin)) *
+      (static_cast<long double>(end) - static_cast<long double>(facts.origin)) *
       facts.timeBaseNum * kGridRate / facts.timeBaseDen;
   return int(std::clamp<long double>(frames, 0.0L, INT32_MAX));
 }

@@ -1,0 +1,97 @@
+#include "platform/StreamExtent.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+namespace vantrel::ffmpeg {
+
+namespace {
+
+// Packets read at most after the last key frame when looking for the end of
+// the last picture (a long group of pictures at a high rate fits).
+constexpr int kEndProbePackets = 4096;
+
+// A second demuxer over path that reads only the stream streamIndex; null when
+// the file cannot be opened or has no such stream.
+InputPtr openForStream(const char* path, int streamIndex) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path, nullptr, nullptr) < 0) return nullptr;
+  InputPtr input(raw);
+  if (streamIndex >= int(input->nb_streams)) return nullptr;
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    if (int(i) != streamIndex) input->streams[i]->discard = AVDISCARD_ALL;
+  }
+  return input;
+}
+
+}  // namespace
+
+std::int64_t lastPictureEnd(const char* path, int streamIndex, std::int64_t searchFrom,
+                            std::int64_t frameUnits) {
+  InputPtr input = openForStream(path, streamIndex);
+  if (!input || !input->pb || (input->pb->seekable & AVIO_SEEKABLE_NORMAL) == 0) {
+    return AV_NOPTS_VALUE;
+  }
+  if (av_seek_frame(input.get(), streamIndex, searchFrom, AVSEEK_FLAG_BACKWARD) < 0) {
+    return AV_NOPTS_VALUE;
+  }
+  PacketPtr packet(av_packet_alloc());
+  if (!packet) return AV_NOPTS_VALUE;
+  std::int64_t end = AV_NOPTS_VALUE;
+  for (int read = 0; read < kEndProbePackets && av_read_frame(input.get(), packet.get()) >= 0;
+       ++read) {
+    const std::int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    // Pictures an edit list leaves out do not count, nor do times beyond any
+    // real stream (a damaged file).
+    if (packet->stream_index == streamIndex && (packet->flags & AV_PKT_FLAG_DISCARD) == 0 &&
+        time != AV_NOPTS_VALUE && std::abs(time) < INT64_MAX / 4) {
+      const std::int64_t length =
+          packet->duration > 0 && packet->duration < INT64_MAX / 4 ? packet->duration
+                                                                   : frameUnits;
+      if (end == AV_NOPTS_VALUE || time + length > end) end = time + length;
+    }
+    av_packet_unref(packet.get());
+  }
+  return end;
+}
+
+IndexedPictures indexedPictures(AVFormatContext* input, AVStream* stream) {
+  IndexedPictures found;
+  // Unknown for a pipe: such a file is never taken for cut.
+  const std::int64_t fileSize = input->pb != nullptr ? avio_size(input->pb) : -1;
+  const int entries = avformat_index_get_entries_count(stream);
+  for (int i = 0; i < entries; ++i) {
+    const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+    if (entry == nullptr) break;
+    ++found.entries;
+    if (i == 0) found.firstTime = entry->timestamp;
+    found.lastTime = entry->timestamp;
+    if (fileSize > 0 && entry->pos + std::max(entry->size, 0) > fileSize) found.cut = true;
+    if (!found.cut) {
+      ++found.heldEntries;
+      found.lastHeldTime = entry->timestamp;
+    }
+  }
+  return found;
+}
+
+std::int64_t countStoredFrames(const char* path, int streamIndex) {
+  InputPtr input = openForStream(path, streamIndex);
+  PacketPtr packet(av_packet_alloc());
+  if (!input || !packet) return -1;
+  std::int64_t first = AV_NOPTS_VALUE;
+  std::int64_t last = AV_NOPTS_VALUE;
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    // A packet the end of the file cut in two holds no whole picture.
+    if (packet->stream_index == streamIndex && packet->dts != AV_NOPTS_VALUE &&
+        (packet->flags & AV_PKT_FLAG_CORRUPT) == 0) {
+      if (first == AV_NOPTS_VALUE || packet->dts < first) first = packet->dts;
+      if (last == AV_NOPTS_VALUE || packet->dts > last) last = packet->dts;
+    }
+    av_packet_unref(packet.get());
+  }
+  return first == AV_NOPTS_VALUE ? -1 : last - first + 1;
+}
+
+}  // namespace vantrel::ffmpeg

@@ -1,0 +1,41 @@
+#pragma once
+
+// Internal to the platform layer: how far a video stream really reaches. A
+// container states a length; the pictures a file holds may end earlier (a file
+// cut short by a partial download or a lost tail) or later (a last picture with
+// a display time of its own).
+
+#include <cstdint>
+
+#include "platform/FfmpegHandles.h"
+
+namespace vantrel::ffmpeg {
+
+// The end of the stream's last picture: its time plus its duration (or
+// frameUnits when it has none), from the packets after the last key frame
+// before searchFrom. Read through a second demuxer of its own, so the decoding
+// one is not moved. AV_NOPTS_VALUE when the file cannot be searched.
+std::int64_t lastPictureEnd(const char* path, int streamIndex, std::int64_t searchFrom,
+                            std::int64_t frameUnits);
+
+// What the stream's index says about a file cut short: the index (an MP4 or
+// MOV file's sample table, an AVI file's idx1) lists pictures whose data lies
+// past the end of the file.
+struct IndexedPictures {
+  int entries = 0;      // index entries of the stream
+  int heldEntries = 0;  // those before the first one whose data the file lacks
+  bool cut = false;     // heldEntries < entries
+  // Times of the first entry, of the last one and of the last held one.
+  std::int64_t firstTime = AV_NOPTS_VALUE;
+  std::int64_t lastTime = AV_NOPTS_VALUE;
+  std::int64_t lastHeldTime = AV_NOPTS_VALUE;
+};
+IndexedPictures indexedPictures(AVFormatContext* input, AVStream* stream);
+
+// The stream's packets in the whole file, read through a demuxer of its own:
+// the distance from the first to the last whole packet's decoding time plus
+// one (the pictures of an AVI file, where one time unit is one frame). For a
+// file without a usable index. -1 when the file cannot be read.
+std::int64_t countStoredFrames(const char* path, int streamIndex);
+
+}  // namespace vantrel::ffmpeg
