@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -122,6 +124,50 @@ TEST_F(EndToEndFailureTest, FullDiskIsReportedOnceAsWriteFailure) {
   EXPECT_EQ(harness.errors(), "");
   EXPECT_EQ(status, kExitSuccess);
   EXPECT_TRUE(harness.encodedFrames().empty());
+}
+
+TEST_F(EndToEndFailureTest, CutFileMakesAMovieOfThePicturesItHolds) {
+  // A fast-start MP4 (its index before the pictures, as files for streaming
+  // are written) and an AVI file, each cut to its first 30 % like a partial
+  // download: the movie is the whole file's movie up to where the pictures end.
+  harness.replaceAviVideoKind(nullptr);
+  EncodedClip shape;
+  shape.width = 128;
+  shape.height = 96;
+  shape.frames = 120;  // 5 s
+  shape.fpsNum = 24;
+  shape.keyFrameInterval = 1;  // pictures of about the same size fill the file
+  shape.fastStart = true;
+  for (const std::string container : {"mp4", "avi"}) {
+    SCOPED_TRACE(container);
+    shape.container = container;
+    shape.video = container == "mp4" ? ClipVideo::Mpeg4 : ClipVideo::Mjpeg;
+    const std::string whole = harness.file("whole." + container);
+    ASSERT_EQ(writeEncodedClip(whole, shape), "");
+    ASSERT_EQ(harness.run(movieArguments(whole, harness.file("whole.pdb"))), kExitSuccess);
+    const std::vector<DecodedFrame> wholeMovie = harness.decodeMovie();
+    ASSERT_EQ(wholeMovie.size(), 74u);
+
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::string cut = harness.file("cut." + container);
+    std::ofstream(cut, std::ios::binary).write(bytes.data(), long(bytes.size() * 3 / 10));
+    ASSERT_EQ(harness.run(movieArguments(cut, harness.file("cut.pdb"))), kExitSuccess);
+    const std::string text = harness.output() + harness.errors();
+    EXPECT_EQ(text.find("Encode error"), std::string::npos) << text;
+    const std::size_t warning = text.find("Encode warning: The video file is cut short: it holds ");
+    ASSERT_NE(warning, std::string::npos) << text;
+    EXPECT_EQ(text.find("warning", warning + 8), std::string::npos);  // one warning
+    EXPECT_NE(text.find(" of the 5.0 seconds it states (", warning), std::string::npos);
+    EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+    const std::vector<DecodedFrame> cutMovie = harness.decodeMovie();
+    // About a third of the pictures (the index comes first in the MP4 file).
+    EXPECT_GE(cutMovie.size(), 15u);
+    EXPECT_LE(cutMovie.size(), 22u);
+    for (std::size_t i = 0; i < cutMovie.size(); ++i) {
+      EXPECT_TRUE(cutMovie[i].picture == wholeMovie[i].picture) << "frame " << i;
+    }
+  }
 }
 
 }  // namespace
