@@ -152,6 +152,7 @@ struct VideoDecoder::State {
   std::vector<std::uint8_t> planarRgb;
   const int* detailsMatrix = nullptr;
   bool detailsFullRange = false;
+  std::uint64_t serial = 0;  // of the current picture
   int seeks = 0;
   int decoded = 0;
   int skipped = 0;
@@ -283,6 +284,7 @@ bool VideoDecoder::State::superseded(const AVPacket& read) const {
 }
 
 void VideoDecoder::State::promoteLookahead() {
+  ++serial;
   std::swap(current, lookahead);
   currentTime = lookaheadTime;
   currentDuration = lookaheadDuration;
@@ -471,6 +473,8 @@ MediaStatus VideoDecoder::decodePictureAt(std::int64_t time) {
 std::int64_t VideoDecoder::currentPictureTime() const {
   return state && state->haveCurrent ? state->currentTime : 0;
 }
+
+std::uint64_t VideoDecoder::currentPictureSerial() const { return state ? state->serial : 0; }
 
 MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {
   if (!state) return MediaStatus::NotOpen;

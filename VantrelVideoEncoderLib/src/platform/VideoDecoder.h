@@ -76,6 +76,10 @@ class VideoDecoder {
   MediaStatus decodePictureAt(std::int64_t time);
   // Time of the current picture.
   std::int64_t currentPictureTime() const;
+  // Changes whenever another picture becomes the current one (1 after open,
+  // 0 when closed), so a caller can keep the copy of a picture it asks for
+  // again (a still image held over many frames).
+  std::uint64_t currentPictureSerial() const;
 
   // Writes the current picture, upright and at its display shape (facts().width
   // x facts().height), as a bottom-up bitmap (first row in bits is the bottom

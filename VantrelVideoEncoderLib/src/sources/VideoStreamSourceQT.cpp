@@ -31,6 +31,7 @@ std::int32_t unitsPerSecond(int num, int den) {
 
 void VideoStreamSourceQT::close() {
   decoder.close();
+  bitsSerial = 0;
   bits.clear();
   bits.shrink_to_fit();
 }
@@ -87,8 +88,15 @@ int VideoStreamSourceQT::readFrame(int frameIndex, FrameImage** image) {
   if (status == MediaStatus::OutOfMemory) return kVideoOutOfMemory;
   if (status != MediaStatus::Ok) return kVideoReadFailed;
   const int bitsPerPixel = flipFrames ? 24 : 32;
-  if (decoder.copyPicture(bitsPerPixel, bits) != MediaStatus::Ok) {
-    return setQuickDrawError(kBadPixelDepth);
+  // A picture asked for again (a still held over many frames) keeps its copy.
+  const std::uint64_t serial = decoder.currentPictureSerial();
+  if (serial != bitsSerial || bitsPerPixel != bitsDepth) {
+    bitsSerial = 0;
+    if (decoder.copyPicture(bitsPerPixel, bits) != MediaStatus::Ok) {
+      return setQuickDrawError(kBadPixelDepth);
+    }
+    bitsSerial = serial;
+    bitsDepth = bitsPerPixel;
   }
   fetchMovieBox();
   return deliverFrame(boxWidth, boxHeight, bitsPerPixel, bits, flipFrames, image);

@@ -69,6 +69,9 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
 
   VideoDecoder decoder;
   std::vector<std::uint8_t> bits;
+  // The decoder's picture (serial, 0 for none) and depth that bits hold.
+  std::uint64_t bitsSerial = 0;
+  int bitsDepth = 0;
   std::int32_t timeScale = 0;
   bool timeScaleKnown = false;
   int boxWidth = 0;
