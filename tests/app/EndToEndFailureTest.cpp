@@ -144,7 +144,8 @@ TEST_F(EndToEndFailureTest, CutFileMakesAMovieOfThePicturesItHolds) {
     shape.video = container == "mp4" ? ClipVideo::Mpeg4 : ClipVideo::Mjpeg;
     const std::string whole = harness.file("whole." + container);
     ASSERT_EQ(writeEncodedClip(whole, shape), "");
-    ASSERT_EQ(harness.run(movieArguments(whole, harness.file("whole.pdb"))), kExitSuccess);
+    ASSERT_EQ(harness.run(movieArguments(whole, harness.file("whole.pdb"))),
+              kExitSuccess);
     const std::vector<DecodedFrame> wholeMovie = harness.decodeMovie();
     ASSERT_EQ(wholeMovie.size(), 74u);
 
@@ -155,7 +156,8 @@ TEST_F(EndToEndFailureTest, CutFileMakesAMovieOfThePicturesItHolds) {
     ASSERT_EQ(harness.run(movieArguments(cut, harness.file("cut.pdb"))), kExitSuccess);
     const std::string text = harness.output() + harness.errors();
     EXPECT_EQ(text.find("Encode error"), std::string::npos) << text;
-    const std::size_t warning = text.find("Encode warning: The video file is cut short: it holds ");
+    const std::size_t warning =
+        text.find("Encode warning: The video file is cut short: it holds ");
     ASSERT_NE(warning, std::string::npos) << text;
     EXPECT_EQ(text.find("warning", warning + 8), std::string::npos);  // one warning
     EXPECT_NE(text.find(" of the 5.0 seconds it states (", warning), std::string::npos);

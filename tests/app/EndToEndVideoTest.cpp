@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EndToEndHarness.h"
@@ -411,15 +411,18 @@ TEST_F(EndToEndVideoTest, SinglePictureMakesOneFrameOrIsHeldForTheWholeSound) {
   EncodedClip oneFrame = still;
   oneFrame.container = "mp4";
   oneFrame.video = ClipVideo::Mpeg4;
-  for (const auto& [name, shape] : {std::pair{"still.png", still}, {"one.mp4", oneFrame}}) {
+  for (const auto& [name, shape] :
+       {std::pair{"still.png", still}, {"one.mp4", oneFrame}}) {
     SCOPED_TRACE(name);
     ASSERT_EQ(writeEncodedClip(harness.file(name), shape), "");
-    ASSERT_EQ(convert(harness.file(name), {"-colordepth=12"}), kExitSuccess) << harness.output();
+    ASSERT_EQ(convert(harness.file(name), {"-colordepth=12"}), kExitSuccess)
+        << harness.output();
     checkMovie({160, 160, 12, false, 15.0, 1, 0});  // one frame, no sound
   }
   // Album art with a song: the picture held for the 3 s of sound at 10 fps.
   const std::string song = harness.file("song.wav");
-  ASSERT_TRUE(writePcm16Wav(song, 22050, 2, toneSamples(22050, 2, 3.0, {{1000.0, 0.4, 0.0}})));
+  ASSERT_TRUE(
+      writePcm16Wav(song, 22050, 2, toneSamples(22050, 2, 3.0, {{1000.0, 0.4, 0.0}})));
   ASSERT_EQ(convert(harness.file("still.png"), {"-audfile=" + song, "-framerate=10"}),
             kExitSuccess)
       << harness.output();
@@ -432,7 +435,8 @@ TEST_F(EndToEndVideoTest, SinglePictureMakesOneFrameOrIsHeldForTheWholeSound) {
   EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
   const std::vector<DecodedFrame> frames = harness.decodeMovie();
   ASSERT_EQ(frames.size(), 30u);
-  for (const DecodedFrame& frame : frames) EXPECT_TRUE(frame.picture == frames[0].picture);
+  for (const DecodedFrame& frame : frames)
+    EXPECT_TRUE(frame.picture == frames[0].picture);
   const DecodedSound sound = decodeMovieSound(harness.database());
   EXPECT_TRUE(sound.problems.empty());
   // The tone (boosted to 0.6) sounds to the end of the third second.

@@ -86,7 +86,8 @@ void MovieEncoder::planMovie(int requestedFps, double& fps, int& frameCount,
     frameCount = hasAudio() ? std::max(1, framesForSound(audioSource(), fps)) : 1;
     firstFrame = 0;
     lastFrame = frameCount;
-    if (hasAudio()) audioRecordCount = audioRecordCountFor(frameCount, fps, hifiAudio, adpcmAudio);
+    if (hasAudio())
+      audioRecordCount = audioRecordCountFor(frameCount, fps, hifiAudio, adpcmAudio);
     return;
   }
   // The requested range is in source frames; the movie counts output frames.

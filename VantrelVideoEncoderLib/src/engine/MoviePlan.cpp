@@ -115,8 +115,8 @@ std::string soundCutWarning(const MovieCut& cut) {
 }
 
 std::string cutSourceWarning(double heldSeconds, double statedSeconds) {
-  return "The video file is cut short: it holds " + formatSeconds(heldSeconds) + " of the " +
-         formatSeconds(statedSeconds) + " seconds it states (" +
+  return "The video file is cut short: it holds " + formatSeconds(heldSeconds) +
+         " of the " + formatSeconds(statedSeconds) + " seconds it states (" +
          formatSeconds(statedSeconds - heldSeconds) +
          " seconds are missing); the movie has the pictures it holds.";
 }

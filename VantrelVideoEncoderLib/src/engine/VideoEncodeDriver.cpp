@@ -147,12 +147,15 @@ void VideoEncodeDriver::warnOfCutSource() {
   const int held = source->frameCount();
   const int stated = source->statedFrameCount();
   VideoStreamInfo info;
-  if (stated <= held || source->getStreamInfo(info) != 0 || info.rate <= 0 || info.scale <= 0) {
+  if (stated <= held || source->getStreamInfo(info) != 0 || info.rate <= 0 ||
+      info.scale <= 0) {
     return;
   }
   const double secondsPerFrame = double(info.scale) / info.rate;
-  const std::string warning = cutSourceWarning(held * secondsPerFrame, stated * secondsPerFrame);
-  report(eventCode(ProgressEvent::Warning), 0, reinterpret_cast<std::intptr_t>(warning.c_str()));
+  const std::string warning =
+      cutSourceWarning(held * secondsPerFrame, stated * secondsPerFrame);
+  report(eventCode(ProgressEvent::Warning), 0,
+         reinterpret_cast<std::intptr_t>(warning.c_str()));
 }
 
 void VideoEncodeDriver::writeDatabaseStart() {

@@ -67,7 +67,8 @@ IndexedPictures indexedPictures(AVFormatContext* input, AVStream* stream) {
     ++found.entries;
     if (i == 0) found.firstTime = entry->timestamp;
     found.lastTime = entry->timestamp;
-    if (fileSize > 0 && entry->pos + std::max(entry->size, 0) > fileSize) found.cut = true;
+    const bool inside = fileSize <= 0 || entry->pos + std::max(entry->size, 0) <= fileSize;
+    if (!inside) found.cut = true;
     if (!found.cut) {
       ++found.heldEntries;
       found.lastHeldTime = entry->timestamp;

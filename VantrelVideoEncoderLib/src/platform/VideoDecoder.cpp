@@ -366,7 +366,8 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   if (fresh->timesFromPackets) {
     // A damaged AVI header may claim any length; the index holds what is there.
     if (indexed.heldEntries > 0) {
-      facts.storedFrames = std::max<std::int64_t>(0, indexed.lastHeldTime - indexed.firstTime + 1);
+      facts.storedFrames =
+          std::max<std::int64_t>(0, indexed.lastHeldTime - indexed.firstTime + 1);
       if (indexed.cut) facts.statedFrames = indexed.lastTime - indexed.firstTime + 1;
     }
     // Without a usable index (lost with the end of a file cut short, or never
@@ -374,7 +375,9 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
     if (indexed.entries < 2 && stream->nb_frames > 1) {
       const std::int64_t counted = ffmpeg::countStoredFrames(path, stream->index);
       if (counted > 0) facts.storedFrames = counted;
-      if (counted > 0 && counted < stream->nb_frames) facts.statedFrames = stream->nb_frames;
+      if (counted > 0 && counted < stream->nb_frames) {
+        facts.statedFrames = stream->nb_frames;
+      }
     }
   } else if (indexed.cut) {
     // A file cut short: its pictures end with the last one whose data it holds.
@@ -395,9 +398,10 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   }
   // A stream of one picture (a still image, a one-frame clip): one stored
   // frame, or an end within one picture's time of the first picture.
-  facts.onePicture = facts.storedFrames >= 0 ? facts.storedFrames == 1
-                                             : facts.end >= 0 && facts.end - facts.firstPicture <=
-                                                                      fresh->frameUnits;
+  facts.onePicture =
+      facts.storedFrames >= 0
+          ? facts.storedFrames == 1
+          : facts.end >= 0 && facts.end - facts.firstPicture <= fresh->frameUnits;
   state = std::move(fresh);
   return MediaStatus::Ok;
 }
@@ -474,7 +478,9 @@ std::int64_t VideoDecoder::currentPictureTime() const {
   return state && state->haveCurrent ? state->currentTime : 0;
 }
 
-std::uint64_t VideoDecoder::currentPictureSerial() const { return state ? state->serial : 0; }
+std::uint64_t VideoDecoder::currentPictureSerial() const {
+  return state ? state->serial : 0;
+}
 
 MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {
   if (!state) return MediaStatus::NotOpen;

@@ -138,7 +138,8 @@ int VideoStreamSourceAVI::frameCount() {
 
 int VideoStreamSourceAVI::statedFrameCount() {
   if (!decoder.isOpen() || decoder.facts().statedFrames < 0) return frameCount();
-  return int(std::clamp<std::int64_t>(decoder.facts().statedFrames, 0, INT32_MAX - firstFrame()));
+  return int(std::clamp<std::int64_t>(decoder.facts().statedFrames, 0,
+                                      INT32_MAX - firstFrame()));
 }
 
 bool VideoStreamSourceAVI::holdsOnePicture() {
