@@ -128,8 +128,9 @@ TEST_F(EndToEndFailureTest, FullDiskIsReportedOnceAsWriteFailure) {
 
 TEST_F(EndToEndFailureTest, CutFileMakesAMovieOfThePicturesItHolds) {
   // A fast-start MP4 (its index before the pictures, as files for streaming
-  // are written) and an AVI file, each cut to its first 30 % like a partial
-  // download: the movie is the whole file's movie up to where the pictures end.
+  // are written) with sound and an AVI file, each cut to its first 30 % like a
+  // partial download: the movie is the whole file's movie up to where the
+  // pictures end, and the MP4 file's sound alone is the sound it holds.
   harness.replaceAviVideoKind(nullptr);
   EncodedClip shape;
   shape.width = 128;
@@ -142,6 +143,7 @@ TEST_F(EndToEndFailureTest, CutFileMakesAMovieOfThePicturesItHolds) {
     SCOPED_TRACE(container);
     shape.container = container;
     shape.video = container == "mp4" ? ClipVideo::Mpeg4 : ClipVideo::Mjpeg;
+    shape.audio = container == "mp4" ? ClipAudio::Aac : ClipAudio::None;
     const std::string whole = harness.file("whole." + container);
     ASSERT_EQ(writeEncodedClip(whole, shape), "");
     ASSERT_EQ(harness.run(movieArguments(whole, harness.file("whole.pdb"))),
@@ -169,6 +171,20 @@ TEST_F(EndToEndFailureTest, CutFileMakesAMovieOfThePicturesItHolds) {
     for (std::size_t i = 0; i < cutMovie.size(); ++i) {
       EXPECT_TRUE(cutMovie[i].picture == wholeMovie[i].picture) << "frame " << i;
     }
+    if (container != "mp4") continue;
+    // Its sound alone: the sound it holds, with the same warning.
+    ASSERT_EQ(harness.run({"-audfile=" + cut, "-outfile=" + harness.file("sound.pdb")}),
+              kExitSuccess);
+    const std::string soundText = harness.output() + harness.errors();
+    EXPECT_NE(soundText.find("Encode warning: The audio file is cut short: it holds "),
+              std::string::npos)
+        << soundText;
+    DatabaseReader sound;
+    ASSERT_TRUE(sound.load(harness.file("sound.pdb")));
+    MovieHeaderView header;
+    ASSERT_TRUE(sound.movieHeader(header));
+    EXPECT_GE(header.frameCount, 10);  // tenths of a second
+    EXPECT_LE(header.frameCount, 16);
   }
 }
 

@@ -114,11 +114,11 @@ std::string soundCutWarning(const MovieCut& cut) {
          formatSeconds(cut.originalFrames / 10.0) + " seconds are kept.";
 }
 
-std::string cutSourceWarning(double heldSeconds, double statedSeconds) {
-  return "The video file is cut short: it holds " + formatSeconds(heldSeconds) +
-         " of the " + formatSeconds(statedSeconds) + " seconds it states (" +
-         formatSeconds(statedSeconds - heldSeconds) +
-         " seconds are missing); the movie has the pictures it holds.";
+std::string cutSourceWarning(const char* what, double heldSeconds, double statedSeconds) {
+  return std::string("The ") + what + " is cut short: it holds " +
+         formatSeconds(heldSeconds) + " of the " + formatSeconds(statedSeconds) +
+         " seconds it states (" + formatSeconds(statedSeconds - heldSeconds) +
+         " seconds are missing); the movie keeps what it holds.";
 }
 
 }  // namespace vantrel

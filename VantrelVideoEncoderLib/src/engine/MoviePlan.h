@@ -44,8 +44,8 @@ MovieCut fitSoundOnlyMovie(int nominalFrames, bool hifiAudio, bool adpcmAudio);
 std::string videoCutWarning(const MovieCut& cut, double fps);
 std::string soundCutWarning(const MovieCut& cut);
 
-// The warning shown for a video file cut short (a partial download, a lost
-// tail): the seconds of pictures it holds and the seconds it states.
-std::string cutSourceWarning(double heldSeconds, double statedSeconds);
+// The warning shown for a file cut short (a partial download, a lost tail):
+// what ("video file", "audio file"), the seconds it holds and those it states.
+std::string cutSourceWarning(const char* what, double heldSeconds, double statedSeconds);
 
 }  // namespace vantrel

@@ -153,7 +153,7 @@ void VideoEncodeDriver::warnOfCutSource() {
   }
   const double secondsPerFrame = double(info.scale) / info.rate;
   const std::string warning =
-      cutSourceWarning(held * secondsPerFrame, stated * secondsPerFrame);
+      cutSourceWarning("video file", held * secondsPerFrame, stated * secondsPerFrame);
   report(eventCode(ProgressEvent::Warning), 0,
          reinterpret_cast<std::intptr_t>(warning.c_str()));
 }

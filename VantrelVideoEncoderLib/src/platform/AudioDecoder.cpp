@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FfmpegHandles.h"
+#include "platform/StreamExtent.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -231,6 +232,17 @@ MediaStatus AudioDecoder::open(const char* path, int outputRate) {
     facts.length = std::max<std::int64_t>(
         0,
         av_rescale_q(end - fresh->origin, stream->time_base, AVRational{1, outputRate}));
+  }
+  const ffmpeg::IndexedPackets indexed =
+      ffmpeg::indexedPackets(fresh->opened.input.get(), fresh->opened.stream);
+  if (indexed.cut) {
+    const std::int64_t held = std::max<std::int64_t>(
+        0, av_rescale_q(indexed.firstMissingTime - fresh->origin, stream->time_base,
+                        AVRational{1, outputRate}));
+    if (held < facts.length) {
+      facts.statedLength = facts.length;
+      facts.length = held;
+    }
   }
   // The first sound proves that the stream decodes.
   while (fresh->pending.empty() && !fresh->drained) {

@@ -56,8 +56,8 @@ std::int64_t lastPictureEnd(const char* path, int streamIndex, std::int64_t sear
   return end;
 }
 
-IndexedPictures indexedPictures(AVFormatContext* input, AVStream* stream) {
-  IndexedPictures found;
+IndexedPackets indexedPackets(AVFormatContext* input, AVStream* stream) {
+  IndexedPackets found;
   // Unknown for a pipe: such a file is never taken for cut.
   const std::int64_t fileSize = input->pb != nullptr ? avio_size(input->pb) : -1;
   const int entries = avformat_index_get_entries_count(stream);
@@ -68,7 +68,10 @@ IndexedPictures indexedPictures(AVFormatContext* input, AVStream* stream) {
     if (i == 0) found.firstTime = entry->timestamp;
     found.lastTime = entry->timestamp;
     const bool inside = fileSize <= 0 || entry->pos + std::max(entry->size, 0) <= fileSize;
-    if (!inside) found.cut = true;
+    if (!inside && !found.cut) {
+      found.cut = true;
+      found.firstMissingTime = entry->timestamp;
+    }
     if (!found.cut) {
       ++found.heldEntries;
       found.lastHeldTime = entry->timestamp;

@@ -19,18 +19,20 @@ std::int64_t lastPictureEnd(const char* path, int streamIndex, std::int64_t sear
                             std::int64_t frameUnits);
 
 // What the stream's index says about a file cut short: the index (an MP4 or
-// MOV file's sample table, an AVI file's idx1) lists pictures whose data lies
-// past the end of the file.
-struct IndexedPictures {
+// MOV file's sample table, an AVI file's idx1) lists packets (pictures or
+// sound) whose data lies past the end of the file.
+struct IndexedPackets {
   int entries = 0;      // index entries of the stream
   int heldEntries = 0;  // those before the first one whose data the file lacks
   bool cut = false;     // heldEntries < entries
-  // Times of the first entry, of the last one and of the last held one.
+  // Times of the first entry, of the last one, of the last held one and of
+  // the first one not held (where the held packets end).
   std::int64_t firstTime = AV_NOPTS_VALUE;
   std::int64_t lastTime = AV_NOPTS_VALUE;
   std::int64_t lastHeldTime = AV_NOPTS_VALUE;
+  std::int64_t firstMissingTime = AV_NOPTS_VALUE;
 };
-IndexedPictures indexedPictures(AVFormatContext* input, AVStream* stream);
+IndexedPackets indexedPackets(AVFormatContext* input, AVStream* stream);
 
 // The stream's packets in the whole file, read through a demuxer of its own:
 // the distance from the first to the last whole packet's decoding time plus

@@ -361,8 +361,8 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   facts.width = turned ? fresh->pictureHeight : fresh->pictureWidth;
   facts.height = turned ? fresh->pictureWidth : fresh->pictureHeight;
 
-  const ffmpeg::IndexedPictures indexed =
-      ffmpeg::indexedPictures(fresh->opened.input.get(), stream);
+  const ffmpeg::IndexedPackets indexed =
+      ffmpeg::indexedPackets(fresh->opened.input.get(), stream);
   if (fresh->timesFromPackets) {
     // A damaged AVI header may claim any length; the index holds what is there.
     if (indexed.heldEntries > 0) {
