@@ -1,9 +1,9 @@
 #pragma once
 
-// Internal to the platform layer: how far a video stream really reaches. A
-// container states a length; the pictures a file holds may end earlier (a file
-// cut short by a partial download or a lost tail) or later (a last picture with
-// a display time of its own).
+// Internal to the platform layer: how far a stream really reaches. A container
+// states a length; the pictures or the sound a file holds may end earlier (a
+// file cut short by a partial download or a lost tail), and the pictures may
+// end later (a last picture with a display time of its own).
 
 #include <cstdint>
 
