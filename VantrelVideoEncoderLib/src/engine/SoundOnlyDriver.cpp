@@ -69,10 +69,7 @@ void SoundOnlyDriver::planSound() {
   if (info.rate == 0 || info.scale == 0) throw kBadRateText;
 
   // A file cut short gives the sound it holds.
-  if (const int stated = source->statedSampleCount(); stated > info.length) {
-    const double perSecond = info.rate / double(info.scale);
-    const std::string warning =
-        cutSourceWarning("audio file", info.length / perSecond, stated / perSecond);
+  if (const std::string warning = cutSourceWarning(*source); !warning.empty()) {
     report(eventCode(ProgressEvent::Warning), 0,
            reinterpret_cast<std::intptr_t>(warning.c_str()));
   }

@@ -144,16 +144,12 @@ void VideoEncodeDriver::planAndFit() {
 }
 
 void VideoEncodeDriver::warnOfCutSource() {
-  const int held = source->frameCount();
-  const int stated = source->statedFrameCount();
-  VideoStreamInfo info;
-  if (stated <= held || source->getStreamInfo(info) != 0 || info.rate <= 0 ||
-      info.scale <= 0) {
-    return;
+  // One line, the video's first: the same file cut short often gives both.
+  std::string warning = cutSourceWarning(*source);
+  if (warning.empty() && engine.hasAudio()) {
+    warning = cutSourceWarning(*engine.audioSource());
   }
-  const double secondsPerFrame = double(info.scale) / info.rate;
-  const std::string warning =
-      cutSourceWarning("video file", held * secondsPerFrame, stated * secondsPerFrame);
+  if (warning.empty()) return;
   report(eventCode(ProgressEvent::Warning), 0,
          reinterpret_cast<std::intptr_t>(warning.c_str()));
 }

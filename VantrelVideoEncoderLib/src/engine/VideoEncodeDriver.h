@@ -55,7 +55,7 @@ class VideoEncodeDriver {
   // a thrown const char*; run() catches both.
   void prepare();
   void planAndFit();
-  // One warning line when the video file holds fewer frames than it states.
+  // One warning line when a source file holds less than it states.
   void warnOfCutSource();
   void writeDatabaseStart();
   void analysisPass();

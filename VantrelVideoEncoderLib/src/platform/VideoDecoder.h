@@ -28,7 +28,8 @@ struct VideoStreamFacts {
   // the last picture (its time plus its duration) when that lies later.
   std::int64_t end = -1;
   // Frames the stream holds, -1 unknown: for AVI, what the index holds when
-  // the file has one (a damaged header may claim any count), else the header's.
+  // the file has one (a damaged header may claim any count), else the pictures
+  // counted in the file; for other containers the header's count.
   std::int64_t storedFrames = -1;
   // A file cut short (a partial download, a lost tail) holds fewer pictures
   // than it states: end and storedFrames then count only the pictures whose
