@@ -126,7 +126,7 @@ TEST_F(EndToEndFailureTest, FullDiskIsReportedOnceAsWriteFailure) {
   EXPECT_TRUE(harness.encodedFrames().empty());
 }
 
-TEST_F(EndToEndFailureTest, CutFileMakesAMovieOfThePicturesItHolds) {
+TEST_F(EndToEndFailureTest, CutFileConvertsThePicturesAndSoundItHolds) {
   // A fast-start MP4 (its index before the pictures, as files for streaming
   // are written) with sound and an AVI file, each cut to its first 30 % like a
   // partial download: the movie is the whole file's movie up to where the

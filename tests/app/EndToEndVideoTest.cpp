@@ -435,8 +435,9 @@ TEST_F(EndToEndVideoTest, SinglePictureMakesOneFrameOrIsHeldForTheWholeSound) {
   EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
   const std::vector<DecodedFrame> frames = harness.decodeMovie();
   ASSERT_EQ(frames.size(), 30u);
-  for (const DecodedFrame& frame : frames)
+  for (const DecodedFrame& frame : frames) {
     EXPECT_TRUE(frame.picture == frames[0].picture);
+  }
   const DecodedSound sound = decodeMovieSound(harness.database());
   EXPECT_TRUE(sound.problems.empty());
   // The tone (boosted to 0.6) sounds to the end of the third second.
