@@ -159,7 +159,7 @@ TEST_P(DamagedMediaTest, CutShortFilesGiveKnownCodesAndNeverCrash) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, DamagedMediaTest,
-                         ::testing::Values("avi", "mp4", "mp4+faststart"));
+                         ::testing::Values("avi", "mp4", "mp4+faststart", "matroska"));
 
 TEST(DamagedMediaFilesTest, TextNamedAsAviIsRefusedByEveryKind) {
   test::ScratchDirectory scratch;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 
 namespace vantrel::ffmpeg {
 
@@ -96,6 +98,62 @@ std::int64_t countStoredFrames(const char* path, int streamIndex) {
     av_packet_unref(packet.get());
   }
   return first == AV_NOPTS_VALUE ? -1 : last - first + 1;
+}
+
+bool matroskaSegmentCut(const char* path) {
+  std::ifstream file(path, std::ios::binary);
+  std::uint8_t head[128] = {};
+  file.read(reinterpret_cast<char*>(head), sizeof head);
+  const std::size_t got = std::size_t(file.gcount());
+  file.clear();  // a file shorter than head ends the read early
+  file.seekg(0, std::ios::end);
+  const std::int64_t fileSize = file ? std::int64_t(file.tellg()) : -1;
+  // An EBML variable-length number at head[at]: its length in bytes and value
+  // (the length marker removed); false past the bytes read.
+  const auto number = [&](std::size_t at, std::size_t& length, std::uint64_t& value) {
+    if (at >= got || head[at] == 0) return false;
+    length = 1;
+    while ((head[at] & (0x80 >> (length - 1))) == 0) ++length;
+    if (at + length > got) return false;
+    value = head[at] & (0xFF >> length);
+    for (std::size_t i = 1; i < length; ++i) value = value << 8 | head[at + i];
+    return true;
+  };
+  // The EBML header element, then the segment: ID 0x18538067 and its size.
+  constexpr std::uint8_t kEbmlId[] = {0x1A, 0x45, 0xDF, 0xA3};
+  constexpr std::uint8_t kSegmentId[] = {0x18, 0x53, 0x80, 0x67};
+  std::size_t length = 0;
+  std::uint64_t size = 0;
+  if (got < 8 || std::memcmp(head, kEbmlId, 4) != 0 || !number(4, length, size)) return false;
+  const std::size_t segment = 4 + length + std::size_t(size);
+  if (segment + 4 > got || std::memcmp(head + segment, kSegmentId, 4) != 0 ||
+      !number(segment + 4, length, size)) {
+    return false;
+  }
+  // All value bits set: a size left open (a live recording), never a cut.
+  const std::uint64_t unknown = (std::uint64_t(1) << (7 * length)) - 1;
+  const std::uint64_t dataStart = segment + 4 + length;
+  return size != unknown && fileSize > 0 && dataStart + size > std::uint64_t(fileSize);
+}
+
+std::int64_t lastWholePacketEnd(const char* path, int streamIndex,
+                                std::int64_t unitsWithoutDuration) {
+  InputPtr input = openForStream(path, streamIndex);
+  PacketPtr packet(av_packet_alloc());
+  if (!input || !packet) return AV_NOPTS_VALUE;
+  std::int64_t end = AV_NOPTS_VALUE;
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    const std::int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (packet->stream_index == streamIndex && time != AV_NOPTS_VALUE &&
+        std::abs(time) < INT64_MAX / 4 && (packet->flags & AV_PKT_FLAG_CORRUPT) == 0) {
+      const std::int64_t length = packet->duration > 0 && packet->duration < INT64_MAX / 4
+                                      ? packet->duration
+                                      : unitsWithoutDuration;
+      if (end == AV_NOPTS_VALUE || time + length > end) end = time + length;
+    }
+    av_packet_unref(packet.get());
+  }
+  return end;
 }
 
 }  // namespace vantrel::ffmpeg

@@ -40,4 +40,14 @@ IndexedPackets indexedPackets(AVFormatContext* input, AVStream* stream);
 // file without a usable index. -1 when the file cannot be read.
 std::int64_t countStoredFrames(const char* path, int streamIndex);
 
+// A Matroska or WebM file cut short: its segment states more bytes than the
+// file holds (such files keep their index at the end, lost with the cut).
+bool matroskaSegmentCut(const char* path);
+
+// The end of the stream's last whole packet in the file (its time plus its
+// duration, or unitsWithoutDuration when it has none), read through a demuxer
+// of its own from the start. AV_NOPTS_VALUE when none is read.
+std::int64_t lastWholePacketEnd(const char* path, int streamIndex,
+                                std::int64_t unitsWithoutDuration);
+
 }  // namespace vantrel::ffmpeg

@@ -389,6 +389,15 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
     if (facts.end < 0 || heldEnd < facts.end) {
       facts.end = std::max(heldEnd, facts.firstPicture + fresh->frameUnits);
     }
+  } else if (facts.container.starts_with("matroska") && ffmpeg::matroskaSegmentCut(path)) {
+    // A Matroska file cut short lost its index with its end: its pictures end
+    // with the last whole one read.
+    const std::int64_t heldEnd =
+        ffmpeg::lastWholePacketEnd(path, stream->index, fresh->frameUnits);
+    if (heldEnd != AV_NOPTS_VALUE && (facts.end < 0 || heldEnd < facts.end)) {
+      facts.statedEnd = facts.end;
+      facts.end = std::max(heldEnd, facts.firstPicture + fresh->frameUnits);
+    }
   } else {
     // A last picture with a display time of its own (MP4, MOV, Matroska) may
     // end after the container's figure when the pictures carried no duration.
