@@ -230,5 +230,69 @@ TEST_F(ProgramProcessTest, FileSizeLimitLeavesNoFile) {
             (std::vector<std::string>{"console", "console.err", "long.avi"}));
 }
 
+TEST_F(EndToEndFailureTest, CutFileConvertsThePicturesAndSoundItHolds) {
+  // A fast-start MP4 (its index before the pictures, as files for streaming
+  // are written) and a Matroska file with sound, and an AVI file, each cut to
+  // its first 30 % like a partial download: the movie is the whole file's
+  // movie up to where the pictures end, and the sound alone is the sound the
+  // file holds.
+  harness.replaceAviVideoKind(nullptr);
+  EncodedClip shape;
+  shape.width = 128;
+  shape.height = 96;
+  shape.frames = 120;  // 5 s
+  shape.fpsNum = 24;
+  shape.keyFrameInterval = 1;  // pictures of about the same size fill the file
+  shape.fastStart = true;
+  for (const std::string container : {"mp4", "matroska", "avi"}) {
+    SCOPED_TRACE(container);
+    shape.container = container;
+    const bool avi = container == "avi";
+    shape.video = avi ? ClipVideo::Mjpeg : ClipVideo::Mpeg4;
+    shape.audio = avi ? ClipAudio::None : ClipAudio::Aac;
+    const std::string whole = harness.file("whole." + container);
+    ASSERT_EQ(writeEncodedClip(whole, shape), "");
+    ASSERT_EQ(harness.run(movieArguments(whole, harness.file("whole.pdb"))),
+              kExitSuccess);
+    const std::vector<DecodedFrame> wholeMovie = harness.decodeMovie();
+    ASSERT_EQ(wholeMovie.size(), 74u);
+
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::string cut = harness.file("cut." + container);
+    std::ofstream(cut, std::ios::binary).write(bytes.data(), long(bytes.size() * 3 / 10));
+    ASSERT_EQ(harness.run(movieArguments(cut, harness.file("cut.pdb"))), kExitSuccess);
+    const std::string text = harness.output() + harness.errors();
+    EXPECT_EQ(text.find("Encode error"), std::string::npos) << text;
+    const std::size_t warning =
+        text.find("Encode warning: The video file is cut short: it holds ");
+    ASSERT_NE(warning, std::string::npos) << text;
+    EXPECT_EQ(text.find("warning", warning + 8), std::string::npos);  // one warning
+    EXPECT_NE(text.find(" of the 5.0 seconds it states (", warning), std::string::npos);
+    EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+    const std::vector<DecodedFrame> cutMovie = harness.decodeMovie();
+    // About a third of the pictures (the MP4 file's index comes first).
+    EXPECT_GE(cutMovie.size(), 15u);
+    EXPECT_LE(cutMovie.size(), 22u);
+    for (std::size_t i = 0; i < cutMovie.size(); ++i) {
+      EXPECT_TRUE(cutMovie[i].picture == wholeMovie[i].picture) << "frame " << i;
+    }
+    if (avi) continue;
+    // Its sound alone: the sound it holds, with the same warning.
+    ASSERT_EQ(harness.run({"-audfile=" + cut, "-outfile=" + harness.file("sound.pdb")}),
+              kExitSuccess);
+    const std::string soundText = harness.output() + harness.errors();
+    EXPECT_NE(soundText.find("Encode warning: The audio file is cut short: it holds "),
+              std::string::npos)
+        << soundText;
+    DatabaseReader sound;
+    ASSERT_TRUE(sound.load(harness.file("sound.pdb")));
+    MovieHeaderView header;
+    ASSERT_TRUE(sound.movieHeader(header));
+    EXPECT_GE(header.frameCount, 10);  // tenths of a second
+    EXPECT_LE(header.frameCount, 17);
+  }
+}
+
 }  // namespace
 }  // namespace vantrel::test

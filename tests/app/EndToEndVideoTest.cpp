@@ -10,9 +10,11 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EndToEndHarness.h"
+#include "MovieSound.h"
 #include "codec/FrameRecordFormat.h"
 #include "sources/SourceKinds.h"
 #include "sources/VideoStreamSourceQT.h"
@@ -397,6 +399,49 @@ TEST_F(EndToEndVideoTest, AviHeaderClaimingFourBillionFramesConvertsWhatTheIndex
   ASSERT_EQ(convert(clip, {"-colordepth=12"}), kExitSuccess) << harness.errors();
   EXPECT_EQ(harness.errors(), "");  // no warning about a cut movie
   checkMovie({160, 160, 12, false, 10.0, 59, 0});
+}
+
+TEST_F(EndToEndVideoTest, SinglePictureMakesOneFrameOrIsHeldForTheWholeSound) {
+  EncodedClip still;
+  still.container = "image2pipe";  // a PNG file
+  still.video = ClipVideo::Png;
+  still.width = 64;
+  still.height = 48;
+  still.frames = 1;
+  EncodedClip oneFrame = still;
+  oneFrame.container = "mp4";
+  oneFrame.video = ClipVideo::Mpeg4;
+  for (const auto& [name, shape] :
+       {std::pair{"still.png", still}, {"one.mp4", oneFrame}}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(writeEncodedClip(harness.file(name), shape), "");
+    ASSERT_EQ(convert(harness.file(name), {"-colordepth=12"}), kExitSuccess)
+        << harness.output();
+    checkMovie({160, 160, 12, false, 15.0, 1, 0});  // one frame, no sound
+  }
+  // Album art with a song: the picture held for the 3 s of sound at 10 fps.
+  const std::string song = harness.file("song.wav");
+  ASSERT_TRUE(
+      writePcm16Wav(song, 22050, 2, toneSamples(22050, 2, 3.0, {{1000.0, 0.4, 0.0}})));
+  ASSERT_EQ(convert(harness.file("still.png"), {"-audfile=" + song, "-framerate=10"}),
+            kExitSuccess)
+      << harness.output();
+  MovieHeaderView header;
+  ASSERT_TRUE(harness.database().movieHeader(header));
+  EXPECT_EQ(header.frameCount, 30);
+  EXPECT_EQ(header.framesPerSecond, 10);
+  EXPECT_EQ(header.firstAudioRecord, 31);
+  EXPECT_EQ(harness.database().recordCount, 32);  // one audio record holds 3.2768 s
+  EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+  const std::vector<DecodedFrame> frames = harness.decodeMovie();
+  ASSERT_EQ(frames.size(), 30u);
+  for (const DecodedFrame& frame : frames) {
+    EXPECT_TRUE(frame.picture == frames[0].picture);
+  }
+  const DecodedSound sound = decodeMovieSound(harness.database());
+  EXPECT_TRUE(sound.problems.empty());
+  // The tone (boosted to 0.6) sounds to the end of the third second.
+  EXPECT_NEAR(lastSampleReaching(sound.samples, 0.3), 30000, 10);
 }
 
 // --- Every screen size in every colour mode ------------------------------------

@@ -53,6 +53,8 @@ const AVCodec* findEncoder(ClipVideo video) {
       return avcodec_find_encoder(AV_CODEC_ID_MPEG4);
     case ClipVideo::H264:
       return avcodec_find_encoder_by_name("libx264");
+    case ClipVideo::Png:
+      return avcodec_find_encoder(AV_CODEC_ID_PNG);
     case ClipVideo::None:
       break;
   }
@@ -144,6 +146,8 @@ std::string openVideo(AVFormatContext* output, const EncodedClip& shape,
   enc->thread_count = 1;
   if (shape.video == ClipVideo::Mjpeg) {
     enc->pix_fmt = AV_PIX_FMT_YUVJ420P;
+  } else if (shape.video == ClipVideo::Png) {
+    enc->pix_fmt = AV_PIX_FMT_RGB24;
   } else {
     enc->pix_fmt = AV_PIX_FMT_YUV420P;
   }
@@ -308,7 +312,10 @@ std::string writeEncodedClip(const std::string& path, const EncodedClip& shape) 
   }
   error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE);
   if (error < 0) return failure("opening the file", error);
-  error = avformat_write_header(output.get(), nullptr);
+  AVDictionary* options = nullptr;
+  if (shape.fastStart) av_dict_set(&options, "movflags", "+faststart", 0);
+  error = avformat_write_header(output.get(), &options);
+  av_dict_free(&options);
   if (error < 0) return failure("writing the header", error);
 
   ScalerPtr scaler;

@@ -1,15 +1,16 @@
 #pragma once
 
-// Writes small compressed clips with libavformat/libavcodec: MJPEG, MPEG-4 or
-// H.264 pictures (the test, demo or texture pattern of TestClips.h) and PCM,
-// AAC or MP3 sound (a sine tone), in any container libavformat can write (AVI,
-// MP4, MOV, Matroska). Used by the tests and by the demo clip program.
+// Writes small compressed clips with libavformat/libavcodec: MJPEG, MPEG-4,
+// H.264 or PNG pictures (the test, demo or texture pattern of TestClips.h) and
+// PCM, AAC or MP3 sound (a sine tone), in any container libavformat can write
+// (AVI, MP4, MOV, Matroska; "image2pipe" with one PNG picture makes a PNG
+// still). Used by the tests and by the demo clip program.
 
 #include <string>
 
 namespace vantrel::test {
 
-enum class ClipVideo { None, Mjpeg, Mpeg4, H264 };
+enum class ClipVideo { None, Mjpeg, Mpeg4, H264, Png };
 enum class ClipAudio { None, Pcm16, Aac, Mp3 };
 enum class ClipPattern { FrameNumber, MovingBars, MovingTexture, RichMotion };
 
@@ -34,6 +35,9 @@ struct EncodedClip {
   // False writes packets without a duration, as pictures from a filter graph
   // that carry none are written: the container then knows no length for the last one.
   bool packetDurations = true;
+  // MP4 and MOV: the index (moov) before the pictures, as files meant for
+  // playing while they download are written.
+  bool fastStart = false;
   ClipAudio audio = ClipAudio::None;
   int sampleRate = 44100;
   int channels = 2;

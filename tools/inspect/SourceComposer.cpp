@@ -34,7 +34,8 @@ std::string SourceComposer::open(const std::string& path, const ShapingSettings&
   int audioRecords = 0;
   engine->planMovie(settings.frameRate, fps, frameCount, frameStep, audioRecords, nullptr,
                     firstFrame, lastFrame);
-  if (!(fps > 0.0) || !(frameStep > 0.0)) return "the video reports no usable frame rate";
+  // Frame step 0: a single picture (a still image) shown in every frame.
+  if (!(fps > 0.0) || !(frameStep >= 0.0)) return "the video reports no usable frame rate";
   return {};
 }
 

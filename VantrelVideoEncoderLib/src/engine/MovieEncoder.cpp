@@ -1,5 +1,8 @@
 #include "engine/MovieEncoder.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "audio/AudioBlockWriter.h"
 #include "database/BigEndian.h"
 #include "engine/DisplayPalette.h"
@@ -14,6 +17,19 @@ namespace vantrel {
 namespace {
 
 constexpr int kHistogramCells = 32768;
+
+// Frames of fps that cover the whole sound of source (rounded up); 0 when its
+// length or rate cannot be read.
+int framesForSound(AudioStreamSource* source, double fps) {
+  AudioStreamInfo info;
+  if (source == nullptr || source->getStreamInfo(info) != 0 || info.rate == 0 ||
+      info.scale == 0) {
+    return 0;
+  }
+  const double seconds = info.length / (double(info.rate) / info.scale);
+  const double frames = std::ceil(seconds * fps);
+  return frames > 0.0 ? static_cast<int>(std::min(frames, 2147483647.0)) : 0;
+}
 
 }  // namespace
 
@@ -62,6 +78,18 @@ void MovieEncoder::planMovie(int requestedFps, double& fps, int& frameCount,
   VideoStreamSource* source = videoSource();
   if (source != nullptr) {
     source->computeOutputTiming(requestedFps, fps, frameCount, frameStep, nativeFps);
+  }
+  if (source != nullptr && source->holdsOnePicture() && fps > 0.0) {
+    // A single picture (a still image, a one-frame clip) is held: every frame
+    // shows it (frame step 0), for the whole sound when there is one, else for
+    // one frame.
+    frameStep = 0.0;
+    frameCount = hasAudio() ? std::max(1, framesForSound(audioSource(), fps)) : 1;
+    firstFrame = 0;
+    lastFrame = frameCount;
+    if (hasAudio())
+      audioRecordCount = audioRecordCountFor(frameCount, fps, hifiAudio, adpcmAudio);
+    return;
   }
   // The requested range is in source frames; the movie counts output frames.
   if (frameStep > 0.0) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "database/DatabaseFormat.h"
+#include "sources/AudioStreamSource.h"
+#include "sources/VideoStreamSource.h"
 
 namespace vantrel {
 
@@ -30,6 +32,13 @@ std::string formatSeconds(double seconds) {
   char text[64];
   std::snprintf(text, sizeof text, "%.1f", seconds);
   return text;
+}
+
+std::string cutWarning(const char* what, double heldSeconds, double statedSeconds) {
+  return std::string("The ") + what + " is cut short: it holds " +
+         formatSeconds(heldSeconds) + " of the " + formatSeconds(statedSeconds) +
+         " seconds it states (" + formatSeconds(statedSeconds - heldSeconds) +
+         " seconds are missing); the movie keeps what it holds.";
 }
 
 }  // namespace
@@ -112,6 +121,29 @@ std::string soundCutWarning(const MovieCut& cut) {
          "only the first " +
          formatSeconds(cut.frameCount / 10.0) + " of " +
          formatSeconds(cut.originalFrames / 10.0) + " seconds are kept.";
+}
+
+std::string cutSourceWarning(VideoStreamSource& source) {
+  const int held = source.frameCount();
+  const int stated = source.statedFrameCount();
+  VideoStreamInfo info;
+  if (stated <= held || source.getStreamInfo(info) != 0 || info.rate <= 0 ||
+      info.scale <= 0) {
+    return {};
+  }
+  const double secondsPerFrame = double(info.scale) / info.rate;
+  return cutWarning("video file", held * secondsPerFrame, stated * secondsPerFrame);
+}
+
+std::string cutSourceWarning(AudioStreamSource& source) {
+  const int stated = source.statedSampleCount();
+  AudioStreamInfo info;
+  if (source.getStreamInfo(info) != 0 || stated <= info.length || info.rate == 0 ||
+      info.scale == 0) {
+    return {};
+  }
+  const double perSecond = info.rate / double(info.scale);
+  return cutWarning("audio file", info.length / perSecond, stated / perSecond);
 }
 
 }  // namespace vantrel

@@ -4,6 +4,9 @@
 
 namespace vantrel {
 
+class AudioStreamSource;
+class VideoStreamSource;
+
 // Planning rules shared by the two encode drivers: how many audio records a movie
 // needs, the key frame interval, and the cut that keeps a movie within the
 // database's 16-bit record and frame counts.
@@ -43,5 +46,10 @@ MovieCut fitSoundOnlyMovie(int nominalFrames, bool hifiAudio, bool adpcmAudio);
 // The warning shown when a cut dropped frames: how much of the source is kept.
 std::string videoCutWarning(const MovieCut& cut, double fps);
 std::string soundCutWarning(const MovieCut& cut);
+
+// The warning for a source file cut short (a partial download, a lost tail):
+// the seconds it holds of those it states. Empty when it holds all it states.
+std::string cutSourceWarning(VideoStreamSource& source);
+std::string cutSourceWarning(AudioStreamSource& source);
 
 }  // namespace vantrel

@@ -69,6 +69,11 @@ void SoundOnlyDriver::planSound() {
   if (int code = source->getStreamInfo(info); code != 0) throw source->errorText(code);
   if (info.rate == 0 || info.scale == 0) throw kBadRateText;
 
+  // A file cut short gives the sound it holds.
+  if (const std::string warning = cutSourceWarning(*source); !warning.empty()) {
+    report(eventCode(ProgressEvent::Warning), 0,
+           reinterpret_cast<std::intptr_t>(warning.c_str()));
+  }
   // The sound's length in tenths of a second.
   const double tenths = info.length / (info.rate / (info.scale * 10.0));
   nominalFrames = tenths > 0.0 ? static_cast<int>(std::min(tenths, 2147483647.0)) : 0;

@@ -127,7 +127,9 @@ void VideoEncodeDriver::planAndFit() {
   engine.planMovie(engine.frameRate, engine.summary.frameRate, frameCount, frameStep,
                    audioRecordCount, nullptr, firstFrame, lastFrame);
   fps = engine.summary.frameRate;
-  if (!(fps > 0.0) || !(frameStep > 0.0)) throw kBadRateText;
+  // Frame step 0 holds a single picture for the whole movie.
+  if (!(fps > 0.0) || !(frameStep >= 0.0)) throw kBadRateText;
+  warnOfCutSource();
 
   // The database counts records and frames in 16 bits: cut a longer movie.
   const MovieCut cut = fitVideoMovie(frameCount, fps, engine.hasAudio(), engine.hifiAudio,
@@ -140,6 +142,17 @@ void VideoEncodeDriver::planAndFit() {
   }
   if (engine.hasAudio()) audioRecordCount = cut.audioRecordCount;
   recordOffsets.assign(std::size_t(2) * (1 + frameCount + audioRecordCount), 0);
+}
+
+void VideoEncodeDriver::warnOfCutSource() {
+  // One line, the video's first: the same file cut short often gives both.
+  std::string warning = cutSourceWarning(*source);
+  if (warning.empty() && engine.hasAudio()) {
+    warning = cutSourceWarning(*engine.audioSource());
+  }
+  if (warning.empty()) return;
+  report(eventCode(ProgressEvent::Warning), 0,
+         reinterpret_cast<std::intptr_t>(warning.c_str()));
 }
 
 void VideoEncodeDriver::writeDatabaseStart() {

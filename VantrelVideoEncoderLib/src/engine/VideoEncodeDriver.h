@@ -55,6 +55,8 @@ class VideoEncodeDriver {
   // a thrown const char*; run() catches both.
   void prepare();
   void planAndFit();
+  // One warning line when a source file holds less than it states.
+  void warnOfCutSource();
   void writeDatabaseStart();
   void analysisPass();
   void choosePalette(int framesAnalysed);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FfmpegHandles.h"
+#include "platform/StreamExtent.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -231,6 +232,24 @@ MediaStatus AudioDecoder::open(const char* path, int outputRate) {
     facts.length = std::max<std::int64_t>(
         0,
         av_rescale_q(end - fresh->origin, stream->time_base, AVRational{1, outputRate}));
+  }
+  // A file cut short: the sound ends where the whole packets the file holds
+  // end (as its index tells, or as read for a Matroska file, which lost its
+  // index with its end).
+  const ffmpeg::IndexedPackets indexed =
+      ffmpeg::indexedPackets(fresh->opened.input.get(), fresh->opened.stream);
+  std::int64_t heldEnd = indexed.cut ? indexed.firstMissingTime : AV_NOPTS_VALUE;
+  if (!indexed.cut && facts.container.starts_with("matroska") &&
+      ffmpeg::matroskaSegmentCut(path)) {
+    heldEnd = ffmpeg::lastWholePacketEnd(path, stream->index, 0);
+  }
+  if (heldEnd != AV_NOPTS_VALUE) {
+    const std::int64_t held = std::max<std::int64_t>(
+        0, av_rescale_q(heldEnd - fresh->origin, stream->time_base, AVRational{1, outputRate}));
+    if (held < facts.length) {
+      facts.statedLength = facts.length;
+      facts.length = held;
+    }
   }
   // The first sound proves that the stream decodes.
   while (fresh->pending.empty() && !fresh->drained) {

@@ -16,6 +16,10 @@ struct DecodedAudioFacts {
   int timeBaseNum = 1;     // the stream's time base (seconds per unit)
   int timeBaseDen = 1;
   std::int64_t length = 0;  // output samples from movie time 0 to the stream's end
+  // A file cut short (a partial download) whose index lists sound past its
+  // end: length ends where the sound it holds ends, and this keeps the length
+  // the file states. -1 otherwise.
+  std::int64_t statedLength = -1;
   std::string container;
   std::string codec;
 };

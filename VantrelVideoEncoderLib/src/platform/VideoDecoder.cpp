@@ -8,6 +8,7 @@
 #include "platform/FfmpegHandles.h"
 #include "platform/MediaLimits.h"
 #include "platform/PictureOrientation.h"
+#include "platform/StreamExtent.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -25,9 +26,6 @@ constexpr int kUnindexedSeekSeconds = 10;
 constexpr int kIndexedSeekSeconds = 1;
 // How often a seek that landed after its target is retried further back.
 constexpr int kSeekRetries = 3;
-// Packets read at most after the last key frame when looking for the end of
-// the last picture (a long group of pictures at a high rate fits).
-constexpr int kEndProbePackets = 4096;
 
 bool isFullRangeFormat(int format) {
   return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
@@ -110,45 +108,6 @@ PictureOrientation displayOrientation(const AVStream* stream, const AVFrame* pic
   return orientationFromDisplayMatrix(reinterpret_cast<const std::int32_t*>(matrix));
 }
 
-// The end of the stream's last picture: its time plus its duration (or
-// frameUnits when it has none), from the packets after the last key frame.
-// Read through a second demuxer of its own, so the decoding one is not moved.
-// AV_NOPTS_VALUE when the file cannot be searched.
-std::int64_t lastPictureEnd(const char* path, int streamIndex, std::int64_t searchFrom,
-                            std::int64_t frameUnits) {
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path, nullptr, nullptr) < 0) return AV_NOPTS_VALUE;
-  ffmpeg::InputPtr input(raw);
-  if (streamIndex >= int(input->nb_streams) || !input->pb ||
-      (input->pb->seekable & AVIO_SEEKABLE_NORMAL) == 0) {
-    return AV_NOPTS_VALUE;
-  }
-  for (unsigned i = 0; i < input->nb_streams; ++i) {
-    if (int(i) != streamIndex) input->streams[i]->discard = AVDISCARD_ALL;
-  }
-  if (av_seek_frame(input.get(), streamIndex, searchFrom, AVSEEK_FLAG_BACKWARD) < 0) {
-    return AV_NOPTS_VALUE;
-  }
-  ffmpeg::PacketPtr packet(av_packet_alloc());
-  if (!packet) return AV_NOPTS_VALUE;
-  std::int64_t end = AV_NOPTS_VALUE;
-  for (int read = 0; read < kEndProbePackets && av_read_frame(input.get(), packet.get()) >= 0;
-       ++read) {
-    const std::int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-    // Pictures an edit list leaves out do not count, nor do times beyond any
-    // real stream (a damaged file).
-    if (packet->stream_index == streamIndex && (packet->flags & AV_PKT_FLAG_DISCARD) == 0 &&
-        time != AV_NOPTS_VALUE && std::abs(time) < INT64_MAX / 4) {
-      const std::int64_t length =
-          packet->duration > 0 && packet->duration < INT64_MAX / 4 ? packet->duration
-                                                                   : frameUnits;
-      if (end == AV_NOPTS_VALUE || time + length > end) end = time + length;
-    }
-    av_packet_unref(packet.get());
-  }
-  return end;
-}
-
 }  // namespace
 
 struct VideoDecoder::State {
@@ -193,6 +152,7 @@ struct VideoDecoder::State {
   std::vector<std::uint8_t> planarRgb;
   const int* detailsMatrix = nullptr;
   bool detailsFullRange = false;
+  std::uint64_t serial = 0;  // of the current picture
   int seeks = 0;
   int decoded = 0;
   int skipped = 0;
@@ -324,6 +284,7 @@ bool VideoDecoder::State::superseded(const AVPacket& read) const {
 }
 
 void VideoDecoder::State::promoteLookahead() {
+  ++serial;
   std::swap(current, lookahead);
   currentTime = lookaheadTime;
   currentDuration = lookaheadDuration;
@@ -400,21 +361,56 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   facts.width = turned ? fresh->pictureHeight : fresh->pictureWidth;
   facts.height = turned ? fresh->pictureWidth : fresh->pictureHeight;
 
+  const ffmpeg::IndexedPackets indexed =
+      ffmpeg::indexedPackets(fresh->opened.input.get(), stream);
   if (fresh->timesFromPackets) {
     // A damaged AVI header may claim any length; the index holds what is there.
-    const int entries = avformat_index_get_entries_count(stream);
-    const AVIndexEntry* first = avformat_index_get_entry(stream, 0);
-    const AVIndexEntry* last = avformat_index_get_entry(stream, entries - 1);
-    if (entries > 0 && first != nullptr && last != nullptr) {
-      facts.storedFrames = std::max<std::int64_t>(0, last->timestamp - first->timestamp + 1);
+    if (indexed.heldEntries > 0) {
+      facts.storedFrames =
+          std::max<std::int64_t>(0, indexed.lastHeldTime - indexed.firstTime + 1);
+      if (indexed.cut) facts.statedFrames = indexed.lastTime - indexed.firstTime + 1;
+    }
+    // Without a usable index (lost with the end of a file cut short, or never
+    // written) the pictures are counted.
+    if (indexed.entries < 2 && stream->nb_frames > 1) {
+      const std::int64_t counted = ffmpeg::countStoredFrames(path, stream->index);
+      if (counted > 0) facts.storedFrames = counted;
+      if (counted > 0 && counted < stream->nb_frames) {
+        facts.statedFrames = stream->nb_frames;
+      }
+    }
+  } else if (indexed.cut) {
+    // A file cut short: its pictures end with the last one whose data it holds.
+    facts.statedFrames = facts.storedFrames;
+    facts.storedFrames = std::max(indexed.heldEntries, 1);
+    facts.statedEnd = facts.end;
+    const std::int64_t heldEnd =
+        indexed.heldEntries > 0 ? indexed.lastHeldTime + fresh->frameUnits : facts.end;
+    if (facts.end < 0 || heldEnd < facts.end) {
+      facts.end = std::max(heldEnd, facts.firstPicture + fresh->frameUnits);
+    }
+  } else if (facts.container.starts_with("matroska") && ffmpeg::matroskaSegmentCut(path)) {
+    // A Matroska file cut short lost its index with its end: its pictures end
+    // with the last whole one read.
+    const std::int64_t heldEnd =
+        ffmpeg::lastWholePacketEnd(path, stream->index, fresh->frameUnits);
+    if (heldEnd != AV_NOPTS_VALUE && (facts.end < 0 || heldEnd < facts.end)) {
+      facts.statedEnd = facts.end;
+      facts.end = std::max(heldEnd, facts.firstPicture + fresh->frameUnits);
     }
   } else {
     // A last picture with a display time of its own (MP4, MOV, Matroska) may
     // end after the container's figure when the pictures carried no duration.
-    const std::int64_t pictureEnd = lastPictureEnd(
+    const std::int64_t pictureEnd = ffmpeg::lastPictureEnd(
         path, stream->index, facts.end >= 0 ? facts.end : INT64_MAX, fresh->frameUnits);
     if (pictureEnd != AV_NOPTS_VALUE && pictureEnd > facts.end) facts.end = pictureEnd;
   }
+  // A stream of one picture (a still image, a one-frame clip): one stored
+  // frame, or an end within one picture's time of the first picture.
+  facts.onePicture =
+      facts.storedFrames >= 0
+          ? facts.storedFrames == 1
+          : facts.end >= 0 && facts.end - facts.firstPicture <= fresh->frameUnits;
   state = std::move(fresh);
   return MediaStatus::Ok;
 }
@@ -489,6 +485,10 @@ MediaStatus VideoDecoder::decodePictureAt(std::int64_t time) {
 
 std::int64_t VideoDecoder::currentPictureTime() const {
   return state && state->haveCurrent ? state->currentTime : 0;
+}
+
+std::uint64_t VideoDecoder::currentPictureSerial() const {
+  return state ? state->serial : 0;
 }
 
 MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {

@@ -28,8 +28,17 @@ struct VideoStreamFacts {
   // the last picture (its time plus its duration) when that lies later.
   std::int64_t end = -1;
   // Frames the stream holds, -1 unknown: for AVI, what the index holds when
-  // the file has one (a damaged header may claim any count), else the header's.
+  // the file has one (a damaged header may claim any count), else the pictures
+  // counted in the file; for other containers the header's count.
   std::int64_t storedFrames = -1;
+  // A file cut short (a partial download, a lost tail) holds fewer pictures
+  // than it states: end and storedFrames then count only the pictures whose
+  // data lies inside the file (as its index tells, or as counted when an AVI
+  // file lost its index), and these keep what the file states. -1 otherwise.
+  std::int64_t statedEnd = -1;
+  std::int64_t statedFrames = -1;
+  // The stream holds a single picture (a still image, a one-frame clip).
+  bool onePicture = false;
   std::string container;           // the demuxer's name, e.g. "avi"
   std::string codec;               // the decoder's name, e.g. "mjpeg"
 };
@@ -68,6 +77,10 @@ class VideoDecoder {
   MediaStatus decodePictureAt(std::int64_t time);
   // Time of the current picture.
   std::int64_t currentPictureTime() const;
+  // Changes whenever another picture becomes the current one (1 after open,
+  // 0 when closed), so a caller can keep the copy of a picture it asks for
+  // again (a still image held over many frames).
+  std::uint64_t currentPictureSerial() const;
 
   // Writes the current picture, upright and at its display shape (facts().width
   // x facts().height), as a bottom-up bitmap (first row in bits is the bottom

@@ -31,6 +31,8 @@ static_assert(kAudioErrorTexts.size() == kAudioOsError,
 
 int AudioStreamSource::startup() { return kAudioOk; }
 
+int AudioStreamSource::statedSampleCount() { return sampleCount(); }
+
 const char* AudioStreamSource::errorText(int code) {
   if (code >= 0 && code < kAudioOsError) return kAudioErrorTexts[std::size_t(code)];
   if (code == kAudioOsError) return osErrorText;

@@ -60,6 +60,10 @@ class AudioStreamSource {
   virtual int setError(int code, ...);
   // Stores the system's text for errnoValue as the OS-error text (code 11).
   virtual void formatOsError(int errnoValue);
+  // The stream length in sample frames that the file states. A file cut short
+  // (a partial download) states more than it holds: sampleCount() counts only
+  // the sound whose data lies inside the file. sampleCount() by default.
+  virtual int statedSampleCount();
 
  protected:
   ~AudioStreamSource() = default;

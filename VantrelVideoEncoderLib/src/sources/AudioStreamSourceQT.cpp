@@ -127,6 +127,11 @@ int AudioStreamSourceQT::sampleCount() {
                           : 0;
 }
 
+int AudioStreamSourceQT::statedSampleCount() {
+  if (!decoder.isOpen() || decoder.facts().statedLength < 0) return sampleCount();
+  return int(std::min<std::int64_t>(decoder.facts().statedLength, INT32_MAX));
+}
+
 const char* AudioStreamSourceQT::errorText(int code) {
   switch (code) {
     case kMacOsError:

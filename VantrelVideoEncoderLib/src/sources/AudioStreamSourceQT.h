@@ -50,6 +50,8 @@ class AudioStreamSourceQT : public AudioStreamSource, public QuickTimeClient {
   int getStreamInfo(AudioStreamInfo& info) override;
   int firstSample() override;
   int sampleCount() override;
+  // The length the file states, when it holds less sound.
+  int statedSampleCount() override;
   const char* errorText(int code) override;
 
   // The two operations of this kind.

@@ -88,4 +88,8 @@ int VideoStreamSource::setOsError(int errnoValue) {
   return kVideoOsError;
 }
 
+int VideoStreamSource::statedFrameCount() { return frameCount(); }
+
+bool VideoStreamSource::holdsOnePicture() { return false; }
+
 }  // namespace vantrel

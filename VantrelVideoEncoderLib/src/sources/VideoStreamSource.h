@@ -79,6 +79,14 @@ class VideoStreamSource {
   virtual const char* errorText(int code);
   // Stores the system's text for errnoValue as the OS-error text; returns 10.
   virtual int setOsError(int errnoValue);
+  // The stream length in frames that the file states. A file cut short (a
+  // partial download, a lost tail) states more than it holds: frameCount()
+  // counts only the frames whose data lies inside the file. frameCount() by
+  // default.
+  virtual int statedFrameCount();
+  // True when the stream holds a single picture (a still image, a one-frame
+  // clip), which a movie shows for as long as it lasts. False by default.
+  virtual bool holdsOnePicture();
 
  protected:
   ~VideoStreamSource() = default;

@@ -136,6 +136,16 @@ int VideoStreamSourceAVI::frameCount() {
   return int(std::clamp<long double>(count, 0, INT32_MAX - firstFrame()));
 }
 
+int VideoStreamSourceAVI::statedFrameCount() {
+  if (!decoder.isOpen() || decoder.facts().statedFrames < 0) return frameCount();
+  return int(std::clamp<std::int64_t>(decoder.facts().statedFrames, 0,
+                                      INT32_MAX - firstFrame()));
+}
+
+bool VideoStreamSourceAVI::holdsOnePicture() {
+  return decoder.isOpen() && decoder.facts().onePicture;
+}
+
 const char* VideoStreamSourceAVI::errorText(int code) {
   switch (code) {
     case kVideoOutOfMemory:

@@ -39,6 +39,9 @@ class VideoStreamSourceAVI : public VideoStreamSource {
   int firstFrame() override;
   int frameCount() override;
   const char* errorText(int code) override;
+  // The frames the header or the index states, when the file holds fewer.
+  int statedFrameCount() override;
+  bool holdsOnePicture() override;
 
   // Formats the Avisynth message with at most 1900 characters of the script's
   // error text as the text of code 12; returns 12.

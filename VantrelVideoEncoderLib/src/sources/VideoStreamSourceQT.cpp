@@ -31,6 +31,7 @@ std::int32_t unitsPerSecond(int num, int den) {
 
 void VideoStreamSourceQT::close() {
   decoder.close();
+  bitsSerial = 0;
   bits.clear();
   bits.shrink_to_fit();
 }
@@ -87,8 +88,15 @@ int VideoStreamSourceQT::readFrame(int frameIndex, FrameImage** image) {
   if (status == MediaStatus::OutOfMemory) return kVideoOutOfMemory;
   if (status != MediaStatus::Ok) return kVideoReadFailed;
   const int bitsPerPixel = flipFrames ? 24 : 32;
-  if (decoder.copyPicture(bitsPerPixel, bits) != MediaStatus::Ok) {
-    return setQuickDrawError(kBadPixelDepth);
+  // A picture asked for again (a still held over many frames) keeps its copy.
+  const std::uint64_t serial = decoder.currentPictureSerial();
+  if (serial != bitsSerial || bitsPerPixel != bitsDepth) {
+    bitsSerial = 0;
+    if (decoder.copyPicture(bitsPerPixel, bits) != MediaStatus::Ok) {
+      return setQuickDrawError(kBadPixelDepth);
+    }
+    bitsSerial = serial;
+    bitsDepth = bitsPerPixel;
   }
   fetchMovieBox();
   return deliverFrame(boxWidth, boxHeight, bitsPerPixel, bits, flipFrames, image);
@@ -110,11 +118,25 @@ int VideoStreamSourceQT::firstFrame() { return 0; }
 
 int VideoStreamSourceQT::frameCount() {
   if (!decoder.isOpen()) return 0;
+  // However short a single picture's time, it makes a frame.
+  return std::max(gridFrames(decoder.facts().end), decoder.facts().onePicture ? 1 : 0);
+}
+
+int VideoStreamSourceQT::statedFrameCount() {
+  if (!decoder.isOpen() || decoder.facts().statedEnd < 0) return frameCount();
+  return gridFrames(decoder.facts().statedEnd);
+}
+
+bool VideoStreamSourceQT::holdsOnePicture() {
+  return decoder.isOpen() && decoder.facts().onePicture;
+}
+
+int VideoStreamSourceQT::gridFrames(std::int64_t end) const {
   const VideoStreamFacts& facts = decoder.facts();
-  if (facts.end < 0 || facts.timeBaseDen <= 0) return 0;
+  if (end < 0 || facts.timeBaseDen <= 0) return 0;
   // Duration in seconds x 60, truncated; long double keeps the product exact.
   const long double frames =
-      (static_cast<long double>(facts.end) - static_cast<long double>(facts.origin)) *
+      (static_cast<long double>(end) - static_cast<long double>(facts.origin)) *
       facts.timeBaseNum * kGridRate / facts.timeBaseDen;
   return int(std::clamp<long double>(frames, 0.0L, INT32_MAX));
 }

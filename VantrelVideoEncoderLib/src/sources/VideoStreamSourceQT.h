@@ -43,9 +43,13 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
   int getStreamInfo(VideoStreamInfo& info) override;
   // 0: grid frame 0 is movie time 0.
   int firstFrame() override;
-  // trunc(duration x 60 / time scale); 0 when closed.
+  // trunc(duration x 60 / time scale), at least 1 for a single picture; 0
+  // when closed. The duration ends with the last picture the file holds.
   int frameCount() override;
   const char* errorText(int code) override;
+  // The grid frames of the duration the file states, when it holds less.
+  int statedFrameCount() override;
+  bool holdsOnePicture() override;
 
   // The four operations of this kind.
   // "QuickTime Macintosh OS error %ld" with err as the text of 11; returns 11.
@@ -60,9 +64,14 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
  private:
   // Movie time (stream units) of grid frame n.
   std::int64_t gridTime(int frameIndex) const;
+  // Grid frames from movie time 0 to end (stream units); 0 when end is unknown.
+  int gridFrames(std::int64_t end) const;
 
   VideoDecoder decoder;
   std::vector<std::uint8_t> bits;
+  // The decoder's picture (serial, 0 for none) and depth that bits hold.
+  std::uint64_t bitsSerial = 0;
+  int bitsDepth = 0;
   std::int32_t timeScale = 0;
   bool timeScaleKnown = false;
   int boxWidth = 0;
