@@ -54,7 +54,7 @@ int fillPcmBlock(Resampler& resampler, std::vector<long double>& filtered, std::
 int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
                 int blockCount, std::int32_t* recordOffsets, int firstIndex,
                 int startOffsetMs, const volatile bool& abortRequested,
-                const ProgressHook& reportProgress) {
+                const ProgressHook& reportProgress, WorkerPool* workers) {
   const int firstSample = source.firstSample();
   const std::int64_t endPosition = static_cast<std::int64_t>(firstSample) + source.sampleCount();
   report(reportProgress, kAudioBlockEvent, 0, blockCount);
@@ -76,6 +76,7 @@ int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockPara
                               params.audioBoostOn, params.audioBoostPercent);
   Resampler resampler(source, *converter, filter, info.blockAlign, step, readPosition,
                       endPosition);
+  resampler.setWorkers(workers);
   const bool adpcm = usesAdpcm(params);
   std::vector<std::int16_t> samples(adpcm ? kAdpcmSamplesPerRecord : 0);
   // The filtered samples of one record, before they are quantised.
@@ -119,12 +120,12 @@ int audioRecordBytes(const AudioBlockParams& params) {
 int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
                      int blockCount, std::int32_t* recordOffsets, int firstIndex,
                      int startOffsetMs, const volatile bool& abortRequested,
-                     const ProgressHook& reportProgress) {
+                     const ProgressHook& reportProgress, WorkerPool* workers) {
   // The working buffers are the only allocations; running out of memory ends the
   // call like any other failure instead of escaping into the encode driver.
   try {
     return writeBlocks(file, source, params, blockCount, recordOffsets, firstIndex,
-                       startOffsetMs, abortRequested, reportProgress);
+                       startOffsetMs, abortRequested, reportProgress, workers);
   } catch (const std::bad_alloc&) {
     return kFailure;
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "database/DatabaseFormat.h"
+#include "threads/MachineResources.h"
 
 namespace vantrel {
 
@@ -112,6 +113,18 @@ std::string soundCutWarning(const MovieCut& cut) {
          "only the first " +
          formatSeconds(cut.frameCount / 10.0) + " of " +
          formatSeconds(cut.originalFrames / 10.0) + " seconds are kept.";
+}
+
+int encodeThreadCount(int workerThreads) {
+  return workerThreads > 0 ? workerThreads : usableProcessorCount();
+}
+
+std::int64_t keptPictureBytes(std::int64_t requested, std::int64_t physicalBytes) {
+  // With overcommit a machine short of memory does not refuse the allocation,
+  // it kills the process later; so the share is taken before asking.
+  constexpr int kMemoryShare = 8;
+  const std::int64_t wanted = std::max<std::int64_t>(requested, 0);
+  return physicalBytes > 0 ? std::min(wanted, physicalBytes / kMemoryShare) : wanted;
 }
 
 }  // namespace vantrel

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vantrel {
 
 // Planning rules shared by the two encode drivers: how many audio records a movie
-// needs, the key frame interval, and the cut that keeps a movie within the
-// database's 16-bit record and frame counts.
+// needs, the key frame interval, the cut that keeps a movie within the
+// database's 16-bit record and frame counts, and what an encode may take of
+// the machine.
 
 // Audio records per second of movie: one record holds 1.6384 s (hi-fi, which
 // wins over ADPCM), 6.5536 s (ADPCM) or 3.2768 s (8-bit PCM) of sound.
@@ -43,5 +45,15 @@ MovieCut fitSoundOnlyMovie(int nominalFrames, bool hifiAudio, bool adpcmAudio);
 // The warning shown when a cut dropped frames: how much of the source is kept.
 std::string videoCutWarning(const MovieCut& cut, double fps);
 std::string soundCutWarning(const MovieCut& cut);
+
+// Threads an encode runs on for the engine's workerThreads: that count, or for 0
+// (or less) the processors this process may run on.
+int encodeThreadCount(int workerThreads);
+
+// Bytes of analysed pictures an encode keeps for its frame pass: requested (the
+// engine's analysedPictureBytes; none when not positive), and never more than
+// an eighth of physicalBytes, the machine's memory, when that is known (above
+// 0). Pictures not kept are read again, so the movie is the same either way.
+std::int64_t keptPictureBytes(std::int64_t requested, std::int64_t physicalBytes);
 
 }  // namespace vantrel

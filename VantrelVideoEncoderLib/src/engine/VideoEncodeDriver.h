@@ -13,6 +13,7 @@
 #include "image/FrameImage.h"
 #include "image/OctreePalette.h"
 #include "image/Placement.h"
+#include "threads/WorkerPool.h"
 
 namespace vantrel {
 
@@ -44,7 +45,10 @@ struct VideoEncodeRequest {
 // it was written, with an all-zero record list.
 class VideoEncodeDriver {
  public:
+  // Starts the encode's worker threads and lends them to the engine (its
+  // encodeWorkers) until the driver goes.
   VideoEncodeDriver(MovieEncoder& engine, const VideoEncodeRequest& request);
+  ~VideoEncodeDriver();
   VideoEncodeDriver(const VideoEncodeDriver&) = delete;
   VideoEncodeDriver& operator=(const VideoEncodeDriver&) = delete;
 
@@ -85,6 +89,7 @@ class VideoEncodeDriver {
 
   MovieEncoder& engine;
   VideoEncodeRequest request;
+  WorkerPool workers;
   VideoStreamSource* source = nullptr;
   DatabaseWriter writer;
 
