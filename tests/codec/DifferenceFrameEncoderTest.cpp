@@ -264,9 +264,10 @@ TEST_F(DifferenceFrameEncoderTest, RecordsAreTheSameWhateverTheWorkerThreads) {
     std::vector<std::uint8_t> written;
     for (int i = 1; i < 7; ++i) {
       const auto frame = i % 3 == 0 ? testing::noiseFrame(320, 240, 40 + i)
-                                     : testing::movingFrame(320, 240, i);
-      const auto result = encode(frame, testing::movingFrame(320, 240, i - 2),
-                                 testing::movingFrame(320, 240, i - 1), i, 3000, 800, 6000);
+                                    : testing::movingFrame(320, 240, i);
+      const auto result =
+          encode(frame, testing::movingFrame(320, 240, i - 2),
+                 testing::movingFrame(320, 240, i - 1), i, 3000, 800, 6000);
       written.insert(written.end(), out.begin(), out.begin() + result.length);
       written.insert(written.end(), recon.begin(), recon.end());
     }

@@ -48,8 +48,9 @@ TEST(PictureQueueTest, PicturesArriveInOrderEachMadeOnce) {
     SCOPED_TRACE("slots " + std::to_string(slots));
     PictureMaker maker;
     {
-      PictureQueue queue(3, 40, kWords, slots,
-                         [&](int index, std::uint32_t* pixels) { maker.make(index, pixels); });
+      PictureQueue queue(3, 40, kWords, slots, [&](int index, std::uint32_t* pixels) {
+        maker.make(index, pixels);
+      });
       for (int i = 3; i < 40; ++i) {
         const std::uint32_t* pixels = queue.take(i);
         ASSERT_TRUE(holds(pixels, i)) << "picture " << i;

@@ -22,7 +22,8 @@ TEST(WorkerPoolTest, EveryPartRunsOnceInEveryRunWhateverTheThreads) {
     EXPECT_LE(pool.threadCount(), threads);
     // The same helpers serve run after run, with more and fewer parts than threads.
     for (const int parts : {1, 3, 40, 2, 0, 17}) {
-      SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(parts) + " parts");
+      SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(parts) +
+                   " parts");
       std::vector<std::atomic<int>> runs(std::size_t(parts + 1));
       pool.run(parts, [&](int part) { runs[std::size_t(part)] += 1; });
       for (int part = 0; part < parts; ++part) EXPECT_EQ(runs[std::size_t(part)], 1);
@@ -62,7 +63,8 @@ TEST(WorkerPoolTest, AThrowingPartSurfacesInTheCallerAndThePoolGoesOn) {
 
 TEST(WorkerPoolTest, MachineFiguresArePlausible) {
   EXPECT_GE(usableProcessorCount(), 1);
-  EXPECT_LE(usableProcessorCount(), int(std::max(1u, std::thread::hardware_concurrency())));
+  EXPECT_LE(usableProcessorCount(),
+            int(std::max(1u, std::thread::hardware_concurrency())));
   EXPECT_GT(physicalMemoryBytes(), std::int64_t{1} << 26);
 }
 

@@ -51,10 +51,11 @@ int fillPcmBlock(Resampler& resampler, std::vector<long double>& filtered, std::
   return 0;
 }
 
-int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
-                int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                int startOffsetMs, const volatile bool& abortRequested,
-                const ProgressHook& reportProgress, WorkerPool* workers) {
+int writeBlocks(std::FILE* file, AudioStreamSource& source,
+                const AudioBlockParams& params, int blockCount,
+                std::int32_t* recordOffsets, int firstIndex, int startOffsetMs,
+                const volatile bool& abortRequested, const ProgressHook& reportProgress,
+                WorkerPool* workers) {
   const int firstSample = source.firstSample();
   const std::int64_t endPosition = static_cast<std::int64_t>(firstSample) + source.sampleCount();
   report(reportProgress, kAudioBlockEvent, 0, blockCount);
@@ -117,9 +118,10 @@ int audioRecordBytes(const AudioBlockParams& params) {
   return usesAdpcm(params) ? kAdpcmRecordSize : kPcmRecordSize;
 }
 
-int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
-                     int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                     int startOffsetMs, const volatile bool& abortRequested,
+int writeAudioBlocks(std::FILE* file, AudioStreamSource& source,
+                     const AudioBlockParams& params, int blockCount,
+                     std::int32_t* recordOffsets, int firstIndex, int startOffsetMs,
+                     const volatile bool& abortRequested,
                      const ProgressHook& reportProgress, WorkerPool* workers) {
   // The working buffers are the only allocations; running out of memory ends the
   // call like any other failure instead of escaping into the encode driver.

@@ -53,9 +53,10 @@ class WorkerPool;
 //
 // workers: the threads the resampling is shared with (the records are the same
 // for any pool); null does all of it on the calling thread.
-int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
-                     int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                     int startOffsetMs, const volatile bool& abortRequested,
+int writeAudioBlocks(std::FILE* file, AudioStreamSource& source,
+                     const AudioBlockParams& params, int blockCount,
+                     std::int32_t* recordOffsets, int firstIndex, int startOffsetMs,
+                     const volatile bool& abortRequested,
                      const ProgressHook& reportProgress, WorkerPool* workers = nullptr);
 
 }  // namespace vantrel

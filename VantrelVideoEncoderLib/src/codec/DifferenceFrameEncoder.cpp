@@ -265,12 +265,14 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   const int topLevelBlocks = columns * rows;
   pool.allocate(topLevelBlocks);
   const int threads = workers == nullptr ? 1 : workers->threadCount();
-  const int bands = std::min({threads, rows, std::max(1, topLevelBlocks / kBlocksPerBand)});
+  const int bands =
+      std::min({threads, rows, std::max(1, topLevelBlocks / kBlocksPerBand)});
   if (bands == 1) {
     chooseFirstCodes(0, topLevelBlocks);
   } else {
     workers->run(bands, [this, rows, columns, bands](int band) {
-      chooseFirstCodes(rows * band / bands * columns, rows * (band + 1) / bands * columns);
+      chooseFirstCodes(rows * band / bands * columns,
+                       rows * (band + 1) / bands * columns);
     });
   }
 

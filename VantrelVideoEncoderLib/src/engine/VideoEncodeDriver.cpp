@@ -161,7 +161,9 @@ void VideoEncodeDriver::stopIfAborted() const {
   if (engine.abortRequested) throw kAbortBeforeFrame;
 }
 
-int VideoEncodeDriver::threadCount() const { return encodeThreadCount(engine.workerThreads); }
+int VideoEncodeDriver::threadCount() const {
+  return encodeThreadCount(engine.workerThreads);
+}
 
 void VideoEncodeDriver::readAndCompose(int index, FrameImage& target) {
   const int frameIndex = static_cast<int>((firstFrame + index) * frameStep + sourceStart);
@@ -225,7 +227,8 @@ void VideoEncodeDriver::analysisPass() {
   const std::int64_t pictureBytes = std::int64_t(pictureWords) * 4;
   const std::int64_t keptBytes =
       keptPictureBytes(engine.analysedPictureBytes, physicalMemoryBytes());
-  keptCapacity = static_cast<int>(std::min<std::int64_t>(toAnalyse, keptBytes / pictureBytes));
+  keptCapacity =
+      static_cast<int>(std::min<std::int64_t>(toAnalyse, keptBytes / pictureBytes));
   if (keptCapacity > 0) {
     // Without the memory the frame pass reads the pictures again, as it can.
     try {

@@ -28,7 +28,9 @@ WorkerPool::~WorkerPool() {
 void WorkerPool::helperLoop() {
   std::unique_lock<std::mutex> guard(lock);
   for (;;) {
-    wake.wait(guard, [this] { return stopping || (function != nullptr && nextPart < partCount); });
+    wake.wait(guard, [this] {
+      return stopping || (function != nullptr && nextPart < partCount);
+    });
     if (stopping) return;
     takeParts(guard);
   }

@@ -56,7 +56,7 @@ class WorkerPool {
   std::mutex lock;
   std::condition_variable wake;      // a task arrived, or the pool stops
   std::condition_variable finished;  // the last part of a task ended
-  PartFunction function = nullptr;  // the task being shared out, if any
+  PartFunction function = nullptr;   // the task being shared out, if any
   const void* context = nullptr;
   int partCount = 0;  // parts of the task; after a failure, the parts begun
   int nextPart = 0;
