@@ -1,5 +1,7 @@
 #include "audio/Resampler.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -106,13 +108,24 @@ TEST_F(ResamplerTest, BlocksGiveTheSamplesOfSingleStepsWhateverTheThreads) {
       WorkerPool workers(threads);
       blockwise.setWorkers(&workers);
       std::vector<long double> got(expected.size());
+      std::vector<int> stores(expected.size(), 0);  // each index exactly once
       std::size_t done = 0;
-      for (const int size : {32768, 1, 7, 32768, 1000}) {
-        ASSERT_EQ(blockwise.nextBlock(got.data() + done, size), 0);
+      const auto take = [&](int size) {
+        long double* into = got.data() + done;
+        int* counted = stores.data() + done;
+        ASSERT_EQ(blockwise.nextBlock(size,
+                                      [into, counted](int k, long double y) {
+                                        into[k] = y;
+                                        counted[k] += 1;
+                                      }),
+                  0);
         done += std::size_t(size);
-      }
-      ASSERT_EQ(blockwise.nextBlock(got.data() + done, int(got.size() - done)), 0);
+      };
+      for (const int size : {32768, 1, 7, 32768, 1000}) take(size);
+      take(int(got.size() - done));
       EXPECT_TRUE(got == expected);
+      EXPECT_EQ(std::count(stores.begin(), stores.end(), 1),
+                std::ptrdiff_t(stores.size()));
     }
   }
 }

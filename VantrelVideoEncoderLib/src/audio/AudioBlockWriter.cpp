@@ -26,15 +26,14 @@ void report(const ProgressHook& hook, int event, int value, std::intptr_t data) 
 // Fills one ADPCM record: 65536 samples coded into 32768 bytes, then the coder
 // state after them (0, step index, predictor big-endian). Every second sample is
 // inverted before coding, counting from the record's first sample.
-int fillAdpcmBlock(Resampler& resampler, std::vector<long double>& filtered,
-                   std::vector<std::int16_t>& samples, std::uint8_t* block, AdpcmState& state) {
-  if (int code = resampler.nextBlock(filtered.data(), kAdpcmSamplesPerRecord); code != 0) {
-    return code;
-  }
-  for (int j = 0; j < kAdpcmSamplesPerRecord; ++j) {
-    const long double y = filtered[std::size_t(j)];
-    samples[std::size_t(j)] = quantiseSigned16((j & 1) != 0 ? -y : y);
-  }
+int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
+                   std::uint8_t* block, AdpcmState& state) {
+  std::int16_t* quantised = samples.data();
+  const int code =
+      resampler.nextBlock(kAdpcmSamplesPerRecord, [quantised](int j, long double y) {
+        quantised[j] = quantiseSigned16((j & 1) != 0 ? -y : y);
+      });
+  if (code != 0) return code;
   encodeAdpcm(samples.data(), block, kAdpcmSamplesPerRecord, state);
   std::uint8_t* trailer = block + kAdpcmCodeBytes;
   trailer[0] = 0;
@@ -43,12 +42,10 @@ int fillAdpcmBlock(Resampler& resampler, std::vector<long double>& filtered,
   return 0;
 }
 
-int fillPcmBlock(Resampler& resampler, std::vector<long double>& filtered, std::uint8_t* block) {
-  if (int code = resampler.nextBlock(filtered.data(), kPcmSamplesPerRecord); code != 0) {
-    return code;
-  }
-  for (int j = 0; j < kPcmSamplesPerRecord; ++j) block[j] = quantiseUnsigned8(filtered[std::size_t(j)]);
-  return 0;
+int fillPcmBlock(Resampler& resampler, std::uint8_t* block) {
+  return resampler.nextBlock(kPcmSamplesPerRecord, [block](int j, long double y) {
+    block[j] = quantiseUnsigned8(y);
+  });
 }
 
 int writeBlocks(std::FILE* file, AudioStreamSource& source,
@@ -80,17 +77,14 @@ int writeBlocks(std::FILE* file, AudioStreamSource& source,
   resampler.setWorkers(workers);
   const bool adpcm = usesAdpcm(params);
   std::vector<std::int16_t> samples(adpcm ? kAdpcmSamplesPerRecord : 0);
-  // The filtered samples of one record, before they are quantised.
-  std::vector<long double> filtered(
-      std::size_t(adpcm ? kAdpcmSamplesPerRecord : kPcmSamplesPerRecord));
   std::vector<std::uint8_t> block(static_cast<std::size_t>(audioRecordBytes(params)));
   AdpcmState state;
 
   for (int b = 0; b < blockCount; ++b) {
     if (abortRequested) return kFailure;
     recordOffsets[firstIndex + 2 * b] = static_cast<std::int32_t>(ftello(file));
-    const int code = adpcm ? fillAdpcmBlock(resampler, filtered, samples, block.data(), state)
-                           : fillPcmBlock(resampler, filtered, block.data());
+    const int code = adpcm ? fillAdpcmBlock(resampler, samples, block.data(), state)
+                           : fillPcmBlock(resampler, block.data());
     if (code != 0) return kFailure;
     // A record the file did not take ends the sound; the error indicator tells
     // the caller why.

@@ -59,9 +59,10 @@ int Resampler::samplesInWindow(int wanted) const {
   return static_cast<int>(std::min<std::int64_t>(wanted, (limit - position + step - 1) / step));
 }
 
-int Resampler::nextBlock(long double* out, int count) {
+int Resampler::nextBlockTo(int count, SampleStore store, const void* storeAddress) {
   // Below this many samples a thread costs more than it saves.
   constexpr int kSamplesPerThread = 512;
+  int done = 0;  // samples stored so far
   while (count > 0) {
     int ready = samplesInWindow(count);
     if (ready == 0) {
@@ -71,8 +72,10 @@ int Resampler::nextBlock(long double* out, int count) {
       ready = std::max(samplesInWindow(count), 1);
     }
     const std::int64_t start = position;
-    const auto compute = [this, out, start](int from, int to) {
-      for (int k = from; k < to; ++k) out[k] = filterAt(start + std::int64_t(k) * step);
+    const auto compute = [this, store, storeAddress, done, start](int from, int to) {
+      for (int k = from; k < to; ++k) {
+        store(storeAddress, done + k, filterAt(start + std::int64_t(k) * step));
+      }
     };
     const int threads = workers == nullptr ? 1 : workers->threadCount();
     const int parts = std::clamp(ready / kSamplesPerThread, 1, threads);
@@ -85,7 +88,7 @@ int Resampler::nextBlock(long double* out, int count) {
       });
     }
     position += std::int64_t(ready) * step;
-    out += ready;
+    done += ready;
     count -= ready;
   }
   return 0;
