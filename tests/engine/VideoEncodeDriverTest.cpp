@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <string>
 
 #include "VideoEncodeFixture.h"
 #include "codec/FrameDecoder.h"
@@ -233,6 +237,39 @@ TEST_F(VideoEncodeDriverTest, RotatedWideScreenMovieKeepsTheScreenSize) {
   for (int k = 0; k < 3; ++k) {
     const auto record = reader.record(k + 1);
     EXPECT_EQ(decoder.decodeNextFrame(record.data(), record.size()), DecodeStatus::Ok);
+  }
+}
+
+// Threads of this process, as the kernel lists them.
+int processThreads() {
+  return int(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                           std::filesystem::directory_iterator()));
+}
+
+TEST_F(VideoEncodeDriverTest, TheEncodeRunsOnTheWorkerThreadsItIsGivenAndNoMore) {
+  useVideo(12);
+  useAudio(2.0);
+  const int before = processThreads();
+  for (const int threads : {1, 3}) {
+    SCOPED_TRACE(std::to_string(threads) + " worker threads");
+    engine.workerThreads = threads;
+    int most = 0;  // threads seen at any progress report, frames and sound alike
+    engine.onEvent = [&](test::RecordingEncoder&, const RecordedEvent&) {
+      most = std::max(most, processThreads());
+    };
+    encode();
+    ASSERT_EQ(engine.count(ProgressEvent::Summary), 1);
+    // One: the caller's alone. Three: two workers for the whole encode (the
+    // sound's reports see them), and the picture thread while it has pictures
+    // left to make.
+    if (threads == 1) {
+      EXPECT_EQ(most, before);
+    } else {
+      EXPECT_GE(most - before, 2);
+      EXPECT_LE(most - before, 3);
+    }
+    EXPECT_EQ(processThreads(), before);  // every one has ended
+    engine.events.clear();
   }
 }
 

@@ -161,10 +161,6 @@ void VideoEncodeDriver::stopIfAborted() const {
   if (engine.abortRequested) throw kAbortBeforeFrame;
 }
 
-int VideoEncodeDriver::threadCount() const {
-  return encodeThreadCount(engine.workerThreads);
-}
-
 void VideoEncodeDriver::readAndCompose(int index, FrameImage& target) {
   const int frameIndex = static_cast<int>((firstFrame + index) * frameStep + sourceStart);
   if (!sourceFrame) sourceFrame = std::make_unique<FrameImage>();
@@ -245,7 +241,7 @@ void VideoEncodeDriver::analysisPass() {
   int analysed = 0;
   for (int i = 0; i < toAnalyse; ++i) {
     stopIfAborted();
-    if (i == 0 || threadCount() < 2) {
+    if (i == 0 || workers.threadCount() < 2) {
       readAndCompose(i, workImage);
     } else {
       if (!queue) {
@@ -342,7 +338,7 @@ void VideoEncodeDriver::writeHeaderRecord() {
 
 void VideoEncodeDriver::framePass() {
   const bool allKept = keptPictures >= frameCount;
-  if (threadCount() < 2 || allKept) {
+  if (workers.threadCount() < 2 || allKept) {
     for (int i = 0; i < frameCount; ++i) {
       stopIfAborted();
       composeForFramePass(i, workPixels.data());

@@ -79,7 +79,6 @@ class VideoEncodeDriver {
   void composeForFramePass(int index, std::uint32_t* pixels);
   // Keeps picture index of the analysis pass when the memory allows.
   void keepAnalysedPicture(int index, const std::uint32_t* pixels);
-  int threadCount() const;
   // Raises an error for a first picture without pixels or over the size limit.
   void refuseUnusableSize(int width, int height);
   void copyPreview(std::uint8_t* preview, const std::uint8_t* frame) const;
