@@ -10,7 +10,6 @@
 #include "codec/CodecTestData.h"
 #include "codec/DisplacementTable.h"
 #include "codec/FrameDecoder.h"
-#include "threads/WorkerPool.h"
 
 namespace vantrel {
 namespace {
@@ -252,29 +251,6 @@ TEST_F(DifferenceFrameEncoderTest, RecordsStayNearTheirMaximumSize) {
     EXPECT_LE(result.length, 2000 + 16) << i;
     EXPECT_LE(encoder->lastSizeEstimate(), encoder->lastBudget() + 8) << i;
   }
-}
-
-TEST_F(DifferenceFrameEncoderTest, RecordsAreTheSameWhateverTheWorkerThreads) {
-  // 320 x 240: 1200 blocks, enough for a band on each thread.
-  std::vector<std::vector<std::uint8_t>> records;
-  for (const int threads : {0, 2, 4}) {
-    start(320, 240);
-    WorkerPool workers(threads);
-    if (threads > 0) encoder->setWorkers(&workers);
-    std::vector<std::uint8_t> written;
-    for (int i = 1; i < 7; ++i) {
-      const auto frame = i % 3 == 0 ? testing::noiseFrame(320, 240, 40 + i)
-                                    : testing::movingFrame(320, 240, i);
-      const auto result =
-          encode(frame, testing::movingFrame(320, 240, i - 2),
-                 testing::movingFrame(320, 240, i - 1), i, 3000, 800, 6000);
-      written.insert(written.end(), out.begin(), out.begin() + result.length);
-      written.insert(written.end(), recon.begin(), recon.end());
-    }
-    records.push_back(written);
-  }
-  EXPECT_TRUE(records[1] == records[0]);
-  EXPECT_TRUE(records[2] == records[0]);
 }
 
 TEST_F(DifferenceFrameEncoderTest, PaddingEvensOddRecordsWithAZeroByte) {
