@@ -17,8 +17,11 @@ FUZZ_SECONDS ?= 60
 FUZZ_CI_SECONDS ?= 20
 FUZZ_BUILD ?= build-fuzz
 SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
+# The test programs of the code that runs threads, for `make test-tsan`.
+TSAN_TESTS := threads engine codec audio
 
-.PHONY: all deps configure build test test-sanitize fuzz-build fuzz fuzz-ci demo clean
+.PHONY: all deps configure build test test-sanitize test-tsan fuzz-build fuzz fuzz-ci demo clean
 
 all: build
 
@@ -50,6 +53,19 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
+# The tests of the worker threads, the engine (picture thread), the codec and
+# the audio pipeline under ThreadSanitizer (clang), stopping at the first
+# report; FFmpeg's own decoder threads are left out by tests/tsan-suppressions.txt.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVANTREL_BUILD_BENCH=OFF -DVANTREL_WERROR=$(WERROR) \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(addsuffix _tests,$(TSAN_TESTS))
+	for t in $(TSAN_TESTS); do \
+	  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
+	    $(TSAN_BUILD)/tests/$$t/$${t}_tests --gtest_brief=1 || exit 1; \
+	done
+
 # The libFuzzer programs (tests/fuzz), built by clang with AddressSanitizer and
 # UndefinedBehaviorSanitizer; `make fuzz` runs each for FUZZ_SECONDS and fails on
 # any finding, which is saved under tests/fuzz/regressions/ for the test run.
@@ -68,4 +84,4 @@ demo: build
 	@sh tools/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "support/FakeAudioSource.h"
+#include "threads/WorkerPool.h"
 
 namespace vantrel {
 namespace {
@@ -102,14 +103,18 @@ TEST_F(ResamplerTest, BlocksGiveTheSamplesOfSingleStepsWhateverTheThreads) {
       SCOPED_TRACE(std::to_string(rate) + " Hz, threads " + std::to_string(threads));
       FakeAudioSource blockSource(info, FakeAudioSource::packInt16(input));
       Resampler blockwise(blockSource, *converter, filter, 2, step, 0, 150000);
-      blockwise.setThreadCount(threads);
+      WorkerPool workers(threads);
+      blockwise.setWorkers(&workers);
       std::vector<long double> got(expected.size());
       std::size_t done = 0;
-      for (const int size : {32768, 1, 7, 32768, 1000}) {
-        ASSERT_EQ(blockwise.nextBlock(got.data() + done, size), 0);
+      const auto take = [&](int size) {
+        long double* into = got.data() + done;
+        ASSERT_EQ(
+            blockwise.nextBlock(size, [into](int k, long double y) { into[k] = y; }), 0);
         done += std::size_t(size);
-      }
-      ASSERT_EQ(blockwise.nextBlock(got.data() + done, int(got.size() - done)), 0);
+      };
+      for (const int size : {32768, 1, 7, 32768, 1000}) take(size);
+      take(int(got.size() - done));
       EXPECT_TRUE(got == expected);
     }
   }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
+#include "threads/MachineResources.h"
+
 namespace vantrel {
 namespace {
 
@@ -76,6 +80,16 @@ TEST(MoviePlanTest, CutWarningsSayHowMuchWasKept) {
   cut.frameCount = 65535;
   const std::string sound = soundCutWarning(cut);
   EXPECT_NE(sound.find("6553.5 of 8000.0 seconds"), std::string::npos) << sound;
+}
+
+TEST(MoviePlanTest, EncodesTakeTheirThreadsAndKeptPicturesWithinTheMachine) {
+  EXPECT_EQ(encodeThreadCount(3), 3);
+  EXPECT_EQ(encodeThreadCount(0), usableProcessorCount());
+  constexpr std::int64_t kMiB = std::int64_t{1} << 20;
+  // 512 MiB asked: all of it on 8 GiB, an eighth of 1 GiB, all if memory is unknown.
+  EXPECT_EQ(keptPictureBytes(512 * kMiB, 8192 * kMiB), 512 * kMiB);
+  EXPECT_EQ(keptPictureBytes(512 * kMiB, 1024 * kMiB), 128 * kMiB);
+  EXPECT_EQ(keptPictureBytes(512 * kMiB, 0), 512 * kMiB);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 
 #include "VideoEncodeFixture.h"
 #include "codec/FrameDecoder.h"
@@ -233,6 +236,32 @@ TEST_F(VideoEncodeDriverTest, RotatedWideScreenMovieKeepsTheScreenSize) {
   for (int k = 0; k < 3; ++k) {
     const auto record = reader.record(k + 1);
     EXPECT_EQ(decoder.decodeNextFrame(record.data(), record.size()), DecodeStatus::Ok);
+  }
+}
+
+// Threads of this process, as the kernel lists them.
+int processThreads() {
+  return int(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                           std::filesystem::directory_iterator()));
+}
+
+TEST_F(VideoEncodeDriverTest, TheEncodeRunsOnTheWorkerThreadsItIsGivenAndNoMore) {
+  useVideo(12);
+  useAudio(2.0);
+  const int before = processThreads();
+  for (const int threads : {1, 3}) {
+    engine.workerThreads = threads;
+    int most = 0;  // threads at any progress report, frames and sound alike
+    engine.onEvent = [&](test::RecordingEncoder&, const RecordedEvent&) {
+      most = std::max(most, processThreads());
+    };
+    encode();
+    // 1: the caller's alone. 3: two workers for the whole encode (the sound's
+    // reports see them) and the picture thread while it has pictures to make.
+    const int more = most - before;
+    EXPECT_TRUE(threads == 1 ? more == 0 : more == 2 || more == 3)
+        << threads << ": " << more;
+    EXPECT_EQ(processThreads(), before);  // every one has ended
   }
 }
 

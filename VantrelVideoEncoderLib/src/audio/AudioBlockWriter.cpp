@@ -26,15 +26,14 @@ void report(const ProgressHook& hook, int event, int value, std::intptr_t data) 
 // Fills one ADPCM record: 65536 samples coded into 32768 bytes, then the coder
 // state after them (0, step index, predictor big-endian). Every second sample is
 // inverted before coding, counting from the record's first sample.
-int fillAdpcmBlock(Resampler& resampler, std::vector<long double>& filtered,
-                   std::vector<std::int16_t>& samples, std::uint8_t* block, AdpcmState& state) {
-  if (int code = resampler.nextBlock(filtered.data(), kAdpcmSamplesPerRecord); code != 0) {
-    return code;
-  }
-  for (int j = 0; j < kAdpcmSamplesPerRecord; ++j) {
-    const long double y = filtered[std::size_t(j)];
-    samples[std::size_t(j)] = quantiseSigned16((j & 1) != 0 ? -y : y);
-  }
+int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
+                   std::uint8_t* block, AdpcmState& state) {
+  std::int16_t* quantised = samples.data();
+  const int code =
+      resampler.nextBlock(kAdpcmSamplesPerRecord, [quantised](int j, long double y) {
+        quantised[j] = quantiseSigned16((j & 1) != 0 ? -y : y);
+      });
+  if (code != 0) return code;
   encodeAdpcm(samples.data(), block, kAdpcmSamplesPerRecord, state);
   std::uint8_t* trailer = block + kAdpcmCodeBytes;
   trailer[0] = 0;
@@ -43,18 +42,17 @@ int fillAdpcmBlock(Resampler& resampler, std::vector<long double>& filtered,
   return 0;
 }
 
-int fillPcmBlock(Resampler& resampler, std::vector<long double>& filtered, std::uint8_t* block) {
-  if (int code = resampler.nextBlock(filtered.data(), kPcmSamplesPerRecord); code != 0) {
-    return code;
-  }
-  for (int j = 0; j < kPcmSamplesPerRecord; ++j) block[j] = quantiseUnsigned8(filtered[std::size_t(j)]);
-  return 0;
+int fillPcmBlock(Resampler& resampler, std::uint8_t* block) {
+  return resampler.nextBlock(kPcmSamplesPerRecord, [block](int j, long double y) {
+    block[j] = quantiseUnsigned8(y);
+  });
 }
 
-int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
-                int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                int startOffsetMs, const std::atomic<bool>& abortRequested,
-                const ProgressHook& reportProgress) {
+int writeBlocks(std::FILE* file, AudioStreamSource& source,
+                const AudioBlockParams& params, int blockCount,
+                std::int32_t* recordOffsets, int firstIndex, int startOffsetMs,
+                const std::atomic<bool>& abortRequested, const ProgressHook& reportProgress,
+                WorkerPool* workers) {
   const int firstSample = source.firstSample();
   const std::int64_t endPosition = static_cast<std::int64_t>(firstSample) + source.sampleCount();
   report(reportProgress, kAudioBlockEvent, 0, blockCount);
@@ -76,19 +74,17 @@ int writeBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockPara
                               params.audioBoostOn, params.audioBoostPercent);
   Resampler resampler(source, *converter, filter, info.blockAlign, step, readPosition,
                       endPosition);
+  resampler.setWorkers(workers);
   const bool adpcm = usesAdpcm(params);
   std::vector<std::int16_t> samples(adpcm ? kAdpcmSamplesPerRecord : 0);
-  // The filtered samples of one record, before they are quantised.
-  std::vector<long double> filtered(
-      std::size_t(adpcm ? kAdpcmSamplesPerRecord : kPcmSamplesPerRecord));
   std::vector<std::uint8_t> block(static_cast<std::size_t>(audioRecordBytes(params)));
   AdpcmState state;
 
   for (int b = 0; b < blockCount; ++b) {
     if (abortRequested) return kFailure;
     recordOffsets[firstIndex + 2 * b] = static_cast<std::int32_t>(ftello(file));
-    const int code = adpcm ? fillAdpcmBlock(resampler, filtered, samples, block.data(), state)
-                           : fillPcmBlock(resampler, filtered, block.data());
+    const int code = adpcm ? fillAdpcmBlock(resampler, samples, block.data(), state)
+                           : fillPcmBlock(resampler, block.data());
     if (code != 0) return kFailure;
     // A record the file did not take ends the sound; the error indicator tells
     // the caller why.
@@ -116,15 +112,16 @@ int audioRecordBytes(const AudioBlockParams& params) {
   return usesAdpcm(params) ? kAdpcmRecordSize : kPcmRecordSize;
 }
 
-int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
-                     int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                     int startOffsetMs, const std::atomic<bool>& abortRequested,
-                     const ProgressHook& reportProgress) {
+int writeAudioBlocks(std::FILE* file, AudioStreamSource& source,
+                     const AudioBlockParams& params, int blockCount,
+                     std::int32_t* recordOffsets, int firstIndex, int startOffsetMs,
+                     const std::atomic<bool>& abortRequested,
+                     const ProgressHook& reportProgress, WorkerPool* workers) {
   // The working buffers are the only allocations; running out of memory ends the
   // call like any other failure instead of escaping into the encode driver.
   try {
     return writeBlocks(file, source, params, blockCount, recordOffsets, firstIndex,
-                       startOffsetMs, abortRequested, reportProgress);
+                       startOffsetMs, abortRequested, reportProgress, workers);
   } catch (const std::bad_alloc&) {
     return kFailure;
   }

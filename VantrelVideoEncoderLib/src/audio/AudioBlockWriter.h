@@ -32,6 +32,8 @@ bool usesAdpcm(const AudioBlockParams& params);
 // Bytes of one audio record for these switches: 32768 or 32772.
 int audioRecordBytes(const AudioBlockParams& params);
 
+class WorkerPool;
+
 // Reads the sound of source from startOffsetMs on, mixes it to mono, resamples it to
 // the output rate, and writes blockCount audio records of full size to file, starting
 // at its current position. Before each record its file offset is stored into
@@ -49,9 +51,13 @@ int audioRecordBytes(const AudioBlockParams& params);
 // written completely (file's error indicator is then set, which tells the caller
 // it was the output that failed). Write errors that the stream's buffer hides
 // until later stay in the error indicator for the caller's final check.
-int writeAudioBlocks(std::FILE* file, AudioStreamSource& source, const AudioBlockParams& params,
-                     int blockCount, std::int32_t* recordOffsets, int firstIndex,
-                     int startOffsetMs, const std::atomic<bool>& abortRequested,
-                     const ProgressHook& reportProgress);
+//
+// workers: the threads the resampling is shared with (the records are the same
+// for any pool); null does all of it on the calling thread.
+int writeAudioBlocks(std::FILE* file, AudioStreamSource& source,
+                     const AudioBlockParams& params, int blockCount,
+                     std::int32_t* recordOffsets, int firstIndex, int startOffsetMs,
+                     const std::atomic<bool>& abortRequested,
+                     const ProgressHook& reportProgress, WorkerPool* workers = nullptr);
 
 }  // namespace vantrel

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <system_error>
-#include <thread>
+
+#include "threads/WorkerPool.h"
 
 namespace vantrel {
 
@@ -38,11 +38,7 @@ Resampler::Resampler(AudioStreamSource& audioSource, const SampleConverter& fram
       nextRead(firstRead),
       endPosition(end),
       window(kWindowSamples, 0.0f),
-      raw(static_cast<std::size_t>(bytesPerFrame) * kWindowSamples) {
-  setThreadCount(static_cast<int>(std::thread::hardware_concurrency()));
-}
-
-void Resampler::setThreadCount(int threads) { threadCount = std::clamp(threads, 1, kMaxThreads); }
+      raw(static_cast<std::size_t>(bytesPerFrame) * kWindowSamples) {}
 
 long double Resampler::filterAt(std::int64_t p) const {
   const float* samples = window.data() + (p >> 16);
@@ -63,9 +59,10 @@ int Resampler::samplesInWindow(int wanted) const {
   return static_cast<int>(std::min<std::int64_t>(wanted, (limit - position + step - 1) / step));
 }
 
-int Resampler::nextBlock(long double* out, int count) {
+int Resampler::nextBlockTo(int count, SampleStore store, const void* storeAddress) {
   // Below this many samples a thread costs more than it saves.
   constexpr int kSamplesPerThread = 512;
+  int done = 0;  // samples stored so far
   while (count > 0) {
     int ready = samplesInWindow(count);
     if (ready == 0) {
@@ -75,27 +72,23 @@ int Resampler::nextBlock(long double* out, int count) {
       ready = std::max(samplesInWindow(count), 1);
     }
     const std::int64_t start = position;
-    const auto compute = [this, out, start](int from, int to) {
-      for (int k = from; k < to; ++k) out[k] = filterAt(start + std::int64_t(k) * step);
-    };
-    const int threads = std::clamp(ready / kSamplesPerThread, 1, threadCount);
-    const auto bound = [ready, threads](int t) { return int(std::int64_t(ready) * t / threads); };
-    // Range t of the threads ranges goes to helper t; the calling thread takes
-    // range 0, and the ranges of helpers that could not be started.
-    std::vector<std::thread> helpers;
-    helpers.reserve(std::size_t(threads));
-    int started = 1;
-    try {
-      for (; started < threads; ++started) {
-        helpers.emplace_back(compute, bound(started), bound(started + 1));
+    const auto compute = [this, store, storeAddress, done, start](int from, int to) {
+      for (int k = from; k < to; ++k) {
+        store(storeAddress, done + k, filterAt(start + std::int64_t(k) * step));
       }
-    } catch (const std::system_error&) {
+    };
+    const int threads = workers == nullptr ? 1 : workers->threadCount();
+    const int parts = std::clamp(ready / kSamplesPerThread, 1, threads);
+    if (parts == 1) {
+      compute(0, ready);
+    } else {
+      workers->run(parts, [&compute, ready, parts](int part) {
+        compute(int(std::int64_t(ready) * part / parts),
+                int(std::int64_t(ready) * (part + 1) / parts));
+      });
     }
-    compute(0, bound(1));
-    compute(bound(started), bound(threads));
-    for (std::thread& helper : helpers) helper.join();
     position += std::int64_t(ready) * step;
-    out += ready;
+    done += ready;
     count -= ready;
   }
   return 0;

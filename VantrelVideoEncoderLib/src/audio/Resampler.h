@@ -9,6 +9,8 @@
 
 namespace vantrel {
 
+class WorkerPool;
+
 // a * b / c with the product formed in 64 bits and the quotient rounded to nearest
 // (halves away from zero); -1 when c is 0 or the result does not fit in 32 bits.
 std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c);
@@ -46,22 +48,33 @@ class Resampler {
   // the source's nonzero code when a read fails; the sample is then not valid.
   int next(long double& y);
 
-  // Computes the next count output samples into out, exactly as count calls of
-  // next() would, with the samples of each window shared among the threads (see
-  // setThreadCount). Returns 0, or the source's nonzero code when a read fails;
-  // the samples from the failed read on are then not valid.
-  int nextBlock(long double* out, int count);
+  // Computes the next count output samples, exactly as count calls of next()
+  // would, and hands each to store(index, y), index counting from 0 in this
+  // call. The samples of each window are shared among the threads of the
+  // worker pool (see setWorkers), and store runs on the thread that computed
+  // the sample, once per index, so that it can finish the sample (quantise it)
+  // where it is still in that processor's cache. Returns 0, or the source's
+  // nonzero code when a read fails; the samples from the failed read on are
+  // then not stored.
+  template <typename Store>
+  int nextBlock(int count, const Store& store) {
+    const SampleStore callStore = [](const void* address, int index, long double y) {
+      (*static_cast<const Store*>(address))(index, y);
+    };
+    return nextBlockTo(count, callStore, &store);
+  }
 
-  // Threads nextBlock uses; 1 computes every sample on the calling thread. The
-  // default follows the machine (std::thread::hardware_concurrency, at most
-  // kMaxThreads). The samples are the same whatever the number.
-  void setThreadCount(int threads);
-  static constexpr int kMaxThreads = 8;
+  // The threads nextBlock shares its work with; the pool must outlive the
+  // resampler's use of it. Null (the default) computes every sample on the
+  // calling thread. The samples are the same whatever the pool.
+  void setWorkers(WorkerPool* threads) { workers = threads; }
 
   // Next source frame to read.
   std::int64_t readPosition() const { return nextRead; }
 
  private:
+  using SampleStore = void (*)(const void* storeAddress, int index, long double y);
+  int nextBlockTo(int count, SampleStore store, const void* storeAddress);
   int refill();
   // Output sample at the 16.16 window position p: the filter over the window's
   // samples from p's integer part, with the phase of its fraction.
@@ -80,7 +93,7 @@ class Resampler {
   std::vector<std::uint8_t> raw;  // undecoded frames of one read
   std::int64_t position = 0;      // P: 16.16 offset into window
   int valid = kLeadingZeros;      // L: samples of window that hold data
-  int threadCount = 1;
+  WorkerPool* workers = nullptr;
 };
 
 }  // namespace vantrel

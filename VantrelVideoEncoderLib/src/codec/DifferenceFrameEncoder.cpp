@@ -4,13 +4,12 @@
 #include <cassert>
 #include <functional>
 #include <limits>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "codec/CodecTables.h"
 #include "codec/DifferenceRecordWriter.h"
 #include "codec/FrameRecordFormat.h"
+#include "threads/WorkerPool.h"
 
 namespace vantrel {
 
@@ -265,21 +264,17 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   const int rows = height / 8;
   const int topLevelBlocks = columns * rows;
   pool.allocate(topLevelBlocks);
+  const int threads = workers == nullptr ? 1 : workers->threadCount();
   const int bands =
-      std::min({threadCount, rows, std::max(1, topLevelBlocks / kBlocksPerBand)});
-  std::vector<std::thread> helpers;
-  helpers.reserve(std::size_t(bands));  // no reallocation while threads run
-  for (int band = 1; band < bands; ++band) {
-    const std::int32_t first = rows * band / bands * columns;
-    const std::int32_t end = rows * (band + 1) / bands * columns;
-    try {
-      helpers.emplace_back([this, first, end] { chooseFirstCodes(first, end); });
-    } catch (const std::system_error&) {
-      chooseFirstCodes(first, end);  // no thread to be had: done here
-    }
+      std::min({threads, rows, std::max(1, topLevelBlocks / kBlocksPerBand)});
+  if (bands == 1) {
+    chooseFirstCodes(0, topLevelBlocks);
+  } else {
+    workers->run(bands, [this, rows, columns, bands](int band) {
+      chooseFirstCodes(rows * band / bands * columns,
+                       rows * (band + 1) / bands * columns);
+    });
   }
-  chooseFirstCodes(0, rows / bands * columns);
-  for (std::thread& helper : helpers) helper.join();
 
   std::int64_t frameSum = 0;
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) {

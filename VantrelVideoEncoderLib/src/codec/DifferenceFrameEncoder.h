@@ -14,6 +14,8 @@
 
 namespace vantrel {
 
+class WorkerPool;
+
 // Encodes difference frames. Every 8 x 8 block first gets the cheapest code
 // that fits it (keep, fill or copy); the frame's byte budget is then spent on
 // the blocks with the largest weighted error, worst first: a block becomes a
@@ -45,9 +47,10 @@ class DifferenceFrameEncoder {
                 const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
                 int targetSize, bool padEven, int frameIndex);
 
-  // Threads for the first look at the 8 x 8 blocks of a frame (1 by default):
-  // the blocks are shared out in bands and the result is the same.
-  void setThreadCount(int threads) { threadCount = threads < 1 ? 1 : threads; }
+  // The threads the first look at the 8 x 8 blocks of a frame is shared with,
+  // in bands of block rows; the pool must outlive the encoder's use of it. Null
+  // (the default) does it on the calling thread. The records are the same.
+  void setWorkers(WorkerPool* threads) { workers = threads; }
 
   const FrameSizeControl& sizeControl() const { return sizes; }
   // Budget chosen for the last frame and its size estimate at the end of
@@ -77,7 +80,7 @@ class DifferenceFrameEncoder {
 
   int width;
   int height;
-  int threadCount = 1;
+  WorkerPool* workers = nullptr;
   BlockSearch search;
   DifferenceFrameDecoder decoder;
   FrameSizeControl sizes;

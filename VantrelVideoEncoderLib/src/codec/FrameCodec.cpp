@@ -38,7 +38,7 @@ class FrameCodecState {
   int width = 0;
   int height = 0;
   bool ready = false;
-  int threads = 1;
+  WorkerPool* workers = nullptr;
   std::unique_ptr<DifferenceFrameEncoder> differenceEncoder;
 };
 
@@ -66,11 +66,11 @@ void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
   if (!frameSizeIsSupported(frameWidth, frameHeight)) return;
   s.differenceEncoder = std::make_unique<DifferenceFrameEncoder>(
       s.palette, s.displacements, frameWidth, frameHeight);
-  s.differenceEncoder->setThreadCount(s.threads);
+  s.differenceEncoder->setWorkers(s.workers);
   s.ready = true;
 }
 
-void FrameCodec::setThreadCount(int threads) { state->threads = threads < 1 ? 1 : threads; }
+void FrameCodec::setWorkers(WorkerPool* threads) { state->workers = threads; }
 
 const std::uint8_t* FrameCodec::colourMap() const {
   return state->width == 0 ? nullptr : state->palette.colourMap();

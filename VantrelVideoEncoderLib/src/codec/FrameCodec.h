@@ -8,6 +8,7 @@
 namespace vantrel {
 
 class FrameCodecState;
+class WorkerPool;
 
 // The frame codec of one encode: turns each handheld frame (one byte per sample,
 // frameWidth bytes per row, top row first) into a compressed frame record, either
@@ -38,10 +39,11 @@ class FrameCodec {
   // is not ready and compressFrame writes nothing and returns 0.
   void initFrameCodec(const std::uint32_t* palette, bool fineGrid, int frameWidth,
                       int frameHeight, int depthCode);
-  // Threads a difference frame may use for the first look at its blocks (1 by
-  // default); applies from the next initFrameCodec. The records are the same
-  // for any count.
-  void setThreadCount(int threads);
+  // The threads a difference frame shares the first look at its blocks with
+  // (null by default: the calling thread only); applies from the next
+  // initFrameCodec, and the pool must outlive the frames compressed with it.
+  // The records are the same for any pool.
+  void setWorkers(WorkerPool* threads);
 
   // The inverse colour map for the grid in use: 32768 bytes (fine grid, cell
   // index red5 << 10 | green5 << 5 | blue5) or 4096 bytes (coarse grid, cell index

@@ -163,7 +163,8 @@ int MovieEncoder::writeAudioBlocks(std::FILE* file, int blockCount,
     return reportProgress(event, value, data);
   };
   return vantrel::writeAudioBlocks(file, *source, params, blockCount, recordOffsets,
-                                   firstIndex, startOffsetMs, abortRequested, hook);
+                                   firstIndex, startOffsetMs, abortRequested, hook,
+                                   encodeWorkers);
 }
 
 void MovieEncoder::setDisplayFormat(int width, int height, int bitsPerPixel) {

@@ -14,6 +14,8 @@
 
 namespace vantrel {
 
+class WorkerPool;
+
 // What the last encode produced.
 struct EncodeSummary {
   char databaseName[128] = {};  // cut to 127 characters
@@ -35,7 +37,8 @@ enum class EncodeOutcome {
 constexpr int kMaxFrameWidth = 320;
 constexpr int kMaxStoredHeight = 720;
 constexpr int kFrameBufferBytes = kMaxFrameWidth * kMaxStoredHeight;
-// Memory for the analysed pictures kept for the frame pass, by default.
+// Memory for the analysed pictures kept for the frame pass, by default (an
+// encode also keeps them within an eighth of the machine's memory).
 constexpr std::int64_t kAnalysedPictureBytes = std::int64_t{512} << 20;
 
 // The engine that turns opened sources into a movie database. One object exists
@@ -115,11 +118,13 @@ class MovieEncoder {
   std::int32_t audioBoostPercent = 150;
   bool audioPrefilter = false;
   bool adpcmAudio = false;
-  // Threads an encode may use: 0 follows the processor count, 1 keeps every
-  // step on the caller's thread. The written file is the same for any count.
+  // Threads an encode may use: 0 follows the processors this process may run
+  // on, 1 keeps every step on the caller's thread. The written file is the
+  // same for any count.
   std::int32_t workerThreads = 0;
   // The composed pictures of the palette analysis are kept for the frame pass
-  // up to this many bytes, so that those pictures are read only once.
+  // up to this many bytes (and an eighth of the machine's memory), so that
+  // those pictures are read only once.
   std::int64_t analysedPictureBytes = kAnalysedPictureBytes;
 
   // State.
@@ -131,6 +136,10 @@ class MovieEncoder {
   // encode loops poll it between frames and between audio records.
   std::atomic<bool> abortRequested = false;
   EncodeOutcome lastOutcome = EncodeOutcome::None;
+  // The threads of the encode under way, started once for it and shared by its
+  // frame codec and its sound resampling; set by the encode driver for its
+  // lifetime, null otherwise (writeAudioBlocks then works on the caller's thread).
+  WorkerPool* encodeWorkers = nullptr;
   std::vector<std::uint8_t> outputFrame;
   std::vector<std::uint8_t> reconFrames[2];
   BitmapInfo256 displayInfo;

@@ -7,6 +7,7 @@
 #include "database/DatabaseFormat.h"
 #include "sources/AudioStreamSource.h"
 #include "sources/VideoStreamSource.h"
+#include "threads/MachineResources.h"
 
 namespace vantrel {
 
@@ -144,6 +145,18 @@ std::string cutSourceWarning(AudioStreamSource& source) {
   }
   const double perSecond = info.rate / double(info.scale);
   return cutWarning("audio file", info.length / perSecond, stated / perSecond);
+}
+
+int encodeThreadCount(int workerThreads) {
+  return workerThreads > 0 ? workerThreads : usableProcessorCount();
+}
+
+std::int64_t keptPictureBytes(std::int64_t requested, std::int64_t physicalBytes) {
+  // With overcommit a machine short of memory does not refuse the allocation,
+  // it kills the process later; so the share is taken before asking.
+  constexpr int kMemoryShare = 8;
+  const std::int64_t wanted = std::max<std::int64_t>(requested, 0);
+  return physicalBytes > 0 ? std::min(wanted, physicalBytes / kMemoryShare) : wanted;
 }
 
 }  // namespace vantrel

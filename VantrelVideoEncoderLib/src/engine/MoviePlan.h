@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vantrel {
@@ -8,8 +9,9 @@ class AudioStreamSource;
 class VideoStreamSource;
 
 // Planning rules shared by the two encode drivers: how many audio records a movie
-// needs, the key frame interval, and the cut that keeps a movie within the
-// database's 16-bit record and frame counts.
+// needs, the key frame interval, the cut that keeps a movie within the
+// database's 16-bit record and frame counts, and what an encode may take of
+// the machine.
 
 // Audio records per second of movie: one record holds 1.6384 s (hi-fi, which
 // wins over ADPCM), 6.5536 s (ADPCM) or 3.2768 s (8-bit PCM) of sound.
@@ -51,5 +53,15 @@ std::string soundCutWarning(const MovieCut& cut);
 // the seconds it holds of those it states. Empty when it holds all it states.
 std::string cutSourceWarning(VideoStreamSource& source);
 std::string cutSourceWarning(AudioStreamSource& source);
+
+// Threads an encode runs on for the engine's workerThreads: that count, or for 0
+// (or less) the processors this process may run on.
+int encodeThreadCount(int workerThreads);
+
+// Bytes of analysed pictures an encode keeps for its frame pass: requested (the
+// engine's analysedPictureBytes; none when not positive), and never more than
+// an eighth of physicalBytes, the machine's memory, when that is known (above
+// 0). Pictures not kept are read again, so the movie is the same either way.
+std::int64_t keptPictureBytes(std::int64_t requested, std::int64_t physicalBytes);
 
 }  // namespace vantrel

@@ -1,6 +1,6 @@
 #include "engine/PictureQueue.h"
 
-#include <system_error>
+#include <utility>
 
 namespace vantrel {
 
@@ -16,8 +16,9 @@ PictureQueue::PictureQueue(int firstPicture, int endPicture, std::size_t pixelCo
       made(firstPicture) {
   try {
     worker = std::thread([this] { run(); });
-  } catch (const std::system_error&) {
-    // No thread to be had: take() makes each picture itself.
+  } catch (...) {
+    // No thread (or no memory for one) to be had: take() makes each picture
+    // itself, on the caller's thread.
   }
 }
 

@@ -22,8 +22,10 @@ class PictureQueue {
   using Compose = std::function<void(int index, std::uint32_t* pixels)>;
 
   // Starts the thread for pictures first to last - 1, with slots buffers (at
-  // least 2: one is the taker's, the others are filled ahead). When no thread
-  // can be started, take() composes each picture on the caller's thread.
+  // least 2: one is the taker's, the others are filled ahead). When the thread
+  // cannot be started, whatever the reason, take() composes each picture on
+  // the caller's thread. Throws only std::bad_alloc (no slots), with no thread
+  // left behind.
   PictureQueue(int first, int last, std::size_t pixelCount, int slots, Compose compose);
   // Lets the thread finish the picture it is making, then waits for it.
   ~PictureQueue();

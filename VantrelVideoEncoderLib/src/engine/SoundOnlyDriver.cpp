@@ -25,7 +25,15 @@ constexpr const char* kUnexpectedText = "The encode failed unexpectedly.";
 }  // namespace
 
 SoundOnlyDriver::SoundOnlyDriver(MovieEncoder& owner, std::FILE* output, const char* name)
-    : engine(owner), file(output), databaseName(name), writer(output) {}
+    : engine(owner),
+      workers(encodeThreadCount(owner.workerThreads)),
+      file(output),
+      databaseName(name),
+      writer(output) {
+  engine.encodeWorkers = &workers;
+}
+
+SoundOnlyDriver::~SoundOnlyDriver() { engine.encodeWorkers = nullptr; }
 
 void SoundOnlyDriver::report(int event, int value, std::intptr_t data) {
   engine.noteOutcome(event);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "database/DatabaseWriter.h"
+#include "threads/WorkerPool.h"
 
 namespace vantrel {
 
@@ -18,7 +19,10 @@ class MovieEncoder;
 // never throws. A failed or aborted run leaves an all-zero record list.
 class SoundOnlyDriver {
  public:
+  // Starts the encode's worker threads and lends them to the engine (its
+  // encodeWorkers) until the driver goes.
   SoundOnlyDriver(MovieEncoder& engine, std::FILE* file, const char* databaseName);
+  ~SoundOnlyDriver();
   SoundOnlyDriver(const SoundOnlyDriver&) = delete;
   SoundOnlyDriver& operator=(const SoundOnlyDriver&) = delete;
 
@@ -33,6 +37,7 @@ class SoundOnlyDriver {
   void report(int event, int value, std::intptr_t data);
 
   MovieEncoder& engine;
+  WorkerPool workers;
   std::FILE* file;
   const char* databaseName;
   DatabaseWriter writer;

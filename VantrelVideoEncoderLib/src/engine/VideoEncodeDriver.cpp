@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <thread>
 
 #include "database/DatabaseFormat.h"
 #include "engine/DisplayPalette.h"
@@ -16,6 +15,7 @@
 #include "image/ColourReduction.h"
 #include "image/FrameGeometry.h"
 #include "sources/VideoStreamSource.h"
+#include "threads/MachineResources.h"
 
 namespace vantrel {
 
@@ -39,7 +39,15 @@ bool frameSizeSupported(int width, int storedHeight) {
 }  // namespace
 
 VideoEncodeDriver::VideoEncodeDriver(MovieEncoder& owner, const VideoEncodeRequest& args)
-    : engine(owner), request(args), writer(args.file), rateControl(owner.targetFrameSize) {}
+    : engine(owner),
+      request(args),
+      workers(encodeThreadCount(owner.workerThreads)),
+      writer(args.file),
+      rateControl(owner.targetFrameSize) {
+  engine.encodeWorkers = &workers;
+}
+
+VideoEncodeDriver::~VideoEncodeDriver() { engine.encodeWorkers = nullptr; }
 
 void VideoEncodeDriver::run() {
   try {
@@ -167,11 +175,6 @@ void VideoEncodeDriver::stopIfAborted() const {
   if (engine.abortRequested) throw kAbortBeforeFrame;
 }
 
-int VideoEncodeDriver::threadCount() const {
-  if (engine.workerThreads > 0) return engine.workerThreads;
-  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 void VideoEncodeDriver::readAndCompose(int index, FrameImage& target) {
   const int frameIndex = static_cast<int>((firstFrame + index) * frameStep + sourceStart);
   if (!sourceFrame) sourceFrame = std::make_unique<FrameImage>();
@@ -232,8 +235,10 @@ void VideoEncodeDriver::analysisPass() {
   const int toAnalyse = fixedPalette ? std::min(frameCount, 1) : frameCount;
   const std::size_t pictureWords = std::size_t(workWidth) * workHeight;
   const std::int64_t pictureBytes = std::int64_t(pictureWords) * 4;
-  keptCapacity = static_cast<int>(std::min<std::int64_t>(
-      toAnalyse, std::max<std::int64_t>(engine.analysedPictureBytes, 0) / pictureBytes));
+  const std::int64_t keptBytes =
+      keptPictureBytes(engine.analysedPictureBytes, physicalMemoryBytes());
+  keptCapacity =
+      static_cast<int>(std::min<std::int64_t>(toAnalyse, keptBytes / pictureBytes));
   if (keptCapacity > 0) {
     // Without the memory the frame pass reads the pictures again, as it can.
     try {
@@ -250,7 +255,7 @@ void VideoEncodeDriver::analysisPass() {
   int analysed = 0;
   for (int i = 0; i < toAnalyse; ++i) {
     stopIfAborted();
-    if (i == 0 || threadCount() < 2) {
+    if (i == 0 || workers.threadCount() < 2) {
       readAndCompose(i, workImage);
     } else {
       if (!queue) {
@@ -316,7 +321,7 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
     quantiser.buildPalette(palette);
   }
   palette[0] = kWhite;
-  codec.setThreadCount(threadCount());
+  codec.setWorkers(&workers);
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 
@@ -347,7 +352,7 @@ void VideoEncodeDriver::writeHeaderRecord() {
 
 void VideoEncodeDriver::framePass() {
   const bool allKept = keptPictures >= frameCount;
-  if (threadCount() < 2 || allKept) {
+  if (workers.threadCount() < 2 || allKept) {
     for (int i = 0; i < frameCount; ++i) {
       stopIfAborted();
       composeForFramePass(i, workPixels.data());

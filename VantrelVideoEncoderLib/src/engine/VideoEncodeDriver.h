@@ -13,6 +13,7 @@
 #include "image/FrameImage.h"
 #include "image/OctreePalette.h"
 #include "image/Placement.h"
+#include "threads/WorkerPool.h"
 
 namespace vantrel {
 
@@ -44,7 +45,10 @@ struct VideoEncodeRequest {
 // it was written, with an all-zero record list.
 class VideoEncodeDriver {
  public:
+  // Starts the encode's worker threads and lends them to the engine (its
+  // encodeWorkers) until the driver goes.
   VideoEncodeDriver(MovieEncoder& engine, const VideoEncodeRequest& request);
+  ~VideoEncodeDriver();
   VideoEncodeDriver(const VideoEncodeDriver&) = delete;
   VideoEncodeDriver& operator=(const VideoEncodeDriver&) = delete;
 
@@ -77,7 +81,6 @@ class VideoEncodeDriver {
   void composeForFramePass(int index, std::uint32_t* pixels);
   // Keeps picture index of the analysis pass when the memory allows.
   void keepAnalysedPicture(int index, const std::uint32_t* pixels);
-  int threadCount() const;
   // Raises an error for a first picture without pixels or over the size limit.
   void refuseUnusableSize(int width, int height);
   void copyPreview(std::uint8_t* preview, const std::uint8_t* frame) const;
@@ -87,6 +90,7 @@ class VideoEncodeDriver {
 
   MovieEncoder& engine;
   VideoEncodeRequest request;
+  WorkerPool workers;
   VideoStreamSource* source = nullptr;
   DatabaseWriter writer;
 
