@@ -259,9 +259,10 @@ TEST_F(FrameImageScalingTest, SinglePrecisionInverseCanDropTheUnroundedRedSum) {
 
 TEST_F(FrameImageScalingTest, AreaScaleGivesTheLongDoubleDefinitionsPixels) {
   // Shrinking, enlarging and fractional windows take the whole-number sums;
-  // the last windows' weights are too fine for them (or too large beside their
-  // fraction) and take the extended sums. Forced, the extended sums give the
-  // same pixels for every window; on x86-64 both match the long-double loop.
+  // those marked false have weights too fine for them and take the extended
+  // sums (the 1e-30 and 1e-25 ones with weights too far apart even for 128-bit
+  // integers). Forced, the extended sums give the same pixels for every window;
+  // on x86-64 both match the long-double loop.
   const int width = 41;
   const int height = 37;
   std::uint32_t seed = 12345;
@@ -281,6 +282,7 @@ TEST_F(FrameImageScalingTest, AreaScaleGivesTheLongDoubleDefinitionsPixels) {
         Window{64, 50, 0, 0, 41, 37, true}, Window{7, 5, 3.3, 1.7, 30.1, 29.9, true},
         Window{3, 4, 0.1, 0.2, 6.9, 8.8, true}, Window{5, 3, 1, 1, 4e-6, 3e-6, false},
         Window{6, 7, 30.5, 20.25, 1e-7, 3.3e-5, false},
+        Window{4, 3, 0, 0, 1e-30, 2e-30, false}, Window{6, 5, 0, 0.5, 1e-25, 20, false},
         Window{9, 8, 0.7, 0.3, 40.2, 36.6, true}}) {
     SCOPED_TRACE(std::to_string(w.dstW) + " x " + std::to_string(w.dstH) + " from " +
                  std::to_string(w.srcW) + " x " + std::to_string(w.srcH));
