@@ -1,13 +1,14 @@
 #!/bin/sh
 # `make test-debian13`: the CI build (Release, warnings as errors) and every
 # test inside a Debian 13 ("trixie") root, which has g++ 14 and FFmpeg 7.1.
-# debootstrap (installed from Debian's packages when missing) makes the root
-# once under the build folder; later runs reuse it. Each run copies the working
-# tree in (without .git and the build folders; the root's own build/ is kept,
-# so a second run builds only what changed) and runs `make test` there, whose
-# deps step installs the packages inside the root. /proc and /dev are mounted
-# in a mount namespace of this run only, so they are gone when it ends, however
-# it ends.
+# debootstrap makes the root once under the build folder; later runs reuse it.
+# Each run brings the working tree in (without .git and the build folders) and
+# runs `make test` there, whose deps step installs the packages inside the
+# root. The root's own build/ is kept, so a second run builds only what
+# changed: rsync compares contents and rewrites only the files that differ,
+# which take the time of the copy, so no edit can look older than the objects
+# built from the file before it. /proc and /dev are mounted in a mount
+# namespace of this run only, so they are gone when it ends, however it ends.
 #
 # Usage: test-debian13.sh BUILD_FOLDER JOBS (as root, or through sudo)
 set -eu
@@ -23,10 +24,14 @@ mirror=${DEBIAN13_MIRROR:-}
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
-if ! dpkg-query -W -f='${Status}' debootstrap 2>/dev/null | grep -q "install ok installed"; then
-  echo "Installing debootstrap"
+missing=""
+for p in debootstrap rsync; do
+  dpkg-query -W -f='${Status}' $p 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "Installing missing packages:$missing"
   $sudo apt-get -o DPkg::Lock::Timeout=600 update
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y debootstrap
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y $missing
 fi
 
 if [ ! -x "$root/usr/bin/make" ]; then
@@ -44,9 +49,8 @@ fi
 
 tree="$root/root/vantrel"
 echo "Copying the tree to $tree"
-$sudo mkdir -p "$tree"
-$sudo find "$tree" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
-tar -C "$src" --anchored --exclude=./.git --exclude='./build*' -cf - . | $sudo tar -C "$tree" -xf -
+$sudo rsync --recursive --links --checksum --delete --exclude=/.git --exclude='/build*' \
+  "$src/" "$tree/"
 $sudo cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 
 # The mounts live in this namespace only: when the shell ends they go with it.
