@@ -51,7 +51,7 @@ tree="$root/root/vantrel"
 echo "Copying the tree to $tree"
 $sudo rsync --recursive --links --checksum --delete --exclude=/.git --exclude='/build*' \
   "$src/" "$tree/"
-$sudo cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+if [ -e /etc/resolv.conf ]; then $sudo cp -L /etc/resolv.conf "$root/etc/resolv.conf"; fi
 
 # The mounts live in this namespace only: when the shell ends they go with it.
 $sudo unshare --mount --propagation private sh -eu -c '

@@ -98,8 +98,8 @@ std::int64_t displayWidth(int storedWidth, AVRational sampleAspect) {
 // The orientation the stream's display matrix asks for (a rotated phone clip),
 // or the first picture's own when the stream has none.
 PictureOrientation displayOrientation(const AVStream* stream, const AVFrame* picture) {
-  // Since libavformat 60.15 the demuxers keep a stream's side data in its
-  // codec parameters; the stream's own copy went away in FFmpeg 7.
+  // Since libavformat 60.15 (FFmpeg 6.1) the demuxers keep a stream's side data
+  // in its codec parameters; the stream's own copy is deprecated there.
 #if LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100)
   const AVPacketSideData* streamSide = av_packet_side_data_get(
       stream->codecpar->coded_side_data, stream->codecpar->nb_coded_side_data,
