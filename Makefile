@@ -10,7 +10,7 @@ BUILD_TYPE ?= RelWithDebInfo
 WERROR ?= OFF
 DEPS := g++ cmake ninja-build pkg-config libavformat-dev libavcodec-dev \
         libavutil-dev libswscale-dev libswresample-dev libgtest-dev \
-        libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+        libgmock-dev libbenchmark-dev clang
 
 # Seconds each fuzz target runs in `make fuzz`; `make fuzz-ci` uses FUZZ_CI_SECONDS.
 FUZZ_SECONDS ?= 60
@@ -21,20 +21,29 @@ TSAN_BUILD ?= build-tsan
 # The test programs of the code that runs threads, for `make test-tsan`.
 TSAN_TESTS := threads engine codec audio
 
-.PHONY: all deps configure build test test-sanitize test-tsan fuzz-build fuzz fuzz-ci demo clean
+.PHONY: all deps configure build test test-sanitize test-tsan test-debian13 fuzz-build fuzz fuzz-ci \
+        demo clean
 
 all: build
 
+# Installs what is missing of DEPS, then the clang runtime (sanitizers, libFuzzer)
+# of the clang that is installed, whose package name carries clang's major
+# version and so differs from one Debian release to the next.
 deps:
-	@missing=""; \
-	for p in $(DEPS); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
+	@sudo=""; [ "$$(id -u)" -ne 0 ] && sudo="sudo"; \
+	updated=""; \
+	need() { \
+	  missing=""; \
+	  for p in "$$@"; do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	  done; \
+	  [ -z "$$missing" ] && return 0; \
 	  echo "Installing missing packages:$$missing"; \
-	  sudo=""; [ "$$(id -u)" -ne 0 ] && sudo="sudo"; \
-	  $$sudo apt-get update && $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
-	fi
+	  [ -n "$$updated" ] || $$sudo apt-get update || return 1; updated=yes; \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
+	}; \
+	need $(DEPS) && \
+	need libclang-rt-$$(clang -dumpversion | cut -d. -f1)-dev
 
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVANTREL_WERROR=$(WERROR)
@@ -79,6 +88,11 @@ fuzz: fuzz-build
 
 fuzz-ci:
 	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_CI_SECONDS)
+
+# The CI build and every test inside a Debian 13 root (g++ 14, FFmpeg 7.1) made
+# by debootstrap and kept in $(BUILD)/debian13-root (see tools/test-debian13.sh).
+test-debian13:
+	sh tools/test-debian13.sh $(BUILD) $(JOBS)
 
 demo: build
 	@sh tools/demo.sh $(BUILD)

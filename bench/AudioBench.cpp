@@ -70,8 +70,8 @@ void BM_PcmBlockFrom44100Stereo(benchmark::State& state) {
   AudioBlockParams params;
   WorkerPool workers(usableProcessorCount());
   for (auto _ : state) {
-    const int result = writeAudioBlocks(sink, source, params, 1, offsets, 0, 0,
-                                        abortRequested, ProgressHook(), &workers);
+    int result = writeAudioBlocks(sink, source, params, 1, offsets, 0, 0, abortRequested,
+                                  ProgressHook(), &workers);
     benchmark::DoNotOptimize(result);
   }
   std::fclose(sink);
@@ -82,7 +82,8 @@ BENCHMARK(BM_PcmBlockFrom44100Stereo)->Unit(benchmark::kMillisecond);
 void BM_FilterBankDesignWithPrefilter(benchmark::State& state) {
   for (auto _ : state) {
     SincFilterBank bank(44100, 10000, true, true, 150);
-    benchmark::DoNotOptimize(bank.phase(15)[250]);
+    float tap = bank.phase(15)[250];
+    benchmark::DoNotOptimize(tap);
   }
 }
 BENCHMARK(BM_FilterBankDesignWithPrefilter)->Unit(benchmark::kMillisecond);

@@ -56,8 +56,8 @@ void scaleWholeFrame(benchmark::State& state, int targetWidth, int targetHeight)
   FrameImage source(sourcePixels.data(), kSourceWidth, kSourceHeight);
   FrameImage target(targetWidth, targetHeight);
   for (auto _ : state) {
-    const bool done = target.scaleArea(0, 0, targetWidth, targetHeight, source, 0.0, 0.0,
-                                       kSourceWidth, kSourceHeight);
+    bool done = target.scaleArea(0, 0, targetWidth, targetHeight, source, 0.0, 0.0,
+                                 kSourceWidth, kSourceHeight);
     benchmark::DoNotOptimize(done);
     benchmark::ClobberMemory();
   }
@@ -77,8 +77,8 @@ void BM_ScaleArea640x480CroppedTo160x160(benchmark::State& state) {
   FrameImage source(sourcePixels.data(), kSourceWidth, kSourceHeight);
   FrameImage target(160, 160);
   for (auto _ : state) {
-    const bool done = target.scaleArea(0, 0, 160, 160, source, 640.0 * 27 / 213, 0.0, 480.0,
-                                       480.0);
+    bool done =
+        target.scaleArea(0, 0, 160, 160, source, 640.0 * 27 / 213, 0.0, 480.0, 480.0);
     benchmark::DoNotOptimize(done);
     benchmark::ClobberMemory();
   }

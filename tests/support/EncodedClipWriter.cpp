@@ -75,6 +75,37 @@ const AVCodec* findEncoder(ClipAudio audio) {
   return nullptr;
 }
 
+// The sample formats codec's encoder takes, ending in AV_SAMPLE_FMT_NONE;
+// null when it takes any. FFmpeg 7.1 asks through avcodec_get_supported_config.
+const AVSampleFormat* sampleFormats(const AVCodec& codec) {
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100)
+  const void* formats = nullptr;
+  int count = 0;
+  if (avcodec_get_supported_config(nullptr, &codec, AV_CODEC_CONFIG_SAMPLE_FORMAT, 0,
+                                   &formats, &count) < 0) {
+    return nullptr;
+  }
+  return static_cast<const AVSampleFormat*>(formats);
+#else
+  return codec.sample_fmts;
+#endif
+}
+
+// Room for a display matrix (nine 32-bit values) in the stream's side data,
+// which libavformat keeps in the codec parameters since 60.15; null when
+// memory runs out.
+std::uint8_t* newDisplayMatrix(AVStream& stream) {
+  constexpr std::size_t kSize = 9 * sizeof(std::int32_t);
+#if LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100)
+  AVPacketSideData* side = av_packet_side_data_new(&stream.codecpar->coded_side_data,
+                                                   &stream.codecpar->nb_coded_side_data,
+                                                   AV_PKT_DATA_DISPLAYMATRIX, kSize, 0);
+  return side != nullptr ? side->data : nullptr;
+#else
+  return av_stream_new_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, kSize);
+#endif
+}
+
 // One stream being written: its encoder, a reusable frame and the next pts.
 struct OutputStream {
   AVStream* stream = nullptr;
@@ -167,8 +198,7 @@ std::string openVideo(AVFormatContext* output, const EncodedClip& shape,
   if (error < 0) return failure("copying video parameters", error);
   out.stream->time_base = enc->time_base;
   if (shape.rotation != 0 || shape.mirrored) {
-    auto* matrix = reinterpret_cast<std::int32_t*>(av_stream_new_side_data(
-        out.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+    auto* matrix = reinterpret_cast<std::int32_t*>(newDisplayMatrix(*out.stream));
     if (!matrix) return "out of memory";
     // The matrix of a clip that players turn clockwise (a phone's portrait clip
     // at 90 degrees), then mirror in display space.
@@ -197,7 +227,8 @@ std::string openAudio(AVFormatContext* output, const EncodedClip& shape,
   out.encoder.reset(avcodec_alloc_context3(codec));
   if (!out.stream || !out.encoder) return "out of memory";
   AVCodecContext* enc = out.encoder.get();
-  enc->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+  const AVSampleFormat* formats = sampleFormats(*codec);
+  enc->sample_fmt = formats ? formats[0] : AV_SAMPLE_FMT_S16;
   enc->sample_rate = shape.sampleRate;
   av_channel_layout_default(&enc->ch_layout, shape.channels);
   enc->bit_rate = shape.audio == ClipAudio::Pcm16 ? 0 : 128000;

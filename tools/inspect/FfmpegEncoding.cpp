@@ -2,10 +2,44 @@
 
 namespace vantrel::inspect {
 
+namespace {
+
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100)
+// The list of one kind of setting the codec takes (FFmpeg 7.1 on), null when
+// any value goes or the codec does not say.
+const void* supportedConfig(const AVCodec& codec, AVCodecConfig config) {
+  const void* values = nullptr;
+  int count = 0;
+  if (avcodec_get_supported_config(nullptr, &codec, config, 0, &values, &count) < 0) {
+    return nullptr;
+  }
+  return values;
+}
+#endif
+
+}  // namespace
+
 CodecPtr allocateEncoder(AVCodecID id) {
   const AVCodec* codec = avcodec_find_encoder(id);
   if (codec == nullptr) return nullptr;
   return CodecPtr(avcodec_alloc_context3(codec));
+}
+
+const AVSampleFormat* supportedSampleFormats(const AVCodec& codec) {
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100)
+  return static_cast<const AVSampleFormat*>(
+      supportedConfig(codec, AV_CODEC_CONFIG_SAMPLE_FORMAT));
+#else
+  return codec.sample_fmts;
+#endif
+}
+
+const int* supportedSampleRates(const AVCodec& codec) {
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100)
+  return static_cast<const int*>(supportedConfig(codec, AV_CODEC_CONFIG_SAMPLE_RATE));
+#else
+  return codec.supported_samplerates;
+#endif
 }
 
 std::string openEncoderStream(AVFormatContext& output, AVCodecContext& encoder,

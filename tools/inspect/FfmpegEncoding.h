@@ -37,6 +37,11 @@ using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
 // An encoder context for codec id, or null when FFmpeg has none.
 CodecPtr allocateEncoder(AVCodecID id);
 
+// The sample formats and the sample rates codec's encoder takes, each list
+// ending in AV_SAMPLE_FMT_NONE or 0; null when it takes any.
+const AVSampleFormat* supportedSampleFormats(const AVCodec& codec);
+const int* supportedSampleRates(const AVCodec& codec);
+
 // Opens encoder (set up by the caller) with options and adds its stream to
 // output. Returns an empty string or what went wrong.
 std::string openEncoderStream(AVFormatContext& output, AVCodecContext& encoder,

@@ -17,10 +17,11 @@ constexpr int kDefaultFrameSize = 1024;
 // The lowest rate the codec takes at or above rate, else its highest; rate
 // itself when the codec takes any.
 int encoderRate(const AVCodec& codec, int rate) {
-  if (codec.supported_samplerates == nullptr) return rate;
+  const int* rates = supportedSampleRates(codec);
+  if (rates == nullptr) return rate;
   int best = 0;
   int highest = 0;
-  for (const int* r = codec.supported_samplerates; *r != 0; ++r) {
+  for (const int* r = rates; *r != 0; ++r) {
     if (*r >= rate && (best == 0 || *r < best)) best = *r;
     highest = std::max(highest, *r);
   }
@@ -38,8 +39,8 @@ std::string SoundEncoder::open(AVFormatContext& output, AVCodecID id, int sample
   encoder = allocateEncoder(id);
   if (!encoder) return "not available";
   const AVCodec& codec = *encoder->codec;
-  encoder->sample_fmt =
-      codec.sample_fmts != nullptr ? codec.sample_fmts[0] : AV_SAMPLE_FMT_S16;
+  const AVSampleFormat* formats = supportedSampleFormats(codec);
+  encoder->sample_fmt = formats != nullptr ? formats[0] : AV_SAMPLE_FMT_S16;
   encoder->sample_rate = encoderRate(codec, sampleRate);
   AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
   if (av_channel_layout_copy(&encoder->ch_layout, &mono) < 0) return "out of memory";

@@ -98,8 +98,20 @@ std::int64_t displayWidth(int storedWidth, AVRational sampleAspect) {
 // The orientation the stream's display matrix asks for (a rotated phone clip),
 // or the first picture's own when the stream has none.
 PictureOrientation displayOrientation(const AVStream* stream, const AVFrame* picture) {
+  // Since libavformat 60.15 (FFmpeg 6.1) the demuxers keep a stream's side data
+  // in its codec parameters; the stream's own copy is deprecated there.
+#if LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100)
+  const AVPacketSideData* streamSide = av_packet_side_data_get(
+      stream->codecpar->coded_side_data, stream->codecpar->nb_coded_side_data,
+      AV_PKT_DATA_DISPLAYMATRIX);
+  const std::uint8_t* matrix =
+      streamSide != nullptr && streamSide->size >= 9 * sizeof(std::int32_t)
+          ? streamSide->data
+          : nullptr;
+#else
   const std::uint8_t* matrix =
       av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+#endif
   if (matrix == nullptr) {
     const AVFrameSideData* side =
         av_frame_get_side_data(picture, AV_FRAME_DATA_DISPLAYMATRIX);
@@ -232,7 +244,11 @@ MediaStatus VideoDecoder::State::receive(AVFrame* into, std::int64_t& time,
     }
   }
   lastTime = time;
-  duration = into->pkt_duration > 0 ? into->pkt_duration : 0;
+#if LIBAVUTIL_VERSION_INT >= AV_VERSION_INT(57, 30, 100)
+  duration = into->duration > 0 ? into->duration : 0;
+#else
+  duration = into->pkt_duration > 0 ? into->pkt_duration : 0;  // FFmpeg 5.1's name
+#endif
   return MediaStatus::Ok;
 }
 
