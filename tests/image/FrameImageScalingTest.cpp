@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "TestPictures.h"
@@ -14,7 +16,8 @@ namespace {
 
 using testing::rgb;
 
-// The area scale as defined: every footprint summed in long double, row by
+#if LDBL_MANT_DIG == 64
+// The area scale as defined: every footprint summed in x87 long double, row by
 // row, with the weights of the source's edges in single precision.
 std::vector<std::uint32_t> areaScaleByDefinition(const std::vector<std::uint32_t>& pixels,
                                                  int width, int height, int dstW,
@@ -66,6 +69,7 @@ std::vector<std::uint32_t> areaScaleByDefinition(const std::vector<std::uint32_t
   }
   return out;
 }
+#endif
 
 class FrameImageScalingTest : public ::testing::Test {
  protected:
@@ -255,7 +259,10 @@ TEST_F(FrameImageScalingTest, SinglePrecisionInverseCanDropTheUnroundedRedSum) {
 
 TEST_F(FrameImageScalingTest, AreaScaleGivesTheLongDoubleDefinitionsPixels) {
   // Shrinking, enlarging and fractional windows take the whole-number sums;
-  // the last window's weights are too fine for them and take long doubles.
+  // those marked false have weights too fine for them and take the extended
+  // sums (the 1e-30 and 1e-25 ones with weights too far apart even for 128-bit
+  // integers). Forced, the extended sums give the same pixels for every window;
+  // on x86-64 both match the long-double loop.
   const int width = 41;
   const int height = 37;
   std::uint32_t seed = 12345;
@@ -268,18 +275,76 @@ TEST_F(FrameImageScalingTest, AreaScaleGivesTheLongDoubleDefinitionsPixels) {
   struct Window {
     int dstW, dstH;
     double srcX, srcY, srcW, srcH;
+    bool wholeNumbers;
   };
   for (const Window& w :
-       {Window{10, 9, 0, 0, 40, 36}, Window{13, 11, 0.5, 0.25, 40, 36.5},
-        Window{64, 50, 0, 0, 41, 37}, Window{7, 5, 3.3, 1.7, 30.1, 29.9},
-        Window{3, 4, 0.1, 0.2, 6.9, 8.8}, Window{5, 3, 1, 1, 4e-6, 3e-6}}) {
+       {Window{10, 9, 0, 0, 40, 36, true}, Window{13, 11, 0.5, 0.25, 40, 36.5, true},
+        Window{64, 50, 0, 0, 41, 37, true}, Window{7, 5, 3.3, 1.7, 30.1, 29.9, true},
+        Window{3, 4, 0.1, 0.2, 6.9, 8.8, true}, Window{5, 3, 1, 1, 4e-6, 3e-6, false},
+        Window{6, 7, 30.5, 20.25, 1e-7, 3.3e-5, false},
+        Window{4, 3, 0, 0, 1e-30, 2e-30, false}, Window{6, 5, 0, 0.5, 1e-25, 20, false},
+        Window{9, 8, 0.7, 0.3, 40.2, 36.6, true}}) {
+    SCOPED_TRACE(std::to_string(w.dstW) + " x " + std::to_string(w.dstH) + " from " +
+                 std::to_string(w.srcW) + " x " + std::to_string(w.srcH));
+    FrameImage::AreaSums used = FrameImage::AreaSums::extended;
     makeTarget(w.dstW, w.dstH);
-    ASSERT_TRUE(
-        target.scaleArea(0, 0, w.dstW, w.dstH, source, w.srcX, w.srcY, w.srcW, w.srcH));
-    EXPECT_EQ(targetPixels, areaScaleByDefinition(sourcePixels, width, height, w.dstW,
-                                                  w.dstH, w.srcX, w.srcY, w.srcW, w.srcH))
-        << w.dstW << " x " << w.dstH << " from " << w.srcW << " x " << w.srcH;
+    ASSERT_TRUE(target.scaleAreaWith(0, 0, w.dstW, w.dstH, source, w.srcX, w.srcY, w.srcW,
+                                     w.srcH, false, used));
+    EXPECT_EQ(used == FrameImage::AreaSums::wholeNumbers, w.wholeNumbers);
+    const std::vector<std::uint32_t> chosen = targetPixels;
+    makeTarget(w.dstW, w.dstH);
+    ASSERT_TRUE(target.scaleAreaWith(0, 0, w.dstW, w.dstH, source, w.srcX, w.srcY, w.srcW,
+                                     w.srcH, true, used));
+    EXPECT_EQ(used, FrameImage::AreaSums::extended);
+    EXPECT_EQ(targetPixels, chosen);
+#if LDBL_MANT_DIG == 64
+    EXPECT_EQ(chosen, areaScaleByDefinition(sourcePixels, width, height, w.dstW, w.dstH,
+                                            w.srcX, w.srcY, w.srcW, w.srcH));
+#endif
   }
+}
+
+TEST_F(FrameImageScalingTest, BothSumsGiveTheSamePixelsForRandomWindows) {
+  // Windows from a hundredth of a pixel to the whole source at random offsets:
+  // the chosen sums (whole numbers for most) and the extended ones agree, and
+  // on x86-64 both give the long-double loop's pixels.
+  const int width = 29;
+  const int height = 23;
+  std::uint32_t seed = 99;
+  const auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  sourcePixels.resize(std::size_t(width) * height);
+  for (std::uint32_t& pixel : sourcePixels) pixel = next() | 0xf0f0f0;
+  source.attachPixels(sourcePixels.data(), width, height);
+  int whole = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    const int dstW = 1 + int(next() % 40);
+    const int dstH = 1 + int(next() % 40);
+    const double srcW =
+        std::ldexp(double(next() % 4096) + 1, -int(next() % 12)) / 4096 * width;
+    const double srcH =
+        std::ldexp(double(next() % 4096) + 1, -int(next() % 12)) / 4096 * height;
+    const double srcX = (width - srcW) * (next() % 1000) / 1000.0;
+    const double srcY = (height - srcH) * (next() % 1000) / 1000.0;
+    SCOPED_TRACE(std::to_string(trial));
+    FrameImage::AreaSums used = FrameImage::AreaSums::extended;
+    makeTarget(dstW, dstH);
+    ASSERT_TRUE(target.scaleAreaWith(0, 0, dstW, dstH, source, srcX, srcY, srcW, srcH,
+                                     false, used));
+    whole += used == FrameImage::AreaSums::wholeNumbers ? 1 : 0;
+    const std::vector<std::uint32_t> chosen = targetPixels;
+    ASSERT_TRUE(target.scaleAreaWith(0, 0, dstW, dstH, source, srcX, srcY, srcW, srcH,
+                                     true, used));
+    ASSERT_EQ(targetPixels, chosen);
+#if LDBL_MANT_DIG == 64
+    ASSERT_EQ(chosen, areaScaleByDefinition(sourcePixels, width, height, dstW, dstH, srcX,
+                                            srcY, srcW, srcH));
+#endif
+  }
+  EXPECT_GT(whole, 30);
+  EXPECT_LT(whole, 270);
 }
 
 }  // namespace

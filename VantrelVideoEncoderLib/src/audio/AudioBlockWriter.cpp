@@ -29,8 +29,8 @@ void report(const ProgressHook& hook, int event, int value, std::intptr_t data) 
 int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
                    std::uint8_t* block, AdpcmState& state) {
   std::int16_t* quantised = samples.data();
-  const int code =
-      resampler.nextBlock(kAdpcmSamplesPerRecord, [quantised](int j, long double y) {
+  const int code = resampler.nextBlock(
+      kAdpcmSamplesPerRecord, [quantised](int j, const ExtendedFloat& y) {
         quantised[j] = quantiseSigned16((j & 1) != 0 ? -y : y);
       });
   if (code != 0) return code;
@@ -43,9 +43,9 @@ int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
 }
 
 int fillPcmBlock(Resampler& resampler, std::uint8_t* block) {
-  return resampler.nextBlock(kPcmSamplesPerRecord, [block](int j, long double y) {
-    block[j] = quantiseUnsigned8(y);
-  });
+  return resampler.nextBlock(
+      kPcmSamplesPerRecord,
+      [block](int j, const ExtendedFloat& y) { block[j] = quantiseUnsigned8(y); });
 }
 
 int writeBlocks(std::FILE* file, AudioStreamSource& source,

@@ -22,17 +22,19 @@ std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
 
 std::int64_t startReadPosition(int firstSample, int sourceRate, int startOffsetMs) {
   // 0.001f, not 0.001: the offset factor is a single-precision constant.
-  const long double offset =
-      static_cast<long double>(sourceRate) * startOffsetMs * static_cast<long double>(0.001f);
-  return firstSample + static_cast<std::int64_t>(std::trunc(offset));
+  const ExtendedFloat milliseconds = multiply(ExtendedFloat::fromDouble(sourceRate),
+                                              ExtendedFloat::fromDouble(startOffsetMs));
+  const ExtendedFloat offset = multiply(milliseconds, ExtendedFloat::fromDouble(0.001f));
+  return firstSample + truncateToInteger(offset);
 }
 
-Resampler::Resampler(AudioStreamSource& audioSource, const SampleConverter& frameConverter,
+Resampler::Resampler(AudioStreamSource& audioSource,
+                     const SampleConverter& frameConverter,
                      const SincFilterBank& filterBank, int bytesPerFrame,
                      std::int32_t stepPerSample, std::int64_t firstRead, std::int64_t end)
     : source(audioSource),
       converter(frameConverter),
-      filter(filterBank),
+      sums(filterBank.phase(0), kWindowSamples),
       frameBytes(bytesPerFrame),
       step(stepPerSample),
       nextRead(firstRead),
@@ -40,15 +42,9 @@ Resampler::Resampler(AudioStreamSource& audioSource, const SampleConverter& fram
       window(kWindowSamples, 0.0f),
       raw(static_cast<std::size_t>(bytesPerFrame) * kWindowSamples) {}
 
-long double Resampler::filterAt(std::int64_t p) const {
-  const float* samples = window.data() + (p >> 16);
-  const float* taps = filter.phase(static_cast<int>((p >> 12) & 15));
-  // Products of two floats are exact in long double; only the sum rounds.
-  long double sum = 0.0L;
-  for (int t = 0; t < kFilterTaps; ++t) {
-    sum += static_cast<long double>(samples[t]) * taps[t];
-  }
-  return sum;
+ExtendedFloat Resampler::filterAt(std::int64_t p) const {
+  return sums.at(window.data(), static_cast<int>(p >> 16),
+                 static_cast<int>((p >> 12) & 15));
 }
 
 int Resampler::samplesInWindow(int wanted) const {
@@ -94,7 +90,7 @@ int Resampler::nextBlockTo(int count, SampleStore store, const void* storeAddres
   return 0;
 }
 
-int Resampler::next(long double& y) {
+int Resampler::next(ExtendedFloat& y) {
   std::int64_t first = position >> 16;
   if (valid - first < kFilterTaps) {
     if (int code = refill(); code != 0) return code;
@@ -111,9 +107,11 @@ int Resampler::refill() {
   if (first >= 1) {
     // Keep the samples still ahead of the filter and drop those behind it.
     std::copy(window.begin() + first, window.begin() + valid, window.begin());
+    sums.shifted(first, valid);
     position -= static_cast<std::int64_t>(first) << 16;
     valid -= first;
   }
+  const int kept = valid;
   const std::int64_t wanted =
       std::min<std::int64_t>(kWindowSamples - valid, endPosition - nextRead);
   if (wanted > 0) {
@@ -130,6 +128,7 @@ int Resampler::refill() {
     valid += samplesRead;
   }
   std::fill(window.begin() + valid, window.end(), 0.0f);
+  sums.stored(window.data(), kept, kWindowSamples);
   valid = kWindowSamples;
   return 0;
 }

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "audio/FilterSum.h"
 #include "audio/SampleConverter.h"
 #include "audio/SincFilterBank.h"
+#include "numeric/ExtendedFloat.h"
 #include "sources/AudioStreamSource.h"
 
 namespace vantrel {
@@ -16,8 +18,8 @@ class WorkerPool;
 std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c);
 
 // First source sample frame to read for a sound that starts startOffsetMs into the
-// stream: firstSample + trunc(sourceRate * startOffsetMs * 0.001f), the product
-// formed in long double.
+// stream: firstSample + trunc(sourceRate * startOffsetMs * 0.001f), the products
+// rounded to extended precision.
 std::int64_t startReadPosition(int firstSample, int sourceRate, int startOffsetMs);
 
 // Largest ratio of source rate to output rate the resampler accepts: the filter
@@ -44,9 +46,10 @@ class Resampler {
             const SincFilterBank& filterBank, int bytesPerFrame, std::int32_t stepPerSample,
             std::int64_t firstRead, std::int64_t end);
 
-  // Computes the next output sample (about -1..1, not clipped) into y. Returns 0, or
-  // the source's nonzero code when a read fails; the sample is then not valid.
-  int next(long double& y);
+  // Computes the next output sample (about -1..1, not clipped) into y, the filter
+  // sum at extended precision (see FilterSum). Returns 0, or the source's nonzero
+  // code when a read fails; the sample is then not valid.
+  int next(ExtendedFloat& y);
 
   // Computes the next count output samples, exactly as count calls of next()
   // would, and hands each to store(index, y), index counting from 0 in this
@@ -58,7 +61,8 @@ class Resampler {
   // then not stored.
   template <typename Store>
   int nextBlock(int count, const Store& store) {
-    const SampleStore callStore = [](const void* address, int index, long double y) {
+    const SampleStore callStore = [](const void* address, int index,
+                                     const ExtendedFloat& y) {
       (*static_cast<const Store*>(address))(index, y);
     };
     return nextBlockTo(count, callStore, &store);
@@ -73,18 +77,19 @@ class Resampler {
   std::int64_t readPosition() const { return nextRead; }
 
  private:
-  using SampleStore = void (*)(const void* storeAddress, int index, long double y);
+  using SampleStore = void (*)(const void* storeAddress, int index,
+                               const ExtendedFloat& y);
   int nextBlockTo(int count, SampleStore store, const void* storeAddress);
   int refill();
   // Output sample at the 16.16 window position p: the filter over the window's
   // samples from p's integer part, with the phase of its fraction.
-  long double filterAt(std::int64_t p) const;
+  ExtendedFloat filterAt(std::int64_t p) const;
   // Samples computed before the filter would step past the valid window.
   int samplesInWindow(int wanted) const;
 
   AudioStreamSource& source;
   const SampleConverter& converter;
-  const SincFilterBank& filter;
+  FilterSum sums;
   int frameBytes;
   std::int32_t step;
   std::int64_t nextRead;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "numeric/ExtendedFloat.h"
+
 namespace vantrel {
 
 std::vector<float> designLowPass(double cutoff, double fraction) {
@@ -31,9 +33,11 @@ SincFilterBank::SincFilterBank(int sourceRate, int outputRate, bool prefilter, b
   // nothing above the source's Nyquist frequency to remove.
   const double cutoff =
       sourceRate > outputRate ? (outputRate * 0.5) / sourceRate : 0.5;
-  // The boost factor is rounded to float as a literal 0.01f would be, and each
-  // boosted coefficient is rounded to float once.
-  const long double boost = static_cast<long double>(boostPercent) * 0.01f;
+  // The boost factor uses 0.01 rounded to float, as a literal 0.01f; it and each
+  // boosted coefficient are formed in extended precision, and each coefficient
+  // is rounded to float once.
+  const ExtendedFloat boost =
+      multiply(ExtendedFloat::fromDouble(boostPercent), ExtendedFloat::fromDouble(0.01f));
   for (int k = 0; k < kFilterPhases; ++k) {
     const double fraction = k / static_cast<double>(kFilterPhases);
     std::vector<float> taps = designLowPass(cutoff, fraction);
@@ -43,7 +47,8 @@ SincFilterBank::SincFilterBank(int sourceRate, int outputRate, bool prefilter, b
     }
     float* row = coefficients.data() + k * kFilterTaps;
     for (int t = 0; t < kFilterTaps; ++t) {
-      row[t] = boostOn ? static_cast<float>(taps[t] * boost) : taps[t];
+      row[t] = boostOn ? roundToFloat(multiply(ExtendedFloat::fromDouble(taps[t]), boost))
+                       : taps[t];
     }
   }
 }

@@ -51,6 +51,15 @@ class FrameImage {
   virtual bool scaleArea(int dstX, int dstY, int dstW, int dstH,
                          const FrameImage& source, double srcX, double srcY,
                          double srcW, double srcH);
+  // How scaleArea sums a footprint: in whole numbers when they hold every sum
+  // exactly, else in extended precision, rounding as x86's 80-bit long double
+  // does. The pixels are the same either way.
+  enum class AreaSums { wholeNumbers, extended };
+  // scaleArea, storing in used which sums it took when it returns true; with
+  // forceExtended set it takes the extended sums whatever the weights.
+  bool scaleAreaWith(int dstX, int dstY, int dstW, int dstH, const FrameImage& source,
+                     double srcX, double srcY, double srcW, double srcH,
+                     bool forceExtended, AreaSums& used);
   // Fills a clipped rectangle; w or h of -1 means to the image's edge. Returns
   // true when at least one pixel was written.
   virtual bool fillRect(int x, int y, int w, int h, std::uint32_t colour);
