@@ -20,9 +20,20 @@ SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 # The test programs of the code that runs threads, for `make test-tsan`.
 TSAN_TESTS := threads engine codec audio
+# The arm64 cross build of `make test-arm64`: Debian's aarch64 compiler, the
+# arm64 libraries beside the native ones (multiarch), the tests under qemu-user.
+ARM64_BUILD ?= build-arm64
+ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static libavformat-dev:arm64 \
+        libavcodec-dev:arm64 libavutil-dev:arm64 libswscale-dev:arm64 \
+        libswresample-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
+# The tests it runs under qemu: every test of the folders (ctest labels) in
+# ARM64_LABELS, then the test suites named in ARM64_SUITES (ARM64_LABELS='.*'
+# runs every test).
+ARM64_LABELS ?= codec|image|audio|engine|database|threads
+ARM64_SUITES ?= EndToEndDigestTest
 
-.PHONY: all deps configure build test test-sanitize test-tsan test-debian13 fuzz-build fuzz fuzz-ci \
-        demo clean
+.PHONY: all deps deps-arm64 configure build test test-sanitize test-tsan test-debian13 test-arm64 \
+        fuzz-build fuzz fuzz-ci demo clean
 
 all: build
 
@@ -44,6 +55,18 @@ deps:
 	}; \
 	need $(DEPS) && \
 	need libclang-rt-$$(clang -dumpversion | cut -d. -f1)-dev
+
+deps-arm64:
+	@missing=""; \
+	for p in $(ARM64_DEPS); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing missing packages:$$missing"; \
+	  sudo=""; [ "$$(id -u)" -ne 0 ] && sudo="sudo"; \
+	  dpkg --print-foreign-architectures | grep -qx arm64 || $$sudo dpkg --add-architecture arm64; \
+	  $$sudo apt-get update && $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
+	fi
 
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVANTREL_WERROR=$(WERROR)
@@ -75,6 +98,16 @@ test-tsan: deps
 	    $(TSAN_BUILD)/tests/$$t/$${t}_tests --gtest_brief=1 || exit 1; \
 	done
 
+# Everything built for arm64 (cmake/aarch64-linux-gnu.cmake) but the benchmarks,
+# and the tests of ARM64_LABELS and ARM64_SUITES run under qemu-user, which
+# also runs the program for the tests that start it.
+test-arm64: deps deps-arm64
+	cmake -S . -B $(ARM64_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVANTREL_WERROR=$(WERROR) -DVANTREL_BUILD_BENCH=OFF
+	cmake --build $(ARM64_BUILD) -j $(JOBS)
+	cd $(ARM64_BUILD) && ctest --output-on-failure -j $(JOBS) -L '^($(ARM64_LABELS))$$'
+	cd $(ARM64_BUILD) && ctest --output-on-failure -j $(JOBS) -R '^($(ARM64_SUITES))\.'
+
 # The libFuzzer programs (tests/fuzz), built by clang with AddressSanitizer and
 # UndefinedBehaviorSanitizer; `make fuzz` runs each for FUZZ_SECONDS and fails on
 # any finding, which is saved under tests/fuzz/regressions/ for the test run.
@@ -98,4 +131,4 @@ demo: build
 	@sh tools/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(ARM64_BUILD)

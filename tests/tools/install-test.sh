@@ -3,11 +3,13 @@
 # the installed vantrel and checks the movie (and its preview) with the
 # installed vantrel-inspect. Also checks that each manual page describes every
 # flag its program's usage lists.
-# Arguments: the cmake program, the build directory, the sample clip writer.
+# Arguments: the cmake program, the build directory, the sample clip writer and,
+# in a cross build, the emulator that runs the built programs.
 set -e
 cmake=$1
 build=$2
 sample=$3
+run=${4:-}
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "install test: $*" >&2; exit 1; }
@@ -18,10 +20,10 @@ for program in vantrel vantrel-inspect; do
   [ -f "$prefix/share/man/man1/$program.1" ] || fail "the manual page $program.1 is not installed"
 done
 
-"$sample" "$prefix/sample.avi" >/dev/null || fail "the sample clip cannot be written"
-"$prefix/bin/vantrel" -vidfile="$prefix/sample.avi" -audfile="$prefix/sample.avi" \
+$run "$sample" "$prefix/sample.avi" >/dev/null || fail "the sample clip cannot be written"
+$run "$prefix/bin/vantrel" -vidfile="$prefix/sample.avi" -audfile="$prefix/sample.avi" \
   -outfile="$prefix/sample.pdb" >"$prefix/convert.log" 2>&1 || fail "the installed vantrel failed"
-"$prefix/bin/vantrel-inspect" -quiet -source="$prefix/sample.avi" -preview="$prefix/sample.mp4" \
+$run "$prefix/bin/vantrel-inspect" -quiet -source="$prefix/sample.avi" -preview="$prefix/sample.mp4" \
   "$prefix/sample.pdb" >"$prefix/inspect.log" 2>&1 || { cat "$prefix/inspect.log"; fail "the installed vantrel-inspect failed"; }
 grep -q "^movie OK" "$prefix/inspect.log" || fail "the movie did not check out"
 grep -q "^preview: .*sample.mp4: " "$prefix/inspect.log" || fail "no preview was written"
@@ -35,8 +37,8 @@ check_flags() {
     grep -qF -- "\\$flag" "$prefix/share/man/man1/$1.1" || fail "$1.1 does not describe $flag"
   done
 }
-"$prefix/bin/vantrel" -help >"$prefix/vantrel-usage" 2>&1 || fail "vantrel -help failed"
-"$prefix/bin/vantrel-inspect" >"$prefix/inspect-usage" 2>&1 || true
+$run "$prefix/bin/vantrel" -help >"$prefix/vantrel-usage" 2>&1 || fail "vantrel -help failed"
+$run "$prefix/bin/vantrel-inspect" >"$prefix/inspect-usage" 2>&1 || true
 check_flags vantrel "$prefix/vantrel-usage"
 check_flags vantrel-inspect "$prefix/inspect-usage"
 echo "install test: passed"

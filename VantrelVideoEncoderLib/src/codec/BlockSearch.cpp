@@ -7,9 +7,14 @@
 #include <cstdint>
 #include <limits>
 
+#include "codec/CodecTables.h"
+
+// The build defines VANTREL_X86_VECTORS where the SSE4.1 and AVX2 searches are
+// compiled (64-bit x86); elsewhere the plain loops are the only ones.
+#if VANTREL_X86_VECTORS
 #include "codec/BlockSearchAvx2.h"
 #include "codec/BlockSearchSse41.h"
-#include "codec/CodecTables.h"
+#endif
 
 namespace vantrel {
 
@@ -131,11 +136,15 @@ BlockSearch::BlockSearch(const CodecPalette& colours, const DisplacementTable& c
 
 void BlockSearch::useVectors(Vectors highest) {
   vectorSet = Vectors::None;
+#if VANTREL_X86_VECTORS
   if (highest >= Vectors::Avx2 && block_search_avx2::available()) {
     vectorSet = Vectors::Avx2;
   } else if (highest >= Vectors::Sse41 && block_search_sse41::available()) {
     vectorSet = Vectors::Sse41;
   }
+#else
+  (void)highest;
+#endif
   if (vectorSet != Vectors::None) {
     // The candidates in search order, and for each block size the last
     // usable source start (copyIsUsable as one comparison).
@@ -193,6 +202,7 @@ copy_tables::ChannelPlanes BlockSearch::channelPlanes(int picture) const {
   return {red, red + planeLength, red + 2 * planeLength};
 }
 
+#if VANTREL_X86_VECTORS
 const std::int32_t* BlockSearch::bandCopySums(int band) const {
   std::int32_t* sums =
       copySums.data() + std::size_t(band) * (width / 4) * copy_tables::kCandidateSlots;
@@ -209,6 +219,7 @@ const std::int32_t* BlockSearch::bandCopySums(int band) const {
   }
   return sums;
 }
+#endif
 
 std::int64_t BlockSearch::blockError(const std::uint8_t* picture, int level,
                                      int offset) const {
@@ -267,6 +278,7 @@ bool BlockSearch::copyIsUsable(int source, int side) const {
 BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
   const int side = blockSide(level);
   Copy copy;
+#if VANTREL_X86_VECTORS
   const int x = offset % width;
   const int y = offset / width;
   if (vectorSet != Vectors::None && side >= 4 && x % 4 == 0 && y % 4 == 0) {
@@ -284,6 +296,7 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
     if (k >= 0) copy.displacement = candidateAt(k);
     return copy;
   }
+#endif
   std::int64_t best = kNoError;
   for (int k = 0; k < kDisplacementCount; ++k) {
     const int candidate = candidateAt(k);
@@ -310,12 +323,20 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
 }
 
 BlockSearch::Pattern BlockSearch::findPattern8(int offset) const {
-  return vectorSet == Vectors::Avx2 ? findPatternAvx2<8>(offset) : findPattern<8>(offset);
+#if VANTREL_X86_VECTORS
+  if (vectorSet == Vectors::Avx2) return findPatternAvx2<8>(offset);
+#endif
+  return findPattern<8>(offset);
 }
 
 BlockSearch::Pattern BlockSearch::findPattern4(int offset) const {
-  return vectorSet == Vectors::Avx2 ? findPatternAvx2<4>(offset) : findPattern<4>(offset);
+#if VANTREL_X86_VECTORS
+  if (vectorSet == Vectors::Avx2) return findPatternAvx2<4>(offset);
+#endif
+  return findPattern<4>(offset);
 }
+
+#if VANTREL_X86_VECTORS
 
 const std::int32_t* BlockSearch::distancesFrom(int colour, const std::uint8_t* samples,
                                                int count) const {
@@ -370,6 +391,7 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
   }
   return best;
 }
+#endif
 
 template <int kSide>
 BlockSearch::Pattern BlockSearch::findPattern(int offset) const {

@@ -38,6 +38,8 @@ class BlockSearch {
   // The vector instructions the searches may use: the copy search runs on
   // AVX2 or SSE4.1, the pattern search on AVX2; without them both use their
   // plain loops, which give the same answers (the tests hold each against them).
+  // The vector searches are built for 64-bit x86 only; on other processors
+  // vectors() is always None.
   enum class Vectors { None, Sse41, Avx2 };
   // Uses the best set the processor has, up to highest (Avx2 when constructed).
   void useVectors(Vectors highest);
