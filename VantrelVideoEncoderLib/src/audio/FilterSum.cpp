@@ -99,7 +99,8 @@ void FilterSum::stored(const float* window, int from, int to) {
     if (std::ldexp(largestSample, shift) >= kSampleLimit) {
       samplesWhole = false;
     } else {
-      for (std::int64_t& sample : fixedSamples) sample <<= shift;
+      // Below the limit after the shift: a shift of 63 or more leaves only zeros.
+      for (std::int64_t& sample : fixedSamples) sample = shift < 63 ? sample << shift : 0;
       largestSample = std::ldexp(largestSample, shift);
       sampleGrain = grain;
     }

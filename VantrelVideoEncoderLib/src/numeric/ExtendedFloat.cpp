@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace vantrel {
@@ -129,9 +130,18 @@ int compare(const ExtendedFloat& a, const ExtendedFloat& b) {
 namespace {
 
 // The whole part of |a| and whether a fraction was cut off.
+constexpr std::int64_t kIndefinite = std::numeric_limits<std::int64_t>::min();
+
 std::pair<std::int64_t, bool> wholePart(const ExtendedFloat& a) {
-  if (a.exponent >= 0)
+  if (a.significand == 0) return {0, false};
+  if (a.exponent >= 0) {
+    // Past 63 bits there is no 64-bit integer: x87 stores its "integer
+    // indefinite" value, the most negative one.
+    if (a.exponent >= 63 || (a.significand >> (63 - a.exponent)) != 0) {
+      return {kIndefinite, false};
+    }
     return {static_cast<std::int64_t>(a.significand << a.exponent), false};
+  }
   const int shift = -a.exponent;
   if (shift >= 64) return {0, a.significand != 0};
   const std::uint64_t fraction = a.significand & ((std::uint64_t{1} << shift) - 1);
@@ -142,13 +152,13 @@ std::pair<std::int64_t, bool> wholePart(const ExtendedFloat& a) {
 
 std::int64_t floorToInteger(const ExtendedFloat& a) {
   const auto [whole, cut] = wholePart(a);
-  if (!a.negative) return whole;
+  if (!a.negative || whole == kIndefinite) return whole;
   return -whole - (cut ? 1 : 0);
 }
 
 std::int64_t truncateToInteger(const ExtendedFloat& a) {
   const std::int64_t whole = wholePart(a).first;
-  return a.negative ? -whole : whole;
+  return a.negative && whole != kIndefinite ? -whole : whole;
 }
 
 float roundToFloat(const ExtendedFloat& a) {
