@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "numeric/ExtendedFloat.h"
 #include "platform/FileProbe.h"
 #include "sources/FrameDelivery.h"
 #include "sources/SourceKinds.h"
@@ -134,11 +135,11 @@ bool VideoStreamSourceQT::holdsOnePicture() {
 int VideoStreamSourceQT::gridFrames(std::int64_t end) const {
   const VideoStreamFacts& facts = decoder.facts();
   if (end < 0 || facts.timeBaseDen <= 0) return 0;
-  // Duration in seconds x 60, truncated; long double keeps the product exact.
-  const long double frames =
-      (static_cast<long double>(end) - static_cast<long double>(facts.origin)) *
-      facts.timeBaseNum * kGridRate / facts.timeBaseDen;
-  return int(std::clamp<long double>(frames, 0.0L, INT32_MAX));
+  // Duration in seconds x 60, truncated, in 128-bit integers: exact on every
+  // processor, whatever width its floating-point types have.
+  const Int128 ticks = static_cast<Int128>(end) - facts.origin;
+  const Int128 frames = ticks * facts.timeBaseNum * kGridRate / facts.timeBaseDen;
+  return int(std::clamp<Int128>(frames, 0, INT32_MAX));
 }
 
 const char* VideoStreamSourceQT::errorText(int code) {
