@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numeric/ExtendedFloat.h"
 #include "platform/FileProbe.h"
 #include "sources/FrameDelivery.h"
 #include "sources/SourceKinds.h"
@@ -126,14 +127,16 @@ int VideoStreamSourceAVI::firstFrame() {
 int VideoStreamSourceAVI::frameCount() {
   if (!decoder.isOpen()) return 0;
   const VideoStreamFacts& facts = decoder.facts();
-  long double count = 0;
+  // Both ends are 64-bit stream times; their difference is taken in 128 bits so
+  // that no pair of stored values can overflow it.
+  Int128 count = 0;
   if (facts.storedFrames > 0) {
     count = facts.storedFrames;
   } else if (facts.end >= 0) {
-    count = static_cast<long double>(facts.end) - facts.firstPicture;
+    count = static_cast<Int128>(facts.end) - facts.firstPicture;
   }
   // The last frame number, first + count - 1, stays a 32-bit number.
-  return int(std::clamp<long double>(count, 0, INT32_MAX - firstFrame()));
+  return int(std::clamp<Int128>(count, 0, INT32_MAX - firstFrame()));
 }
 
 int VideoStreamSourceAVI::statedFrameCount() {
