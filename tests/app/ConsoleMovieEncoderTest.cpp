@@ -16,6 +16,7 @@ class ConsoleMovieEncoderTest : public ::testing::Test {
   ConsoleMovieEncoderTest() {
     settings.outStream = out.output;
     settings.errStream = err.output;
+    engine.progressStyle = ProgressStyle::Counters;
   }
 
   int report(ProgressEvent event, int value, std::intptr_t data) {
