@@ -25,22 +25,39 @@ using test::EndToEndHarness;
 
 class EndToEndControlsTest : public ::testing::Test {
  protected:
-  // 8 seconds at 10 frames per second whose frame 50 (5.0 s) is all white, and
-  // a sound whose beep starts at 5.0 s.
+  // 8 seconds at 15 frames per second whose frame 75 (5.0 s) is all white,
+  // and a sound whose beep starts at 5.0 s.
   void writeFlashAndBeep() {
     test::RawAviClip clip;
-    clip.frames = 80;
-    clip.whiteFrame = 50;
+    clip.frames = 120;
+    clip.rate = 15;
+    clip.whiteFrame = 75;
     ASSERT_TRUE(test::writeRawAvi(harness.file("flash.avi"), clip));
     ASSERT_TRUE(test::writePcm16Wav(harness.file("beep.wav"), 44100, 2,
                                     test::toneSamples(44100, 2, 8.0, {{1000.0, 0.4, 5.0}})));
   }
 
-  // The flags of a movie of the flash and the beep at 10 frames per second.
+  // The flags of a movie of the flash and the beep.
   std::vector<std::string> flashArguments(std::vector<std::string> extra) const {
-    extra.insert(extra.begin(), {"-audfile=" + harness.file("beep.wav"), "-framerate=10",
-                                 "-audioboost=100", "-colordepth=12"});
+    extra.insert(extra.begin(), {"-audfile=" + harness.file("beep.wav"), "-audioboost=100",
+                                 "-colordepth=12"});
     return test::movieArguments(harness.file("flash.avi"), movie(), extra);
+  }
+
+  // The movie frames whose picture is a single colour between the letterbox
+  // bands (three quarters of the screen): the flash.
+  std::vector<int> flashFrames() const {
+    std::vector<int> flat;
+    const std::vector<test::DecodedFrame> frames = harness.decodeMovie();
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      const std::vector<std::uint8_t>& picture = frames[i].picture;
+      std::vector<std::size_t> counts(256);
+      for (std::uint8_t sample : picture) ++counts[sample];
+      if (*std::max_element(counts.begin(), counts.end()) * 4 >= picture.size() * 3) {
+        flat.push_back(int(i));
+      }
+    }
+    return flat;
   }
 
   std::string movie() const { return harness.file("movie.pdb"); }
@@ -50,27 +67,24 @@ class EndToEndControlsTest : public ::testing::Test {
 
 TEST_F(EndToEndControlsTest, StartAndDurationKeepPictureAndSoundInStep) {
   writeFlashAndBeep();
-  ASSERT_EQ(harness.run(flashArguments({"-start=4", "-duration=0:03"})), kExitSuccess)
-      << harness.errors();
-  // Three seconds of frames; the flash, the one picture that is a single
-  // colour between the letterbox bands (three quarters of the screen), is the
-  // frame shown 1.0 s into the movie.
-  const std::vector<test::DecodedFrame> frames = harness.decodeMovie();
-  ASSERT_EQ(frames.size(), 30u);
-  std::vector<int> flat;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    const std::vector<std::uint8_t>& picture = frames[i].picture;
-    std::vector<std::size_t> counts(256);
-    for (std::uint8_t sample : picture) ++counts[sample];
-    if (*std::max_element(counts.begin(), counts.end()) * 4 >= picture.size() * 3) {
-      flat.push_back(int(i));
-    }
+  // Three seconds from 4.0 s: the flash is frame 15 and the beep begins
+  // 10000 samples into the sound (10000 a second), both 1.0 s into the movie.
+  // From 61/15 s (4066.67 ms, between two milliseconds) both come at 14/15 s.
+  struct Part {
+    const char* start;
+    int flashFrame;
+    int beepSample;
+  };
+  for (const Part& part : {Part{"-start=4", 15, 10000}, Part{"-start=0:04.0667", 14, 9333}}) {
+    SCOPED_TRACE(part.start);
+    ASSERT_EQ(harness.run(flashArguments({part.start, "-duration=0:03"})), kExitSuccess)
+        << harness.errors();
+    EXPECT_EQ(harness.decodeMovie().size(), 45u);
+    EXPECT_EQ(flashFrames(), std::vector<int>{part.flashFrame});
+    const test::DecodedSound sound = test::decodeMovieSound(harness.database());
+    EXPECT_LT(test::acLevel(sound.samples, 0, part.beepSample - 100), 0.002);
+    EXPECT_NEAR(test::firstSampleReaching(sound.samples, 0, 0.2), part.beepSample, 2);
   }
-  EXPECT_EQ(flat, std::vector<int>{10});
-  // The beep starts 1.0 s into the movie's sound (10000 samples a second).
-  const test::DecodedSound sound = test::decodeMovieSound(harness.database());
-  EXPECT_LT(test::acLevel(sound.samples, 0, 9900), 0.002);
-  EXPECT_NEAR(test::firstSampleReaching(sound.samples, 0, 0.2), 10000, 3);
 
   // A start at or past the end is refused before the output file is made.
   fs::remove(movie());
