@@ -312,9 +312,10 @@ RunFlow::Outcome RunFlow::encodeAndSave(bool hasVideo, const SourceRange& range,
     if (sizeLimit > 0) {
       const std::int64_t written = engine.summary.fileSize;
       const std::int32_t average = engine.targetFrameSize;
-      if (!sizeLandsWell(written, sizeLimit) && pass < kMostSizePasses) {
+      // A device or pipe has the movie already: there is no second encode.
+      if (!sizeLandsWell(written, sizeLimit) && pass < kMostSizePasses && !output.inPlace()) {
         const std::int32_t next = nextAverageFrameSize(layout, sizeLimit, average, written);
-        if (next != average || written > sizeLimit) {
+        if (next != average) {
           output.discard();
           EncoderSettings::applyFrameSize(engine, next);
           settings.printInfo(
@@ -327,8 +328,8 @@ RunFlow::Outcome RunFlow::encodeAndSave(bool hasVideo, const SourceRange& range,
       if (written > sizeLimit) {
         output.discard();
         settings.printError(
-            "Error: the movie does not fit in %lld bytes even at an average frame size of "
-            "%d bytes (it came to %lld); no output file was written.\n",
+            "Error: the movie does not fit in %lld bytes: at an average frame size of %d "
+            "bytes it came to %lld.\n",
             static_cast<long long>(sizeLimit), int(average), static_cast<long long>(written));
         return Outcome::EncodeFailed;
       }
