@@ -68,10 +68,20 @@ bool sizeLandsWell(std::int64_t fileSize, std::int64_t limit) {
 }
 
 std::int32_t nextAverageFrameSize(const MovieLayout& layout, std::int64_t limit,
-                                  std::int32_t averageFrameSize, std::int64_t fileSize) {
-  const double room = double(limit - fixedBytes(layout)) * 0.985;
-  const double taken = double(std::max<std::int64_t>(fileSize - fixedBytes(layout), 1));
-  return atLeastSmallest(averageFrameSize * room / taken);
+                                  const SizeTrial& last, const SizeTrial* earlier) {
+  const double fixed = double(fixedBytes(layout));
+  const double aim = fixed + double(limit - fixedBytes(layout)) * 0.985;
+  if (earlier != nullptr && earlier->averageFrameSize != last.averageFrameSize &&
+      earlier->fileSize != last.fileSize) {
+    const double slope = double(last.fileSize - earlier->fileSize) /
+                         double(last.averageFrameSize - earlier->averageFrameSize);
+    // A line that does not rise says nothing about where to go.
+    if (slope > 0.0) {
+      return atLeastSmallest(last.averageFrameSize + (aim - double(last.fileSize)) / slope);
+    }
+  }
+  const double taken = std::max(double(last.fileSize) - fixed, 1.0);
+  return atLeastSmallest(last.averageFrameSize * (aim - fixed) / taken);
 }
 
 }  // namespace vantrel

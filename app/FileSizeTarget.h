@@ -51,11 +51,18 @@ std::int32_t firstAverageFrameSize(const MovieLayout& layout, std::int64_t limit
 // which cannot go lower, when it is under).
 bool sizeLandsWell(std::int64_t fileSize, std::int64_t limit);
 
-// The average frame size for the next encode after one at averageFrameSize
-// wrote fileSize bytes: the target scaled by the room the frames have (aiming
-// 1.5 % under the limit) over the bytes they took. At least
-// kSmallestAverageFrameSize.
+// One encode: the average frame size it was given and the bytes it wrote.
+struct SizeTrial {
+  std::int32_t averageFrameSize = 0;
+  std::int64_t fileSize = 0;
+};
+
+// The average frame size for the next encode, aiming 1.5 % under the limit.
+// From the last trial alone the frames are taken to grow in proportion to the
+// target; with an earlier trial (null when none) the size is read off the line
+// through both, since the first key frame and the smallest frames take bytes
+// that do not shrink with the target. At least kSmallestAverageFrameSize.
 std::int32_t nextAverageFrameSize(const MovieLayout& layout, std::int64_t limit,
-                                  std::int32_t averageFrameSize, std::int64_t fileSize);
+                                  const SizeTrial& last, const SizeTrial* earlier);
 
 }  // namespace vantrel

@@ -51,7 +51,9 @@ std::string timeLeftText(double seconds) {
 std::string progressShareText(int done, int total, double elapsedSeconds) {
   const int percent = total > 0 ? static_cast<int>(std::int64_t{done} * 100 / total) : 0;
   std::string left = "--:--";
-  if (elapsedSeconds >= 1.0 && done > 0 && total >= done) {
+  if (total > 0 && done >= total) {
+    left = timeLeftText(0.0);
+  } else if (elapsedSeconds >= 1.0 && done > 0) {
     left = timeLeftText(elapsedSeconds * (total - done) / done);
   }
   return format("%d%% done, %s left", percent, left.c_str());

@@ -48,7 +48,7 @@ std::string phaseCompleteText(int value);
 // The share done and the time left of a counter line: "13% done, 0:41 left"
 // for done of total after elapsedSeconds, the time left taken from the pace
 // so far. The time left reads "--:--" within the first second or before
-// anything is done.
+// anything is done, and "0:00" once everything is.
 std::string progressShareText(int done, int total, double elapsedSeconds);
 
 // A span of time as m:ss, or h:mm:ss from an hour on (seconds rounded up).

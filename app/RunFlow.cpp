@@ -272,6 +272,7 @@ RunFlow::Outcome RunFlow::encodeAndSave(bool hasVideo, const SourceRange& range,
   // Encodes at most this many times under -filesize: each pass corrects the
   // average frame size by what the frames of the last one took.
   constexpr int kMostSizePasses = 4;
+  SizeTrial earlier;
   for (int pass = 1;; ++pass) {
     // The movie is written under a temporary name and takes the output name
     // only when it is complete: a failed run leaves an earlier file of that
@@ -312,9 +313,15 @@ RunFlow::Outcome RunFlow::encodeAndSave(bool hasVideo, const SourceRange& range,
     if (sizeLimit > 0) {
       const std::int64_t written = engine.summary.fileSize;
       const std::int32_t average = engine.targetFrameSize;
-      // A device or pipe has the movie already: there is no second encode.
-      if (!sizeLandsWell(written, sizeLimit) && pass < kMostSizePasses && !output.inPlace()) {
-        const std::int32_t next = nextAverageFrameSize(layout, sizeLimit, average, written);
+      // A device or pipe has the movie already: there is no second encode. A
+      // movie under the size whose frames are all but perfect cannot use more.
+      const bool fullQuality = engine.summary.averageQuality >= 0.995;
+      if (!sizeLandsWell(written, sizeLimit) && pass < kMostSizePasses && !output.inPlace() &&
+          (written > sizeLimit || !fullQuality)) {
+        const SizeTrial last{average, written};
+        const std::int32_t next =
+            nextAverageFrameSize(layout, sizeLimit, last, pass > 1 ? &earlier : nullptr);
+        earlier = last;
         if (next != average) {
           output.discard();
           EncoderSettings::applyFrameSize(engine, next);
