@@ -149,7 +149,7 @@ TEST_F(EndToEndConsoleTest, TerminalShowsTheShareDoneAndTheTimeLeftAndPipesGetWh
       << terminal;
   EXPECT_TRUE(std::regex_search(
       terminal, std::regex("\rEncoded frame 29 of 29, [ 0-9]{4} bytes, quality = [0-9.]+%  "
-                           "100% done, ([0-9]+:[0-9]{2}|--:--) left  ")))
+                           "100% done, 0:00 left  ")))
       << terminal;
 
   // Into a pipe: whole lines, no carriage return, the last frame's line kept.
@@ -159,7 +159,7 @@ TEST_F(EndToEndConsoleTest, TerminalShowsTheShareDoneAndTheTimeLeftAndPipesGetWh
   EXPECT_TRUE(std::regex_search(
       piped, std::regex("\nTranslating colors...\n(Encoded frame [0-9]+ of 29, [^\n]* left\n)*"
                         "Encoded frame 29 of 29, [ 0-9]{4} bytes, quality = [0-9.]+%  100% "
-                        "done, [-:0-9]+ left\nVideo encoding complete.\n")))
+                        "done, 0:00 left\nVideo encoding complete.\n")))
       << piped;
 }
 
