@@ -127,7 +127,12 @@ fuzz-ci:
 test-debian13:
 	sh tools/test-debian13.sh $(BUILD) $(JOBS)
 
-demo: build
+# The demo builds only what it runs: the library, the program, the inspector
+# and the sample clip writer (the tests and benchmarks wait for `make test`).
+DEMO_TARGETS := vantrel vantrel-inspect vantrel-sample
+
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 	@sh tools/demo.sh $(BUILD)
 
 clean:

@@ -97,6 +97,14 @@ bool parseCommandLine(EncoderSettings& settings, int argc, const char* const* ar
     // The value is everything after "name="; it may be empty or hold '='.
     const char* value = argument + 1 + std::strlen(row->name) + 1;
     const bool accepted = settings.setFromText(*row, value);
+    if (row->kind == FlagKind::Text) {
+      if (!EncoderSettings::takesText(row->id, value)) {
+        settings.printError("flag \"%s\" parameter \"%s\" is not valid (%s)\n", row->name,
+                            value, EncoderSettings::acceptedValues(row->id));
+        result = false;
+      }
+      continue;
+    }
     // The number as typed: the range of cropping is that of the percentage.
     double typed = 0.0;
     if (row->kind == FlagKind::Real) typed = settings.*row->real;

@@ -43,8 +43,7 @@ constexpr FlagDescriptor make(const char* name, const char* description, Setting
 }  // namespace flagrow
 
 // The flag table. The keyframes description lacks its closing parenthesis and
-// is printed that way; fastencode has no name, so no flag reaches it and the
-// usage leaves it out.
+// is printed that way.
 inline constexpr std::array<FlagDescriptor, kSettingCount> kFlagTable = {
     flagrow::make("vidfile", "Video source file (.avi, .mov, .mpeg)", SettingId::Vidfile,
                   &EncoderSettings::vidfile),
@@ -93,7 +92,14 @@ inline constexpr std::array<FlagDescriptor, kSettingCount> kFlagTable = {
                   &EncoderSettings::author),
     flagrow::make("title", "Add full title information", SettingId::Title,
                   &EncoderSettings::title),
-    flagrow::make("", "", SettingId::Fastencode, &EncoderSettings::fastencode),
+    flagrow::make("fastencode", "Encode faster, with lower quality (on/off)",
+                  SettingId::Fastencode, &EncoderSettings::fastencode),
+    flagrow::make("start", "Start this far into the source (seconds or [hh:]mm:ss[.fff])",
+                  SettingId::Start, &EncoderSettings::start),
+    flagrow::make("duration", "Convert this much of the source (seconds or [hh:]mm:ss[.fff])",
+                  SettingId::Duration, &EncoderSettings::duration),
+    flagrow::make("filesize", "Largest movie file (bytes, or with K, M or G); sets the frame size",
+                  SettingId::Filesize, &EncoderSettings::filesize),
 };
 static_assert(kFlagTable.size() == kSettingCount);
 
@@ -127,7 +133,8 @@ bool asksForHelp(int argc, const char* const* argv);
 // "Unknown flag \"...\"" and the usage and stops; the negated form of a value
 // flag prints "unknown flag ..." and stops; a value that is not a whole
 // number prints a message, keeps the prefix value and parsing goes on; so
-// does a number the setting does not take (EncoderSettings::takesValue), whose
+// does a number the setting does not take (EncoderSettings::takesValue) or a
+// time or size that does not read as one (EncoderSettings::takesText), whose
 // message names the flag, the value and the values accepted. Returns true
 // when every argument was accepted (also for argc below 2).
 bool parseCommandLine(EncoderSettings& settings, int argc, const char* const* argv);

@@ -124,8 +124,9 @@ constexpr std::array<MenuItem, 14> kVideoOptionsItems = {
 static_assert(kVideoOptionsItems.size() == 14);
 
 // Page 6: Advanced Video Options. The compression item toggles
-// "uncompressed", so its value reads Uncompressed once switched.
-constexpr std::array<MenuItem, 9> kAdvancedVideoOptionsItems = {
+// "uncompressed", so its value reads Uncompressed once switched. The part of
+// the source and the size limit take "-" to go back to none.
+constexpr std::array<MenuItem, 13> kAdvancedVideoOptionsItems = {
     command("e", "(E)ncode video faster, but with lower quality (toggle)", nullptr,
             SettingId::Fastencode),
     command("h", "(H)old and wait for tap after movie playback (toggle) ", nullptr,
@@ -141,9 +142,19 @@ constexpr std::array<MenuItem, 9> kAdvancedVideoOptionsItems = {
     command("r", "(R)otate video frames 90 degrees (toggle)             ", nullptr,
             SettingId::Rotate),
     kSeparator,
+    command("a", "St(a)rt this far into the source                      ",
+            "Start time (seconds or [hh:]mm:ss[.fff], \"-\" for the beginning)? [%1]",
+            SettingId::Start),
+    command("d", "(D)uration of the part to convert                     ",
+            "Duration (seconds or [hh:]mm:ss[.fff], \"-\" to the end)? [%1]",
+            SettingId::Duration),
+    command("z", "Largest movie file si(z)e (sets the frame size)       ",
+            "Largest file size (bytes, or with K, M or G; \"-\" for no limit)? [%1]",
+            SettingId::Filesize),
+    kSeparator,
     showSettingsItem(),
 };
-static_assert(kAdvancedVideoOptionsItems.size() == 9);
+static_assert(kAdvancedVideoOptionsItems.size() == 13);
 
 // The page table, in id order.
 constexpr std::array<MenuPage, 7> kEncoderMenuPages = {

@@ -116,6 +116,9 @@ std::string EncoderMenuUI::displayValue(SettingId id) const {
     case SettingId::Hflip: return pick(s.hflip, "X-Flipped", "Normal");
     case SettingId::Rotate: return pick(s.rotate, "On (Landscape)", "Off (Portrait)");
     case SettingId::Fastencode: return pick(s.fastencode, "Fast", "Standard");
+    case SettingId::Start: return s.start.empty() ? "beginning" : s.start;
+    case SettingId::Duration: return s.duration.empty() ? "to the end" : s.duration;
+    case SettingId::Filesize: return s.filesize.empty() ? "no limit" : s.filesize;
     default: return promptValue(id);
   }
 }
@@ -211,7 +214,15 @@ bool EncoderMenuUI::runCommand(const MenuPage& /*page*/, const MenuItem* /*item*
   if (descriptor->kind == FlagKind::Boolean) {
     settings.setBoolean(*descriptor, !settings.getBoolean(*descriptor));
   } else if (answered) {
-    if ((id == SettingId::Vidfile || id == SettingId::Audfile) && text == "-") text.clear();
+    const bool clearable = id == SettingId::Vidfile || id == SettingId::Audfile ||
+                           id == SettingId::Start || id == SettingId::Duration ||
+                           id == SettingId::Filesize;
+    if (clearable && text == "-") text.clear();
+    if (!EncoderSettings::takesText(id, text.c_str())) {
+      printFormatted("Error - \"%s\" is not valid (%s).\n", text.c_str(),
+                     EncoderSettings::acceptedValues(id));
+      return askAgain(action, repeat);
+    }
     const bool isInteger = descriptor->kind == FlagKind::Integer;
     const std::int32_t before = isInteger ? settings.*descriptor->integer : 0;
     const bool whole = settings.setFromText(*descriptor, text.c_str());

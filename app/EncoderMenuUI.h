@@ -35,7 +35,7 @@ class EncoderMenuUI : public CommandLineMenuUI {
 
   // A setting as shown inside a prompt's brackets: the stored text, "no video"
   // or "no audio" for an empty source, cropping as a percentage ("%.6g").
-  // Paths are shown as stored. Empty for an id outside 1 to 24.
+  // Paths are shown as stored. Empty for an id outside 1 to kSettingCount.
   std::string promptValue(SettingId id) const;
   // A setting as shown beside its menu item: paths made absolute ("bad
   // filename" when that fails), named values for codes and switches.

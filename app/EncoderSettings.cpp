@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "CommandLineFlags.h"
+#include "FileSizeTarget.h"
+#include "MovieRange.h"
 #include "NumberText.h"
 #include "engine/MovieEncoder.h"
 
@@ -80,8 +82,29 @@ const char* EncoderSettings::acceptedValues(SettingId id) {
     case SettingId::Framesize:
     case SettingId::Keyframes:
       return "0 or more";
+    case SettingId::Start:
+    case SettingId::Duration:
+      return "seconds, or [hh:]mm:ss[.fff]";
+    case SettingId::Filesize:
+      return "bytes, or a number followed by K, M or G";
     default:
       return nullptr;
+  }
+}
+
+bool EncoderSettings::takesText(SettingId id, const char* text) {
+  if (text == nullptr || text[0] == '\0') return true;
+  double seconds = 0.0;
+  std::int64_t bytes = 0;
+  switch (id) {
+    case SettingId::Start:
+      return parseTime(text, seconds);
+    case SettingId::Duration:
+      return parseTime(text, seconds) && seconds > 0.0;
+    case SettingId::Filesize:
+      return parseSize(text, bytes);
+    default:
+      return true;
   }
 }
 
@@ -132,23 +155,17 @@ std::string EncoderSettings::toText(const FlagDescriptor& descriptor,
 void EncoderSettings::deriveDatabaseName() {
   if (outfile.empty() || !palmname.empty()) return;
   const std::size_t slash = outfile.rfind('/');
-  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const std::size_t dot = outfile.rfind('.');
   const std::size_t end = dot == std::string::npos ? outfile.size() : dot;
   // A dot inside a directory name is no extension: then no name is derived.
-  if (start <= end) palmname = outfile.substr(start, end - start);
+  if (nameStart <= end) palmname = outfile.substr(nameStart, end - nameStart);
 }
 
 void EncoderSettings::applyToEngine(MovieEncoder& engine) const {
   engine.authorText = author;
   engine.titleText = title;
-  engine.targetFrameSize = framesize;
-  // Computed wide so an extreme frame size cannot overflow; the codec bound
-  // saturates instead.
-  const std::int64_t doubled = std::int64_t{framesize} * 2;
-  engine.maxFrameSize = static_cast<std::int32_t>(
-      doubled > INT32_MAX ? INT32_MAX : (doubled < INT32_MIN ? INT32_MIN : doubled));
-  engine.minFrameSize = framesize / 2;
+  applyFrameSize(engine, framesize);
   switch (colordepth) {
     case 8:  // the code the usage text gives for the standard palette
       engine.colorDepth = 12;
@@ -203,6 +220,16 @@ void EncoderSettings::applyToEngine(MovieEncoder& engine) const {
   }
   engine.audioBoostOn = audioboost != 100;
   if (engine.audioBoostOn) engine.audioBoostPercent = audioboost;
+}
+
+void EncoderSettings::applyFrameSize(MovieEncoder& engine, std::int32_t averageBytes) {
+  engine.targetFrameSize = averageBytes;
+  // Computed wide so an extreme frame size cannot overflow; the codec bound
+  // saturates instead.
+  const std::int64_t doubled = std::int64_t{averageBytes} * 2;
+  engine.maxFrameSize = static_cast<std::int32_t>(
+      doubled > INT32_MAX ? INT32_MAX : (doubled < INT32_MIN ? INT32_MIN : doubled));
+  engine.minFrameSize = averageBytes / 2;
 }
 
 bool EncoderSettings::parseCommandLine(int argc, const char* const* argv) {

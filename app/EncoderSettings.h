@@ -28,7 +28,7 @@ enum class FlagKind : std::int32_t {
 };
 
 // The settings numbered in flag-table order. Menu items name a setting by
-// this number; valid ids are 1 to 24.
+// this number; valid ids are 1 to kSettingCount.
 enum class SettingId : std::int32_t {
   Vidfile = 1,
   Audfile = 2,
@@ -53,16 +53,19 @@ enum class SettingId : std::int32_t {
   Rotate = 21,
   Author = 22,
   Title = 23,
-  Fastencode = 24,  // menus only: empty flag name
+  Fastencode = 24,
+  Start = 25,
+  Duration = 26,
+  Filesize = 27,
 };
 
-inline constexpr int kSettingCount = 24;
+inline constexpr int kSettingCount = 27;
 
 // One row of the flag table: a setting's flag name, usage description, kind
 // and the field that holds it. Exactly one of the four member pointers is set,
 // the one matching kind. The table itself lives in CommandLineFlags.h.
 struct FlagDescriptor {
-  const char* name = "";         // flag name; empty for fastencode
+  const char* name = "";         // flag name
   const char* description = "";  // usage text
   FlagKind kind = FlagKind::Text;
   SettingId id = SettingId::Vidfile;
@@ -79,7 +82,7 @@ class EncoderSettings {
   EncoderSettings(const EncoderSettings&) = delete;
   EncoderSettings& operator=(const EncoderSettings&) = delete;
 
-  // The descriptor of a setting, or nullptr for an id outside 1 to 24.
+  // The descriptor of a setting, or nullptr for an id outside 1 to kSettingCount.
   static const FlagDescriptor* descriptorFor(SettingId id);
   // True when a numeric setting takes value, written as its flag takes it
   // (cropping as a percentage): resolution 0 to 3; colordepth 8, 12, 16, 24
@@ -122,6 +125,13 @@ class EncoderSettings {
   // together print one warning line on errStream: the sound is stored as
   // high-fidelity 8-bit PCM and the ADPCM choice is not used.
   void applyToEngine(MovieEncoder& engine) const;
+  // Sets the engine's target, minimum (half) and maximum (double) frame size
+  // from an average frame size in bytes, as applyToEngine does for framesize.
+  static void applyFrameSize(MovieEncoder& engine, std::int32_t averageBytes);
+  // True when text is a value the Text setting id takes: start and duration
+  // a time (MovieRange.h), filesize a size (FileSizeTarget.h); every other
+  // Text setting takes any text. An empty text is taken (the setting unset).
+  static bool takesText(SettingId id, const char* text);
 
   // Command-line operations (CommandLineFlags.h has the rules). parseCommandLine
   // takes argc/argv including the program path and returns true when every
@@ -179,6 +189,12 @@ class EncoderSettings {
   bool hold = false;
   bool loop = false;
   bool uncompressed = false;  // every frame a key frame
+  // The part of the source to convert and the size the movie may take, as
+  // typed (empty: from the beginning, to the end, no limit); MovieRange.h and
+  // FileSizeTarget.h read them.
+  std::string start;     // seconds or [hh:]mm:ss[.fff]
+  std::string duration;  // as start
+  std::string filesize;  // bytes, or with K, M or G (1024-based)
 
  private:
   void printPrefixed(std::FILE* stream, const char* format, va_list args) const;

@@ -30,6 +30,10 @@ class OutputFile {
   // the file is written in place.
   const std::string& writingPath() const { return replacement.writePath(); }
 
+  // True when the output is a device or pipe, written in place: what was
+  // written cannot be taken back.
+  bool inPlace() const { return replacement.inPlace(); }
+
   // Writes out what is buffered, makes it durable, closes the file and gives it
   // the output name. False with errno set when any step fails: the temporary
   // file is then removed and the output name keeps what it had.

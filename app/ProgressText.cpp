@@ -1,5 +1,6 @@
 #include "ProgressText.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,25 @@ float displayedQuality(int value) {
   float quality = static_cast<float>(highHalf(value)) / 100.0f + 0.05f;
   if (quality > 100.0f) quality = 100.0f;
   return quality;
+}
+
+std::string timeLeftText(double seconds) {
+  const long long whole = seconds > 0.0 ? static_cast<long long>(std::ceil(seconds)) : 0;
+  if (whole >= 3600) {
+    return format("%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
+  }
+  return format("%lld:%02lld", whole / 60, whole % 60);
+}
+
+std::string progressShareText(int done, int total, double elapsedSeconds) {
+  const int percent = total > 0 ? static_cast<int>(std::int64_t{done} * 100 / total) : 0;
+  std::string left = "--:--";
+  if (total > 0 && done >= total) {
+    left = timeLeftText(0.0);
+  } else if (elapsedSeconds >= 1.0 && done > 0) {
+    left = timeLeftText(elapsedSeconds * (total - done) / done);
+  }
+  return format("%d%% done, %s left", percent, left.c_str());
 }
 
 std::string summaryText(const EncodeSummary& summary) {

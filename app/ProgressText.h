@@ -45,6 +45,15 @@ std::string audioBlockText(int value, std::intptr_t data);
 // The end-of-phase line for a PhaseComplete value.
 std::string phaseCompleteText(int value);
 
+// The share done and the time left of a counter line: "13% done, 0:41 left"
+// for done of total after elapsedSeconds, the time left taken from the pace
+// so far. The time left reads "--:--" within the first second or before
+// anything is done, and "0:00" once everything is.
+std::string progressShareText(int done, int total, double elapsedSeconds);
+
+// A span of time as m:ss, or h:mm:ss from an hour on (seconds rounded up).
+std::string timeLeftText(double seconds);
+
 // The quality figure of a FrameEncoded value, in percent: the high 16 bits
 // (quality x 10000) / 100 + 0.05 in single precision, capped at 100.0. The
 // 0.05 makes the one-decimal display round to nearest.

@@ -9,6 +9,9 @@
 #include "Interruption.h"
 #include "OutputFile.h"
 #include "SameFile.h"
+#include "audio/AudioBlockWriter.h"
+#include "database/MovieHeaderRecord.h"
+#include "engine/MoviePlan.h"
 
 namespace vantrel {
 
@@ -192,51 +195,164 @@ RunFlow::Outcome RunFlow::convert() {
     return Outcome::Failed;
   }
 
-  // The movie is written under a temporary name and takes the output name only
-  // when it is complete: a failed run leaves an earlier file of that name as it
-  // was and no partial movie behind.
-  OutputFile output;
-  if (!output.open(outputFileName)) {
-    settings.printSystemError("can't open output file %s", outputFileName.c_str());
+  SourceRange range;
+  MovieLayout layout;
+  if (!planPartAndSize(hasVideo, range, layout)) {
     engine.closeSources();
     return Outcome::Failed;
   }
+  const Outcome outcome = encodeAndSave(hasVideo, range, layout);
+  engine.closeSources();
+  return outcome;
+}
 
-  engine.clearAbort();
-  engine.lastOutcome = EncodeOutcome::None;
-  int signalNumber = 0;
-  {
-    const Interruption interruption(engine.abortRequested, output.writingPath());
-    if (hasVideo) {
-      engine.encodeMovie(output.stream(), databaseName.c_str(), engine.screenWidth,
-                         engine.screenHeight, engine.colorDepth, engine.flipVertical,
-                         engine.flipHorizontal, engine.rotate, 0.0f, 0.0f, 0, 0);
-    } else {
-      engine.encodeSoundOnly(output.stream(), databaseName.c_str());
+bool RunFlow::planPartAndSize(bool hasVideo, SourceRange& range, MovieLayout& layout) {
+  double startSeconds = 0.0;
+  double durationSeconds = 0.0;
+  sizeLimit = 0;
+  // The texts were checked when they were set; an empty one reads as unset.
+  parseTime(settings.start.c_str(), startSeconds);
+  parseTime(settings.duration.c_str(), durationSeconds);
+  parseSize(settings.filesize.c_str(), sizeLimit);
+  if (!hasVideo) {
+    if (startSeconds > 0.0 || durationSeconds > 0.0 || sizeLimit > 0) {
+      settings.printError(
+          "Error: -start, -duration and -filesize need a video source; a sound-only "
+          "movie is always the whole sound.\n");
+      return false;
     }
-    engine.closeSources();
-    signalNumber = interruption.signalNumber();
+    return true;
   }
-  if (signalNumber != 0) {
-    output.discard();
-    interruptSignal = signalNumber;
-    settings.printError("Conversion interrupted (%s); no output file was written.\n",
-                        strsignal(signalNumber));
-    return Outcome::Interrupted;
+  const std::string problem = sourceRangeFor(*engine.videoSource(), engine.frameRate,
+                                             startSeconds, durationSeconds, range);
+  if (!problem.empty()) {
+    settings.printError("Error: %s.\n", problem.c_str());
+    return false;
   }
-  // The driver has reported its error or abort; the incomplete movie goes.
-  if (engine.lastOutcome == EncodeOutcome::Failed ||
-      engine.lastOutcome == EncodeOutcome::Aborted) {
-    output.discard();
-    return Outcome::EncodeFailed;
+  if (sizeLimit == 0) return true;
+
+  // The frames and sound records the engine will plan for this range.
+  double fps = 0.0;
+  double frameStep = 0.0;
+  int frameCount = 0;
+  int audioRecordCount = 0;
+  int firstFrame = range.firstFrame;
+  int lastFrame = range.lastFrame;
+  engine.planMovie(engine.frameRate, fps, frameCount, frameStep, audioRecordCount, nullptr,
+                   firstFrame, lastFrame);
+  const bool hasAudio = engine.hasAudio();
+  const MovieCut cut =
+      fitVideoMovie(frameCount, fps, hasAudio, engine.hifiAudio, engine.adpcmAudio);
+  layout.frameCount = cut.frameCount;
+  layout.audioRecordCount = hasAudio ? cut.audioRecordCount : 0;
+  AudioBlockParams sound;
+  sound.hifiAudio = engine.hifiAudio;
+  sound.adpcmAudio = engine.adpcmAudio;
+  layout.audioRecordBytes = audioRecordBytes(sound);
+  MovieHeaderRecord header;
+  header.title = engine.titleText;
+  header.author = engine.authorText;
+  layout.headerRecordBytes = static_cast<int>(header.serialize().size());
+  if (const std::int64_t smallest = smallestFileSize(layout); sizeLimit < smallest) {
+    settings.printError(
+        "Error: -filesize=%s (%lld bytes) cannot hold this movie; the smallest size that "
+        "works is %lld bytes (%lld K).\n",
+        settings.filesize.c_str(), static_cast<long long>(sizeLimit),
+        static_cast<long long>(smallest), static_cast<long long>((smallest + 1023) / 1024));
+    return false;
   }
-  // What is still buffered is written now; a failure here means the movie is
-  // incomplete although the encode itself reported success.
-  if (!output.commit()) {
-    settings.printSystemError("can't write output file %s", outputFileName.c_str());
-    return Outcome::EncodeFailed;
+  EncoderSettings::applyFrameSize(engine, firstAverageFrameSize(layout, sizeLimit));
+  return true;
+}
+
+RunFlow::Outcome RunFlow::encodeAndSave(bool hasVideo, const SourceRange& range,
+                                        const MovieLayout& layout) {
+  const std::string outputFileName = settings.outfile;
+  const std::string databaseName = settings.palmname;
+  // Encodes at most this many times under -filesize: each pass corrects the
+  // average frame size by what the frames of the last one took.
+  constexpr int kMostSizePasses = 4;
+  SizeTrial earlier;
+  for (int pass = 1;; ++pass) {
+    // The movie is written under a temporary name and takes the output name
+    // only when it is complete: a failed run leaves an earlier file of that
+    // name as it was and no partial movie behind.
+    OutputFile output;
+    if (!output.open(outputFileName)) {
+      settings.printSystemError("can't open output file %s", outputFileName.c_str());
+      return Outcome::Failed;
+    }
+    engine.clearAbort();
+    engine.lastOutcome = EncodeOutcome::None;
+    int signalNumber = 0;
+    {
+      const Interruption interruption(engine.abortRequested, output.writingPath());
+      if (hasVideo) {
+        engine.encodeMovie(output.stream(), databaseName.c_str(), engine.screenWidth,
+                           engine.screenHeight, engine.colorDepth, engine.flipVertical,
+                           engine.flipHorizontal, engine.rotate, 0.0f, 0.0f, range.firstFrame,
+                           range.lastFrame);
+      } else {
+        engine.encodeSoundOnly(output.stream(), databaseName.c_str());
+      }
+      signalNumber = interruption.signalNumber();
+    }
+    if (signalNumber != 0) {
+      output.discard();
+      interruptSignal = signalNumber;
+      settings.printError("Conversion interrupted (%s); no output file was written.\n",
+                          strsignal(signalNumber));
+      return Outcome::Interrupted;
+    }
+    // The driver has reported its error or abort; the incomplete movie goes.
+    if (engine.lastOutcome == EncodeOutcome::Failed ||
+        engine.lastOutcome == EncodeOutcome::Aborted) {
+      output.discard();
+      return Outcome::EncodeFailed;
+    }
+    if (sizeLimit > 0) {
+      const std::int64_t written = engine.summary.fileSize;
+      const std::int32_t average = engine.targetFrameSize;
+      // A device or pipe has the movie already: there is no second encode. A
+      // movie under the size whose frames are all but perfect cannot use more.
+      const bool fullQuality = engine.summary.averageQuality >= 0.995;
+      if (!sizeLandsWell(written, sizeLimit) && pass < kMostSizePasses && !output.inPlace() &&
+          (written > sizeLimit || !fullQuality)) {
+        const SizeTrial last{average, written};
+        const std::int32_t next =
+            nextAverageFrameSize(layout, sizeLimit, last, pass > 1 ? &earlier : nullptr);
+        earlier = last;
+        if (next != average) {
+          output.discard();
+          EncoderSettings::applyFrameSize(engine, next);
+          settings.printInfo(
+              "The movie came to %lld bytes for a limit of %lld; encoding again at an "
+              "average frame size of %d bytes.\n",
+              static_cast<long long>(written), static_cast<long long>(sizeLimit), int(next));
+          continue;
+        }
+      }
+      if (written > sizeLimit) {
+        output.discard();
+        settings.printError(
+            "Error: the movie does not fit in %lld bytes: at an average frame size of %d "
+            "bytes it came to %lld.\n",
+            static_cast<long long>(sizeLimit), int(average), static_cast<long long>(written));
+        return Outcome::EncodeFailed;
+      }
+      settings.printPlain(
+          "\tAverage frame size chosen for -filesize=%s: %d bytes (%lld of %lld bytes used)\n\n",
+          settings.filesize.c_str(), int(average), static_cast<long long>(written),
+          static_cast<long long>(sizeLimit));
+    }
+    // What is still buffered is written now; a failure here means the movie is
+    // incomplete although the encode itself reported success.
+    if (!output.commit()) {
+      settings.printSystemError("can't write output file %s", outputFileName.c_str());
+      return Outcome::EncodeFailed;
+    }
+    return Outcome::Encoded;
   }
-  return Outcome::Encoded;
 }
 
 bool RunFlow::checkOutputIsNotASource(const char* videoFileName, const char* audioFileName) {

@@ -13,6 +13,8 @@
 #include <string>
 
 #include "EncoderSettings.h"
+#include "FileSizeTarget.h"
+#include "MovieRange.h"
 #include "engine/MovieEncoder.h"
 #include "sources/SourceRegistry.h"
 
@@ -83,6 +85,14 @@ class RunFlow {
   bool startUp();
   // Steps from applying the settings to closing the sources.
   Outcome convert();
+  // Reads -start, -duration and -filesize against the opened sources: the
+  // source range to encode and, with -filesize, the movie's fixed layout and
+  // the first average frame size. Prints the error and returns false when the
+  // start lies past the end or the size cannot hold the movie.
+  bool planPartAndSize(bool hasVideo, SourceRange& range, MovieLayout& layout);
+  // Encodes into the output file (several times under -filesize, until the
+  // movie lands just under the size) and puts the movie in place.
+  Outcome encodeAndSave(bool hasVideo, const SourceRange& range, const MovieLayout& layout);
   bool checkOutputIsNotASource(const char* videoFileName, const char* audioFileName);
   void printFileLines(const char* videoFileName, const char* audioFileName,
                       const char* end = "");
@@ -96,6 +106,7 @@ class RunFlow {
   MenuRunner menuRunner;
   HostChecker hostChecker;
   int interruptSignal = 0;
+  std::int64_t sizeLimit = 0;  // -filesize in bytes; 0 without it
 };
 
 }  // namespace vantrel

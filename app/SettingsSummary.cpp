@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "FileSizeTarget.h"
 #include "FullPath.h"
+#include "MovieRange.h"
 #include "NumberText.h"
 
 namespace vantrel {
@@ -42,6 +44,17 @@ const char* colorDepthText(std::int32_t colordepth) {
 
 const char* pick(bool on, const char* onText, const char* offText) {
   return on ? onText : offText;
+}
+
+// "whole source", or where the part starts and how long it lasts.
+std::string partText(const EncoderSettings& s) {
+  double start = 0.0;
+  double duration = 0.0;
+  const bool hasStart = parseTime(s.start.c_str(), start) && start > 0.0;
+  const bool hasDuration = parseTime(s.duration.c_str(), duration) && duration > 0.0;
+  if (!hasStart && !hasDuration) return "whole source";
+  return "from " + timeText(start) +
+         (hasDuration ? " for " + timeText(duration) : std::string(" to the end"));
 }
 
 }  // namespace
@@ -104,6 +117,13 @@ std::string settingsSummaryText(const EncoderSettings& settings) {
   out += ", ";
   out += pick(s.hold, "hold", "don't hold");
   out += " on last frame\n";
+  out += "\tPart of the source:    " + partText(s) + "\n";
+  out += "\tMovie size limit:      ";
+  std::int64_t limit = 0;
+  out += s.filesize.empty() || !parseSize(s.filesize.c_str(), limit)
+             ? std::string("none")
+             : std::to_string(limit) + " bytes (sets the average frame size)";
+  out += "\n";
 
   out += "Audio Options:";
   out += "\n\tAudio Fidelity:        ";

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "FileSizeTarget.h"
+#include "MovieRange.h"
 #include "ScriptedConsole.h"
 
 namespace vantrel {
@@ -147,11 +149,38 @@ TEST_F(CommandLineFlagsTest, EveryNamedFlagReachesItsSetting) {
   EXPECT_EQ(settings.title, "t");
 }
 
-TEST_F(CommandLineFlagsTest, FastEncodeHasNoFlag) {
-  EXPECT_FALSE(parse({"-fastencode"}));
+TEST_F(CommandLineFlagsTest, PartSizeAndSpeedFlagsTakeTimesSizesAndSwitches) {
+  EXPECT_TRUE(parse({"-fastencode", "-start=1:02:03.25", "-duration=12.5", "-filesize=1M"}));
+  EXPECT_TRUE(settings.fastencode);
+  double seconds = 0.0;
+  ASSERT_TRUE(parseTime(settings.start.c_str(), seconds));
+  EXPECT_DOUBLE_EQ(seconds, 3723.25);
+  ASSERT_TRUE(parseTime(settings.duration.c_str(), seconds));
+  EXPECT_DOUBLE_EQ(seconds, 12.5);
+  std::int64_t bytes = 0;
+  ASSERT_TRUE(parseSize(settings.filesize.c_str(), bytes));
+  EXPECT_EQ(bytes, 1048576);
+  ASSERT_TRUE(parseSize("700k", bytes));
+  EXPECT_EQ(bytes, 716800);
+  ASSERT_TRUE(parseTime("90", seconds));
+  EXPECT_DOUBLE_EQ(seconds, 90.0);
+  EXPECT_TRUE(parse({"-nofastencode"}));
   EXPECT_FALSE(settings.fastencode);
   EXPECT_EQ(findFlag(""), nullptr);
   EXPECT_EQ(findFlag("=1"), nullptr);
+
+  // Values that are no time or size are refused, each with what is taken.
+  for (const char* wrong : {"-start=1:75", "-start=-3", "-start=1.5:00", "-start=1:2:3:4",
+                            "-duration=0", "-filesize=0", "-filesize=3X",
+                            "-filesize=1MB", "-filesize=4G"}) {
+    EXPECT_FALSE(parse({wrong})) << wrong;
+  }
+  EXPECT_NE(err.text().find("vnt: flag \"start\" parameter \"1:75\" is not valid (seconds, "
+                            "or [hh:]mm:ss[.fff])\n"),
+            std::string::npos);
+  EXPECT_NE(err.text().find("vnt: flag \"filesize\" parameter \"3X\" is not valid (bytes, "
+                            "or a number followed by K, M or G)\n"),
+            std::string::npos);
 }
 
 TEST_F(CommandLineFlagsTest, LookupNeedsEqualsOrEndOfSwitch) {
@@ -202,14 +231,21 @@ TEST_F(CommandLineFlagsTest, UsageListsNamedFlagsInTableOrder) {
             std::string::npos);
   EXPECT_NE(usage.find("      -hold, -nohold - Hold video after playing (on/off)\n"),
             std::string::npos);
-  EXPECT_TRUE(usage.ends_with("\n      -title=<text> - Add full title information\n\n"));
-  EXPECT_EQ(usage.find("fastencode"), std::string::npos);
+  // The flags that came later follow the title row.
+  EXPECT_NE(usage.find("\n      -title=<text> - Add full title information\n"
+                       "      -fastencode, -nofastencode - Encode faster, with lower quality "
+                       "(on/off)\n"
+                       "      -start=<text> - "),
+            std::string::npos);
+  EXPECT_NE(usage.find("\n      -duration=<text> - "), std::string::npos);
+  EXPECT_NE(usage.find("\n      -filesize=<text> - "), std::string::npos);
+  EXPECT_TRUE(usage.ends_with("G); sets the frame size\n\n"));
   std::size_t flagLines = 0;
   for (std::size_t at = usage.find("\n      -"); at != std::string::npos;
        at = usage.find("\n      -", at + 1)) {
     ++flagLines;
   }
-  EXPECT_EQ(flagLines, 23u);
+  EXPECT_EQ(flagLines, 27u);
 }
 
 TEST_F(CommandLineFlagsTest, UsageGoesToOutputWithoutPrefix) {

@@ -16,6 +16,7 @@ class ConsoleMovieEncoderTest : public ::testing::Test {
   ConsoleMovieEncoderTest() {
     settings.outStream = out.output;
     settings.errStream = err.output;
+    engine.progressStyle = ProgressStyle::Counters;
   }
 
   int report(ProgressEvent event, int value, std::intptr_t data) {
@@ -66,6 +67,43 @@ TEST_F(ConsoleMovieEncoderTest, RunOfEventsPrintsInOrder) {
                         "\rAudio block 1 of 1 encoded"
                         "\nAudio encoding complete.\n" +
                             summaryText(summary));
+}
+
+TEST_F(ConsoleMovieEncoderTest, TerminalLinesAddTheShareDoneAndTheTimeLeft) {
+  double now = 100.0;
+  engine.clock = [&now] { return now; };
+  engine.progressStyle = ProgressStyle::Terminal;
+  report(ProgressEvent::FrameEncoded, 0, packPair(0, 8999));
+  now += 0.5;
+  report(ProgressEvent::FrameEncoded, static_cast<int>(packPair(1533, 8304)), packPair(3, 8999));
+  now += 5.8;
+  report(ProgressEvent::FrameEncoded, static_cast<int>(packPair(1533, 8304)),
+         packPair(1200, 8999));
+  EXPECT_EQ(out.text(),
+            "\rEncoded frame 0 of 8999,    0 bytes, quality = 0.1%  0% done, --:-- left  "
+            "\rEncoded frame 3 of 8999, 1533 bytes, quality = 83.1%  0% done, --:-- left  "
+            "\rEncoded frame 1200 of 8999, 1533 bytes, quality = 83.1%  13% done, 0:41 left  ");
+}
+
+TEST_F(ConsoleMovieEncoderTest, LinesForLogsComeEveryFiveSecondsAndForTheLastCount) {
+  double now = 100.0;
+  engine.clock = [&now] { return now; };
+  engine.progressStyle = ProgressStyle::Lines;
+  report(ProgressEvent::FrameEncoded, 0, packPair(0, 30));
+  for (int frame = 1; frame <= 30; ++frame) {
+    now += 1.0;
+    report(ProgressEvent::FrameEncoded, static_cast<int>(packPair(900, 9000)),
+           packPair(frame, 30));
+  }
+  report(ProgressEvent::PhaseComplete, 0, 0);
+  EXPECT_EQ(out.text(),
+            "Encoded frame 5 of 30,  900 bytes, quality = 90.1%  16% done, 0:25 left\n"
+            "Encoded frame 10 of 30,  900 bytes, quality = 90.1%  33% done, 0:20 left\n"
+            "Encoded frame 15 of 30,  900 bytes, quality = 90.1%  50% done, 0:15 left\n"
+            "Encoded frame 20 of 30,  900 bytes, quality = 90.1%  66% done, 0:10 left\n"
+            "Encoded frame 25 of 30,  900 bytes, quality = 90.1%  83% done, 0:05 left\n"
+            "Encoded frame 30 of 30,  900 bytes, quality = 90.1%  100% done, 0:00 left\n"
+            "Video encoding complete.\n");
 }
 
 TEST_F(ConsoleMovieEncoderTest, UnknownEventPrintsNothing) {

@@ -140,6 +140,10 @@ TEST_F(EncoderMenuUITest, AdvancedOptionsPageLiesTwoLevelsDeep) {
             "  (X)-flip input video frames horizontally (toggle)       [Normal]\n"
             "  (R)otate video frames 90 degrees (toggle)               [Off (Portrait)]\n"
             "\n"
+            "  St(a)rt this far into the source                        [beginning]\n"
+            "  (D)uration of the part to convert                       [to the end]\n"
+            "  Largest movie file si(z)e (sets the frame size)         [no limit]\n"
+            "\n"
             "  (S)how current settings\n");
   EXPECT_TRUE(outputHas(kSubPrompt + advanced + kSubPrompt)) << output();
   EXPECT_TRUE(outputHas(kSubPrompt + kMainDrawn + kTopPrompt + kQuit));
@@ -151,7 +155,7 @@ TEST_F(EncoderMenuUITest, EverySettingCanBeChangedThroughItsMenu) {
       "o\nn\nMyMovie\nf\nFull Title\na\nMe\n-\n"
       "a\nh\nc\nv\n200\np\n-\n"
       "v\nr\n1\nc\n25\ng\nb\n1\nf\n12\nk\n3\nt\n2000\n"
-      "a\ne\nh\nl\nc\ny\nx\nr\n-\n-\n"
+      "a\ne\nh\nl\nc\ny\nx\nr\na\n1:30\nd\n12.5\nz\n9X\n2M\n-\n-\n"
       "g\n";
   EXPECT_EQ(runScript(script), 0);
   EXPECT_EQ(settings.vidfile, "clip.avi");
@@ -177,6 +181,10 @@ TEST_F(EncoderMenuUITest, EverySettingCanBeChangedThroughItsMenu) {
   EXPECT_TRUE(settings.vflip);
   EXPECT_TRUE(settings.hflip);
   EXPECT_TRUE(settings.rotate);
+  EXPECT_EQ(settings.start, "1:30");
+  EXPECT_EQ(settings.duration, "12.5");
+  EXPECT_EQ(settings.filesize, "2M");
+  EXPECT_TRUE(outputHas("Error - \"9X\" is not valid (bytes, or a number followed by K, M or G).\n"));
 }
 
 TEST_F(EncoderMenuUITest, OutputAnswerDerivesTheNameOnlyWhileItIsEmpty) {

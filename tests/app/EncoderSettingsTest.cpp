@@ -44,9 +44,9 @@ TEST_F(EncoderSettingsTest, FreshObjectHasDefaults) {
   }
 }
 
-TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentyFour) {
+TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentySeven) {
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(0)), nullptr);
-  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(25)), nullptr);
+  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(28)), nullptr);
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(-1)), nullptr);
   for (int id = 1; id <= kSettingCount; ++id) {
     const FlagDescriptor* row = EncoderSettings::descriptorFor(static_cast<SettingId>(id));
@@ -55,7 +55,8 @@ TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentyFour) {
   }
   EXPECT_STREQ(descriptor(SettingId::Vidfile).name, "vidfile");
   EXPECT_STREQ(descriptor(SettingId::Title).name, "title");
-  EXPECT_STREQ(descriptor(SettingId::Fastencode).name, "");
+  EXPECT_STREQ(descriptor(SettingId::Fastencode).name, "fastencode");
+  EXPECT_STREQ(descriptor(SettingId::Filesize).name, "filesize");
   EXPECT_EQ(descriptor(SettingId::Fastencode).kind, FlagKind::Boolean);
   EXPECT_EQ(descriptor(SettingId::Cropping).kind, FlagKind::Real);
   EXPECT_EQ(descriptor(SettingId::Keyframes).kind, FlagKind::Integer);

@@ -2,7 +2,11 @@
 // entry, then the progress lines of the encode, in order, byte for byte.
 
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -82,6 +86,82 @@ class EndToEndConsoleTest : public ::testing::Test {
 
   EndToEndHarness harness;
 };
+
+// Runs the program itself with arguments, its standard output on a new
+// pseudo-terminal (onTerminal) or into a pipe, and returns what it wrote
+// there; status is its exit status, or -1 when it did not exit.
+std::string programOutput(const std::vector<std::string>& arguments, bool onTerminal,
+                          int& status) {
+#ifdef VANTREL_PROGRAM_EMULATOR
+  std::vector<std::string> words{VANTREL_PROGRAM_EMULATOR, VANTREL_PROGRAM};
+#else
+  std::vector<std::string> words{VANTREL_PROGRAM};
+#endif
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  int reader = -1;
+  pid_t child = -1;
+  if (onTerminal) {
+    child = forkpty(&reader, nullptr, nullptr, nullptr);
+  } else {
+    int ends[2];
+    if (pipe(ends) != 0) return {};
+    child = fork();
+    if (child == 0) dup2(ends[1], STDOUT_FILENO);
+    close(ends[1]);
+    reader = ends[0];
+    if (child == 0) close(reader);
+  }
+  if (child == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t count = read(reader, buffer, sizeof buffer);
+    if (count > 0) {
+      text.append(buffer, std::size_t(count));
+    } else if (count == 0 || errno != EINTR) {
+      break;  // the end of the pipe, or EIO once the terminal's last user left
+    }
+  }
+  close(reader);
+  int result = 0;
+  status = child > 0 && waitpid(child, &result, 0) == child && WIFEXITED(result)
+               ? WEXITSTATUS(result)
+               : -1;
+  return text;
+}
+
+TEST_F(EndToEndConsoleTest, TerminalShowsTheShareDoneAndTheTimeLeftAndPipesGetWholeLines) {
+  const std::vector<std::string> arguments =
+      movieArguments(writeClip(30), harness.file("movie.pdb"), {"-colordepth=12"});
+  int status = -1;
+  const std::string terminal = programOutput(arguments, true, status);
+  EXPECT_EQ(status, 0) << terminal;
+  EXPECT_NE(terminal.find("\rEncoded frame 0 of 29,    0 bytes, quality = 0.1%  0% done, "
+                          "--:-- left  "),
+            std::string::npos)
+      << terminal;
+  EXPECT_TRUE(std::regex_search(
+      terminal, std::regex("\rEncoded frame 29 of 29, [ 0-9]{4} bytes, quality = [0-9.]+%  "
+                           "100% done, 0:00 left  ")))
+      << terminal;
+
+  // Into a pipe: whole lines, no carriage return, the last frame's line kept.
+  const std::string piped = programOutput(arguments, false, status);
+  EXPECT_EQ(status, 0) << piped;
+  EXPECT_EQ(piped.find('\r'), std::string::npos) << piped;
+  EXPECT_TRUE(std::regex_search(
+      piped, std::regex("\nTranslating colors...\n(Encoded frame [0-9]+ of 29, [^\n]* left\n)*"
+                        "Encoded frame 29 of 29, [ 0-9]{4} bytes, quality = [0-9.]+%  100% "
+                        "done, 0:00 left\nVideo encoding complete.\n")))
+      << piped;
+}
 
 TEST_F(EndToEndConsoleTest, SilentEightBitMovieShowsEveryPhaseInOrder) {
   const std::string clip = writeClip(4);

@@ -90,6 +90,8 @@ class WatchingEncoder final : public ConsoleMovieEncoder {
       : ConsoleMovieEncoder(programSettings), watch(frameWatch) {
     previewFrame = watch.previewFrame.data();
     previewReference = watch.previewReference.data();
+    // The counter texts as the codec reports them, free of the clock.
+    progressStyle = ProgressStyle::Counters;
   }
 
   int reportProgress(int event, int value, std::intptr_t data) override {

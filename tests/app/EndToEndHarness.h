@@ -64,7 +64,7 @@ class EndToEndHarness {
   // movie can do without).
   void keepEncodedFrames(bool keep) { keepFrames = keep; }
 
-  // Whether the next runs use fast encode, which only the menus can choose.
+  // Whether the next runs use fast encode (as -fastencode does).
   void fastEncode(bool fast) { fastEncoding = fast; }
 
   // The engine's threads and how many bytes of analysed pictures it keeps for

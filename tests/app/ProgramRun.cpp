@@ -25,6 +25,8 @@ int ProgramRun::run(std::vector<std::string> arguments, std::string input) {
   RunFlow flow(settings, engine, videoSources, audioSources,
                SourceKinds{&audioAvi, &videoAvi, &audioMovie, &videoMovie},
                RunStreams{console->input, console->output, errorStream});
+  // The counter texts as the codec reports them, free of the clock.
+  engine.progressStyle = ProgressStyle::Counters;
   arguments.insert(arguments.begin(), "vantrel");
   std::vector<const char*> argv;
   for (const std::string& argument : arguments) argv.push_back(argument.c_str());

@@ -40,6 +40,8 @@ TEST_F(SettingsSummaryTest, DefaultSettingsGiveTheDocumentedBlock) {
             "\n\tHorizontal image flip: Normal"
             "\n\tRotation:              off (Portrait)"
             "\n\tPlayback mode:         Play once, don't hold on last frame\n"
+            "\tPart of the source:    whole source\n"
+            "\tMovie size limit:      none\n"
             "Audio Options:"
             "\n\tAudio Fidelity:        Standard"
             "\n\tAudio Compression:     None"
@@ -72,6 +74,9 @@ TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueText
   settings.adpcm = true;
   settings.audioboost = 250;
   settings.audiofilter = false;
+  settings.start = "1:30";
+  settings.duration = "12.5";
+  settings.filesize = "2M";
   EXPECT_EQ(settingsSummaryText(settings),
             "\nWorking Files:"
             "\n\tVideo source:   \"" + cwd() + "/clips/in.avi\""
@@ -93,6 +98,8 @@ TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueText
             "\n\tHorizontal image flip: X Flipped"
             "\n\tRotation:              on (Landscape)"
             "\n\tPlayback mode:         Looping, hold on last frame\n"
+            "\tPart of the source:    from 1:30.000 for 0:12.500\n"
+            "\tMovie size limit:      2097152 bytes (sets the average frame size)\n"
             "Audio Options:"
             "\n\tAudio Fidelity:        Hifi"
             "\n\tAudio Compression:     ADPCM"

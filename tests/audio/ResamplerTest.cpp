@@ -42,6 +42,9 @@ TEST_F(ResamplerTest, StartPositionUsesASinglePrecisionMillisecondFactor) {
   // One hour at 48 kHz: 0.001f is 0.0010000000474974513, eight samples more than 0.001.
   EXPECT_EQ(startReadPosition(0, 48000, 3600000), 172800008);
   EXPECT_EQ(startReadPosition(0, 44100, 33), 1455);  // 1455.3 truncated
+  // Between two milliseconds: 4066.667 ms is 179340.01 samples, to nearest.
+  EXPECT_EQ(startReadPosition(10, 44100, 4066, 667), 179350);
+  EXPECT_EQ(startReadPosition(0, 44100, 33, 5), 1456);  // 1455.52 to nearest
 }
 
 TEST_F(ResamplerTest, EqualRatesPassEverySampleThroughFromTheFirstOne) {

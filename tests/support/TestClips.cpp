@@ -106,6 +106,7 @@ std::vector<std::uint8_t> framePixels(const RawAviClip& shape, int frameIndex) {
       std::uint32_t c = shape.texturedLowerHalf && y >= shape.height / 2
                             ? texturePatternPixel(frameIndex, x, y)
                             : testPatternPixel(frameIndex, x, y, shape.width, shape.height);
+      if (frameIndex == shape.whiteFrame) c = 0xFFFFFF;
       out[x * bytesPerPixel + 0] = std::uint8_t(c);
       out[x * bytesPerPixel + 1] = std::uint8_t(c >> 8);
       out[x * bytesPerPixel + 2] = std::uint8_t(c >> 16);

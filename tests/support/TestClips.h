@@ -92,6 +92,7 @@ struct RawAviClip {
   int scale = 1;
   int bitsPerPixel = 24;  // 24 or 32: stored bottom-up BI_RGB frames
   bool texturedLowerHalf = false;  // texturePatternPixel below the middle row
+  int whiteFrame = -1;             // this frame is all white (a flash)
   bool withVideo = true;
   bool withAudio = false;
   WavClip audio;  // PCM stream stored with the frames when withAudio

@@ -63,7 +63,8 @@ int writeBlocks(std::FILE* file, AudioStreamSource& source,
   if (sourceRate <= 0) return kFailure;
   // A negative offset would read before the stream's first sample.
   const std::int64_t readPosition = std::max<std::int64_t>(
-      startReadPosition(firstSample, sourceRate, startOffsetMs), firstSample);
+      startReadPosition(firstSample, sourceRate, startOffsetMs, params.startOffsetMicros),
+      firstSample);
   const int outputRate = audioOutputRate(params);
   const std::optional<SampleConverter> converter = SampleConverter::forStream(info);
   if (!converter) return kFailure;

@@ -16,6 +16,9 @@ struct AudioBlockParams {
   bool audioBoostOn = true;     // scale the signal by audioBoostPercent / 100
   int audioBoostPercent = 150;
   bool audioPrefilter = false;  // remove the bass below 200 Hz
+  // The part of a millisecond (0 to 999 microseconds) by which the sound starts
+  // after startOffsetMs: the time of a first frame seldom falls on a millisecond.
+  int startOffsetMicros = 0;
 };
 
 // The engine's progress hook: (event, value, data) as the engine reports them.

@@ -20,7 +20,12 @@ std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
   return static_cast<std::int32_t>(quotient);
 }
 
-std::int64_t startReadPosition(int firstSample, int sourceRate, int startOffsetMs) {
+std::int64_t startReadPosition(int firstSample, int sourceRate, int startOffsetMs,
+                               int extraMicroseconds) {
+  if (extraMicroseconds != 0) {
+    const std::int64_t micros = std::int64_t{startOffsetMs} * 1000 + extraMicroseconds;
+    return firstSample + (micros * sourceRate + 500000) / 1000000;
+  }
   // 0.001f, not 0.001: the offset factor is a single-precision constant.
   const ExtendedFloat milliseconds = multiply(ExtendedFloat::fromDouble(sourceRate),
                                               ExtendedFloat::fromDouble(startOffsetMs));

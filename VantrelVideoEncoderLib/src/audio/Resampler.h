@@ -19,8 +19,11 @@ std::int32_t mulDiv(std::int32_t a, std::int32_t b, std::int32_t c);
 
 // First source sample frame to read for a sound that starts startOffsetMs into the
 // stream: firstSample + trunc(sourceRate * startOffsetMs * 0.001f), the products
-// rounded to extended precision.
-std::int64_t startReadPosition(int firstSample, int sourceRate, int startOffsetMs);
+// rounded to extended precision. With extraMicroseconds (0 to 999) the start lies
+// that much later: firstSample + the source samples of the whole time, rounded
+// to nearest, so a start between two milliseconds is met to within a sample.
+std::int64_t startReadPosition(int firstSample, int sourceRate, int startOffsetMs,
+                               int extraMicroseconds = 0);
 
 // Largest ratio of source rate to output rate the resampler accepts: the filter
 // must never step past the samples held in its window.

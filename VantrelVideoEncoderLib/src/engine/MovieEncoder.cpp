@@ -159,6 +159,7 @@ int MovieEncoder::writeAudioBlocks(std::FILE* file, int blockCount,
   params.audioBoostOn = audioBoostOn;
   params.audioBoostPercent = audioBoostPercent;
   params.audioPrefilter = audioPrefilter;
+  params.startOffsetMicros = startOffsetMicros;
   const ProgressHook hook = [this](int event, int value, std::intptr_t data) {
     return reportProgress(event, value, data);
   };

@@ -118,6 +118,10 @@ class MovieEncoder {
   std::int32_t audioBoostPercent = 150;
   bool audioPrefilter = false;
   bool adpcmAudio = false;
+  // The microseconds (0 to 999) the sound starts after the milliseconds given to
+  // writeAudioBlocks; the video driver sets them for the time of its first frame
+  // and puts back 0 afterwards.
+  std::int32_t startOffsetMicros = 0;
   // Threads an encode may use: 0 follows the processors this process may run
   // on, 1 keeps every step on the caller's thread. The written file is the
   // same for any count.

@@ -1,6 +1,7 @@
 #include "engine/VideoEncodeDriver.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
@@ -422,8 +423,16 @@ void VideoEncodeDriver::copyPreview(std::uint8_t* preview, const std::uint8_t* f
 void VideoEncodeDriver::writeSound() {
   if (!engine.hasAudio()) return;
   const int startOffsetMs = static_cast<int>(firstFrame * 1000 / fps);
-  if (engine.writeAudioBlocks(request.file, audioRecordCount, recordOffsets.data(),
-                              2 * (frameCount + 1), startOffsetMs) != 0) {
+  // The rest of the first frame's time, so the sound starts with it to within
+  // a sample; frame 0 starts on a millisecond.
+  const auto extraMicros = static_cast<int>(
+      std::lround((firstFrame * 1000 / fps - startOffsetMs) * 1000.0));
+  engine.startOffsetMicros = std::clamp(extraMicros, 0, 999);
+  const int written = engine.writeAudioBlocks(request.file, audioRecordCount,
+                                              recordOffsets.data(), 2 * (frameCount + 1),
+                                              startOffsetMs);
+  engine.startOffsetMicros = 0;
+  if (written != 0) {
     // A full disk is a write error, not an abort the user asked for.
     if (std::ferror(request.file) != 0) throw kWriteFailedText;
     throw kAbortInAudio;
