@@ -118,6 +118,9 @@ class MovieEncoder {
   std::int32_t audioBoostPercent = 150;
   bool audioPrefilter = false;
   bool adpcmAudio = false;
+  // The audio stream openSources takes from the audio file: 0 the one marked
+  // default (else the first), n > 0 the n-th audio stream of the file.
+  std::int32_t audioStream = 0;
   // Threads an encode may use: 0 follows the processors this process may run
   // on, 1 keeps every step on the caller's thread. The written file is the
   // same for any count.
