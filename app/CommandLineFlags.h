@@ -94,6 +94,8 @@ inline constexpr std::array<FlagDescriptor, kSettingCount> kFlagTable = {
     flagrow::make("title", "Add full title information", SettingId::Title,
                   &EncoderSettings::title),
     flagrow::make("", "", SettingId::Fastencode, &EncoderSettings::fastencode),
+    flagrow::make("audiotrack", "Audio stream of the audio file (1 = first, 0 = default)",
+                  SettingId::Audiotrack, &EncoderSettings::audiotrack),
 };
 static_assert(kFlagTable.size() == kSettingCount);
 

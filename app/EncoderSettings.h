@@ -28,7 +28,7 @@ enum class FlagKind : std::int32_t {
 };
 
 // The settings numbered in flag-table order. Menu items name a setting by
-// this number; valid ids are 1 to 24.
+// this number; valid ids are 1 to 25.
 enum class SettingId : std::int32_t {
   Vidfile = 1,
   Audfile = 2,
@@ -54,9 +54,10 @@ enum class SettingId : std::int32_t {
   Author = 22,
   Title = 23,
   Fastencode = 24,  // menus only: empty flag name
+  Audiotrack = 25,  // flag only: the menus leave it out
 };
 
-inline constexpr int kSettingCount = 24;
+inline constexpr int kSettingCount = 25;
 
 // One row of the flag table: a setting's flag name, usage description, kind
 // and the field that holds it. Exactly one of the four member pointers is set,
@@ -79,12 +80,12 @@ class EncoderSettings {
   EncoderSettings(const EncoderSettings&) = delete;
   EncoderSettings& operator=(const EncoderSettings&) = delete;
 
-  // The descriptor of a setting, or nullptr for an id outside 1 to 24.
+  // The descriptor of a setting, or nullptr for an id outside 1 to 25.
   static const FlagDescriptor* descriptorFor(SettingId id);
   // True when a numeric setting takes value, written as its flag takes it
   // (cropping as a percentage): resolution 0 to 3; colordepth 8, 12, 16, 24
-  // or 25; cropping 0 to 100; audioboost 100 to 300; framerate, framesize
-  // and keyframes 0 or more. Every other setting takes any value; NaN is
+  // or 25; cropping 0 to 100; audioboost 100 to 300; framerate, framesize,
+  // keyframes and audiotrack 0 or more. Every other setting takes any value; NaN is
   // never taken by a setting with limits.
   static bool takesValue(SettingId id, double value);
   // The values takesValue accepts, as text for messages ("0 to 3"), or
@@ -179,6 +180,9 @@ class EncoderSettings {
   bool hold = false;
   bool loop = false;
   bool uncompressed = false;  // every frame a key frame
+  // Audio stream of the audio file: 0 the one marked default (else the
+  // first), n > 0 the n-th audio stream of the file.
+  std::int32_t audiotrack = 0;
 
  private:
   void printPrefixed(std::FILE* stream, const char* format, va_list args) const;

@@ -84,6 +84,9 @@ class RunFlow {
   // Steps from applying the settings to closing the sources.
   Outcome convert();
   bool checkOutputIsNotASource(const char* videoFileName, const char* audioFileName);
+  // False, with the error printed, when -audiotrack asks for an audio stream
+  // past those of the audio file.
+  bool checkAudioStreamExists(const char* audioFileName);
   void printFileLines(const char* videoFileName, const char* audioFileName,
                       const char* end = "");
 
