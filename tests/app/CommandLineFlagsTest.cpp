@@ -202,14 +202,16 @@ TEST_F(CommandLineFlagsTest, UsageListsNamedFlagsInTableOrder) {
             std::string::npos);
   EXPECT_NE(usage.find("      -hold, -nohold - Hold video after playing (on/off)\n"),
             std::string::npos);
-  EXPECT_TRUE(usage.ends_with("\n      -title=<text> - Add full title information\n\n"));
+  EXPECT_TRUE(usage.ends_with("\n      -title=<text> - Add full title information\n"
+                              "      -audiotrack=<value> - Audio stream of the audio file "
+                              "(1 = first, 0 = default)\n\n"));
   EXPECT_EQ(usage.find("fastencode"), std::string::npos);
   std::size_t flagLines = 0;
   for (std::size_t at = usage.find("\n      -"); at != std::string::npos;
        at = usage.find("\n      -", at + 1)) {
     ++flagLines;
   }
-  EXPECT_EQ(flagLines, 23u);
+  EXPECT_EQ(flagLines, 24u);
 }
 
 TEST_F(CommandLineFlagsTest, UsageGoesToOutputWithoutPrefix) {

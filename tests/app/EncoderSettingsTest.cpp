@@ -44,9 +44,9 @@ TEST_F(EncoderSettingsTest, FreshObjectHasDefaults) {
   }
 }
 
-TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentyFour) {
+TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentyFive) {
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(0)), nullptr);
-  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(25)), nullptr);
+  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(26)), nullptr);
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(-1)), nullptr);
   for (int id = 1; id <= kSettingCount; ++id) {
     const FlagDescriptor* row = EncoderSettings::descriptorFor(static_cast<SettingId>(id));

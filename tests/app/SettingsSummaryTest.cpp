@@ -44,7 +44,8 @@ TEST_F(SettingsSummaryTest, DefaultSettingsGiveTheDocumentedBlock) {
             "\n\tAudio Fidelity:        Standard"
             "\n\tAudio Compression:     None"
             "\n\tVolume Adjustment:     150% of original"
-            "\n\tAudio Prefilter:       On\n");
+            "\n\tAudio Prefilter:       On"
+            "\n\tAudio stream:          Marked default\n");
 }
 
 TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueTexts) {
@@ -72,6 +73,7 @@ TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueText
   settings.adpcm = true;
   settings.audioboost = 250;
   settings.audiofilter = false;
+  settings.audiotrack = 2;
   EXPECT_EQ(settingsSummaryText(settings),
             "\nWorking Files:"
             "\n\tVideo source:   \"" + cwd() + "/clips/in.avi\""
@@ -97,7 +99,8 @@ TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueText
             "\n\tAudio Fidelity:        Hifi"
             "\n\tAudio Compression:     ADPCM"
             "\n\tVolume Adjustment:     250% of original"
-            "\n\tAudio Prefilter:       None\n");
+            "\n\tAudio Prefilter:       None"
+            "\n\tAudio stream:          2 of the file\n");
 }
 
 TEST_F(SettingsSummaryTest, CodeTextsCoverEveryResolutionAndColourDepth) {
