@@ -9,7 +9,7 @@ JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 WERROR ?= OFF
 DEPS := g++ cmake ninja-build pkg-config libavformat-dev libavcodec-dev \
-        libavutil-dev libswscale-dev libswresample-dev libgtest-dev \
+        libavutil-dev libavfilter-dev libswscale-dev libswresample-dev libgtest-dev \
         libgmock-dev libbenchmark-dev clang
 
 # Seconds each fuzz target runs in `make fuzz`; `make fuzz-ci` uses FUZZ_CI_SECONDS.
@@ -24,7 +24,7 @@ TSAN_TESTS := threads engine codec audio
 # arm64 libraries beside the native ones (multiarch), the tests under qemu-user.
 ARM64_BUILD ?= build-arm64
 ARM64_DEPS := g++-aarch64-linux-gnu qemu-user-static libavformat-dev:arm64 \
-        libavcodec-dev:arm64 libavutil-dev:arm64 libswscale-dev:arm64 \
+        libavcodec-dev:arm64 libavutil-dev:arm64 libavfilter-dev:arm64 libswscale-dev:arm64 \
         libswresample-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
 # The tests it runs under qemu: every test of the folders (ctest labels) in
 # ARM64_LABELS, then the test suites named in ARM64_SUITES (ARM64_LABELS='.*'

@@ -100,6 +100,8 @@ inline constexpr std::array<FlagDescriptor, kSettingCount> kFlagTable = {
                   SettingId::Duration, &EncoderSettings::duration),
     flagrow::make("filesize", "Largest movie file (bytes, or with K, M or G); sets the frame size",
                   SettingId::Filesize, &EncoderSettings::filesize),
+    flagrow::make("audiotrack", "Audio stream of the audio file (1 = first, 0 = default)",
+                  SettingId::Audiotrack, &EncoderSettings::audiotrack),
 };
 static_assert(kFlagTable.size() == kSettingCount);
 

@@ -62,6 +62,7 @@ bool EncoderSettings::takesValue(SettingId id, double value) {
     case SettingId::Framerate:
     case SettingId::Framesize:
     case SettingId::Keyframes:
+    case SettingId::Audiotrack:
       return value >= 0.0;
     default:
       return true;
@@ -81,6 +82,7 @@ const char* EncoderSettings::acceptedValues(SettingId id) {
     case SettingId::Framerate:
     case SettingId::Framesize:
     case SettingId::Keyframes:
+    case SettingId::Audiotrack:
       return "0 or more";
     case SettingId::Start:
     case SettingId::Duration:
@@ -207,6 +209,7 @@ void EncoderSettings::applyToEngine(MovieEncoder& engine) const {
   engine.frameRate = framerate;
   engine.keyFrameSeconds = keyframes;
   engine.fastEncode = fastencode;
+  engine.audioStream = audiotrack;
   engine.grayscale = grayscale;
   engine.audioPrefilter = audiofilter;
   engine.hifiAudio = hifi;

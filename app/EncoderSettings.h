@@ -57,9 +57,10 @@ enum class SettingId : std::int32_t {
   Start = 25,
   Duration = 26,
   Filesize = 27,
+  Audiotrack = 28,  // flag only: the menus leave it out
 };
 
-inline constexpr int kSettingCount = 27;
+inline constexpr int kSettingCount = 28;
 
 // One row of the flag table: a setting's flag name, usage description, kind
 // and the field that holds it. Exactly one of the four member pointers is set,
@@ -86,8 +87,8 @@ class EncoderSettings {
   static const FlagDescriptor* descriptorFor(SettingId id);
   // True when a numeric setting takes value, written as its flag takes it
   // (cropping as a percentage): resolution 0 to 3; colordepth 8, 12, 16, 24
-  // or 25; cropping 0 to 100; audioboost 100 to 300; framerate, framesize
-  // and keyframes 0 or more. Every other setting takes any value; NaN is
+  // or 25; cropping 0 to 100; audioboost 100 to 300; framerate, framesize,
+  // keyframes and audiotrack 0 or more. Every other setting takes any value; NaN is
   // never taken by a setting with limits.
   static bool takesValue(SettingId id, double value);
   // The values takesValue accepts, as text for messages ("0 to 3"), or
@@ -195,6 +196,9 @@ class EncoderSettings {
   std::string start;     // seconds or [hh:]mm:ss[.fff]
   std::string duration;  // as start
   std::string filesize;  // bytes, or with K, M or G (1024-based)
+  // Audio stream of the audio file: 0 the one marked default (else the
+  // first), n > 0 the n-th audio stream of the file.
+  std::int32_t audiotrack = 0;
 
  private:
   void printPrefixed(std::FILE* stream, const char* format, va_list args) const;

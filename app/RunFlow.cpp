@@ -12,6 +12,7 @@
 #include "audio/AudioBlockWriter.h"
 #include "database/MovieHeaderRecord.h"
 #include "engine/MoviePlan.h"
+#include "platform/AudioDecoder.h"
 
 namespace vantrel {
 
@@ -136,6 +137,7 @@ RunFlow::Outcome RunFlow::convert() {
         "Error: the Palm database name must be specified (use -palmname=name).\n");
     return Outcome::Failed;
   }
+  if (!checkAudioStreamExists(audio)) return Outcome::Failed;
   if (video != nullptr && audio != nullptr) {
     settings.printInfo("Performing video and audio conversion...\n");
   } else if (video != nullptr) {
@@ -368,6 +370,19 @@ bool RunFlow::checkOutputIsNotASource(const char* videoFileName, const char* aud
       "source.\n",
       role);
   settings.printPlain("    - output file \"%s\"\n", settings.outfile.c_str());
+  return false;
+}
+
+bool RunFlow::checkAudioStreamExists(const char* audioFileName) {
+  const int wanted = settings.audiotrack;
+  if (audioFileName == nullptr || wanted <= 0) return true;
+  // A file that is no media file at all fails later, with its own message.
+  const int count = countAudioStreams(audioFileName);
+  if (count < 0 || wanted <= count) return true;
+  settings.printError("Error: -audiotrack=%d asks for audio stream %d, but the audio file has "
+                      "%d audio stream%s.\n",
+                      wanted, wanted, count, count == 1 ? "" : "s");
+  settings.printPlain("    - audio file \"%s\"\n", audioFileName);
   return false;
 }
 

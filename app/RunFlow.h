@@ -94,6 +94,9 @@ class RunFlow {
   // movie lands just under the size) and puts the movie in place.
   Outcome encodeAndSave(bool hasVideo, const SourceRange& range, const MovieLayout& layout);
   bool checkOutputIsNotASource(const char* videoFileName, const char* audioFileName);
+  // False, with the error printed, when -audiotrack asks for an audio stream
+  // past those of the audio file.
+  bool checkAudioStreamExists(const char* audioFileName);
   void printFileLines(const char* videoFileName, const char* audioFileName,
                       const char* end = "");
 

@@ -134,7 +134,11 @@ std::string settingsSummaryText(const EncoderSettings& settings) {
   out += s.audioboost == 100 ? std::string("None")
                              : formatNumber("%i%% of original", s.audioboost);
   out += "\n\tAudio Prefilter:       ";
-  out += pick(s.audiofilter, "On\n", "None\n");
+  out += pick(s.audiofilter, "On", "None");
+  out += "\n\tAudio stream:          ";
+  out += s.audiotrack > 0 ? formatNumber("%i of the file", s.audiotrack)
+                          : std::string("Marked default");
+  out += "\n";
   return out;
 }
 

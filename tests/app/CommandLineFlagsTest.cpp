@@ -239,13 +239,17 @@ TEST_F(CommandLineFlagsTest, UsageListsNamedFlagsInTableOrder) {
             std::string::npos);
   EXPECT_NE(usage.find("\n      -duration=<text> - "), std::string::npos);
   EXPECT_NE(usage.find("\n      -filesize=<text> - "), std::string::npos);
-  EXPECT_TRUE(usage.ends_with("G); sets the frame size\n\n"));
+  EXPECT_NE(usage.find("G); sets the frame size\n"
+                       "      -audiotrack=<value> - Audio stream of the audio file "
+                       "(1 = first, 0 = default)\n\n"),
+            std::string::npos);
+  EXPECT_TRUE(usage.ends_with("(1 = first, 0 = default)\n\n"));
   std::size_t flagLines = 0;
   for (std::size_t at = usage.find("\n      -"); at != std::string::npos;
        at = usage.find("\n      -", at + 1)) {
     ++flagLines;
   }
-  EXPECT_EQ(flagLines, 27u);
+  EXPECT_EQ(flagLines, 28u);
 }
 
 TEST_F(CommandLineFlagsTest, UsageGoesToOutputWithoutPrefix) {

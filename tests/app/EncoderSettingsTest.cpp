@@ -44,9 +44,9 @@ TEST_F(EncoderSettingsTest, FreshObjectHasDefaults) {
   }
 }
 
-TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentySeven) {
+TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentyEight) {
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(0)), nullptr);
-  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(28)), nullptr);
+  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(29)), nullptr);
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(-1)), nullptr);
   for (int id = 1; id <= kSettingCount; ++id) {
     const FlagDescriptor* row = EncoderSettings::descriptorFor(static_cast<SettingId>(id));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "RunFlow.h"
 #include "audio/Resampler.h"
 #include "database/DatabaseReader.h"
+#include "support/EncodedClipWriter.h"
 
 namespace vantrel {
 namespace {
@@ -177,6 +179,43 @@ TEST_F(EndToEndSoundTest, SilenceAfterTheSoundFillsTheLastRecord) {
   // One second of sound, then silence to the end of the 32768-sample record.
   EXPECT_TRUE(std::all_of(sound.pcmBytes.begin() + 10500, sound.pcmBytes.end(),
                           [](std::uint8_t byte) { return byte == 128; }));
+}
+
+// Of two audio streams, the one the file marks as default is what players
+// play; -audiotrack picks either by number, and one past them is refused
+// before anything is opened.
+TEST_F(EndToEndSoundTest, DefaultMarkedAudioStreamIsTakenAndAudiotrackPicksEither) {
+  test::EncodedClip shape;
+  shape.container = "matroska";
+  shape.video = test::ClipVideo::None;
+  shape.audio = test::ClipAudio::Pcm16;
+  shape.sampleRate = 22050;
+  shape.channels = 1;
+  shape.audioSeconds = 1.0;
+  shape.toneHz = 500.0;
+  shape.toneAmplitude = 0.4;
+  shape.secondToneHz = 1500.0;
+  shape.secondIsDefault = true;
+  const std::string clip = program.file("two.mkv");
+  ASSERT_EQ(test::writeEncodedClip(clip, shape), "");
+  const auto heardFrequency = [&](std::vector<std::string> flags) {
+    const test::DecodedSound sound = soundOf(convertSound(clip, std::move(flags)));
+    return test::strongestFrequency(sound.samples, kSteadyStart, kSteadyCount, 10000, 100.0,
+                                    4900.0, 100.0);
+  };
+  EXPECT_EQ(heardFrequency({}), 1500.0);
+  EXPECT_EQ(heardFrequency({"-audiotrack=1"}), 500.0);
+  EXPECT_EQ(heardFrequency({"-audiotrack=2"}), 1500.0);
+
+  std::remove(movie().c_str());
+  EXPECT_EQ(program.run({"-audfile=" + clip, "-outfile=" + movie(), "-audiotrack=3"}),
+            kExitFailure);
+  EXPECT_NE(program.errors().find("asks for audio stream 3, but the audio file has 2 audio "
+                                  "streams"),
+            std::string::npos)
+      << program.errors();
+  EXPECT_EQ(program.output().find("Performing"), std::string::npos);
+  EXPECT_FALSE(DatabaseReader().load(movie()));
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ TEST_F(SettingsSummaryTest, DefaultSettingsGiveTheDocumentedBlock) {
             "\n\tAudio Fidelity:        Standard"
             "\n\tAudio Compression:     None"
             "\n\tVolume Adjustment:     150% of original"
-            "\n\tAudio Prefilter:       On\n");
+            "\n\tAudio Prefilter:       On"
+            "\n\tAudio stream:          Marked default\n");
 }
 
 TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueTexts) {
@@ -77,6 +78,7 @@ TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueText
   settings.start = "1:30";
   settings.duration = "12.5";
   settings.filesize = "2M";
+  settings.audiotrack = 2;
   EXPECT_EQ(settingsSummaryText(settings),
             "\nWorking Files:"
             "\n\tVideo source:   \"" + cwd() + "/clips/in.avi\""
@@ -104,7 +106,8 @@ TEST_F(SettingsSummaryTest, ChangedSettingsShowAbsolutePathsAndTheOtherValueText
             "\n\tAudio Fidelity:        Hifi"
             "\n\tAudio Compression:     ADPCM"
             "\n\tVolume Adjustment:     250% of original"
-            "\n\tAudio Prefilter:       None\n");
+            "\n\tAudio Prefilter:       None"
+            "\n\tAudio stream:          2 of the file\n");
 }
 
 TEST_F(SettingsSummaryTest, CodeTextsCoverEveryResolutionAndColourDepth) {

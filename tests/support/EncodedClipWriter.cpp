@@ -335,16 +335,27 @@ std::string writeEncodedClip(const std::string& path, const EncodedClip& shape) 
   OutputPtr output(raw);
   OutputStream video;
   OutputStream audio;
+  OutputStream secondAudio;
+  EncodedClip secondShape = shape;
+  secondShape.toneHz = shape.secondToneHz;
   if (shape.video != ClipVideo::None) {
     if (std::string why = openVideo(output.get(), shape, video); !why.empty()) return why;
   }
   if (shape.audio != ClipAudio::None) {
     if (std::string why = openAudio(output.get(), shape, audio); !why.empty()) return why;
+    if (shape.secondToneHz > 0.0) {
+      if (std::string why = openAudio(output.get(), secondShape, secondAudio); !why.empty())
+        return why;
+      audio.stream->disposition = shape.secondIsDefault ? 0 : AV_DISPOSITION_DEFAULT;
+      secondAudio.stream->disposition = shape.secondIsDefault ? AV_DISPOSITION_DEFAULT : 0;
+    }
   }
   error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE);
   if (error < 0) return failure("opening the file", error);
   AVDictionary* options = nullptr;
   if (shape.fastStart) av_dict_set(&options, "movflags", "+faststart", 0);
+  // Matroska writes each stream's default flag as its disposition says.
+  if (shape.secondToneHz > 0.0) av_dict_set(&options, "default_mode", "passthrough", 0);
   error = avformat_write_header(output.get(), &options);
   av_dict_free(&options);
   if (error < 0) return failure("writing the header", error);
@@ -357,18 +368,25 @@ std::string writeEncodedClip(const std::string& path, const EncodedClip& shape) 
     if (!scaler) return "no picture converter";
   }
   // Writes whichever stream is behind, so the container interleaves them.
-  while (!video.finished || !audio.finished) {
-    bool pickVideo =
-        !video.finished &&
-        (audio.finished || av_compare_ts(video.nextPts, video.encoder->time_base,
-                                         audio.nextPts, audio.encoder->time_base) <= 0);
-    OutputStream& out = pickVideo ? video : audio;
+  OutputStream* const streams[] = {&video, &audio, &secondAudio};
+  while (!video.finished || !audio.finished || !secondAudio.finished) {
+    OutputStream* behind = nullptr;
+    for (OutputStream* candidate : streams) {
+      if (!candidate->finished &&
+          (behind == nullptr ||
+           av_compare_ts(candidate->nextPts, candidate->encoder->time_base, behind->nextPts,
+                         behind->encoder->time_base) < 0)) {
+        behind = candidate;
+      }
+    }
+    OutputStream& out = *behind;
+    const bool pickVideo = behind == &video;
     if (av_frame_make_writable(out.frame.get()) < 0) return "frame not writable";
     if (pickVideo) {
       fillPicture(shape, int(out.nextPts), scaler.get(), out.frame.get());
       out.frame->pts = out.nextPts++;
     } else {
-      fillSound(shape, out.nextPts, out.frame.get());
+      fillSound(behind == &audio ? shape : secondShape, out.nextPts, out.frame.get());
       out.frame->pts = out.nextPts;
       out.nextPts += out.frame->nb_samples;
     }

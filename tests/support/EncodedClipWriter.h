@@ -44,6 +44,11 @@ struct EncodedClip {
   double audioSeconds = 0.0;  // sound length; 0 = as long as the pictures
   double toneHz = 1000.0;
   double toneAmplitude = 0.5;  // of full scale, the same in every channel
+  // A second audio stream of the same kind with a tone of this frequency
+  // (0: none). The stream marked default is the second when secondIsDefault,
+  // else the first.
+  double secondToneHz = 0.0;
+  bool secondIsDefault = false;
 };
 
 // True when this FFmpeg build has an encoder for the choice.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "image/ColourReduction.h"
+#include "support/HdrClipWriter.h"
 #include "support/TestClips.h"
 
 namespace vantrel::inspect {
@@ -58,6 +59,25 @@ TEST_F(SourceComposerTest, LetterboxedFrameHasBlackBordersAndThePictureBetween) 
   EXPECT_EQ(samples[10 * 160 + 80], 17);
   EXPECT_EQ(samples[150 * 160 + 80], 17);
   EXPECT_NE(samples[140 * 160 + 10], 17);
+}
+
+// The source is read as the converter reads it: an HLG white field is white
+// (read as stored it would be a grey of 189), so -source compares a movie
+// with the picture people see.
+TEST_F(SourceComposerTest, HdrSourceIsPlacedAsTheSdrPictureTheConverterMakes) {
+  const std::string hlgClip = scratch.file("hlg.mkv");
+  ASSERT_EQ(test::writeHdrClip(hlgClip, {test::ClipTransfer::Hlg, test::ClipScene::WhiteField}),
+            "");
+  ASSERT_EQ(composer.open(hlgClip, ShapingSettings{}), "");
+  std::vector<std::uint8_t> samples;
+  ASSERT_EQ(composer.composeFrame(0, truecolorPlus(), palette, samples), "");
+  const RgbPicture placed = composer.placedPicture(truecolorPlus());
+  // The 256 x 128 clip letterboxed on 160 x 160: rows 40 to 119.
+  EXPECT_EQ(placed.pixel(80, 20), 0x000000u);
+  const std::uint32_t white = placed.pixel(80, 80);
+  EXPECT_GE(white >> 16 & 0xFF, 245u) << std::hex << white;
+  EXPECT_GE(white >> 8 & 0xFF, 245u) << std::hex << white;
+  EXPECT_GE(white & 0xFF, 245u) << std::hex << white;
 }
 
 TEST_F(SourceComposerTest, EightBitFramesUseThePalettesNearestColours) {

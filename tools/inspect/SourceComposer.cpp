@@ -4,7 +4,7 @@
 
 #include "image/ColourGrid.h"
 #include "image/ColourReduction.h"
-#include "image/FrameGeometry.h"
+#include "image/PicturePlacement.h"
 
 namespace vantrel::inspect {
 
@@ -85,22 +85,14 @@ std::string SourceComposer::composeFrame(int movieFrame, const SampleLayout& lay
                              workHeight);
     placed = true;
   }
-  sourceImage.copyRect(0, 0, *sourceFrame, 0, 0, -1, -1);
-  workImage.fillRect(0, 0, -1, -1, 0);
-  const int bottom = workHeight - placement.destTop - placement.destHeight;
-  workImage.scaleArea(placement.destLeft, bottom, placement.destWidth, placement.destHeight,
-                      sourceImage, placement.srcX, placement.srcY, placement.srcWidth,
-                      placement.srcHeight);
-  if (outputNeedsRowFlip(layout.depthCode, shaping.flipVertical, shaping.rotate)) {
-    flipRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
-  }
-  if (outputNeedsMirror(layout.depthCode, shaping.flipHorizontal, shaping.rotate)) {
-    mirrorRows(workPixels.data(), workWidth, workHeight, 4 * workWidth, 32);
-  }
-  // A grayscale movie in a truecolor layout is made of gray pictures; the
-  // placed picture keeps its colours for the total figure.
+  // Composed and flipped in colour, as the converter does it; a grayscale
+  // truecolor movie's gray picture is made from a copy, so the placed picture
+  // keeps its colours for the total figure.
+  composePlacedPicture(*sourceFrame, sourceImage, workImage, placement, 0.0f, 0.0f, false);
+  flipForOutput(workPixels.data(), workWidth, workHeight, layout.depthCode,
+                shaping.flipVertical, shaping.flipHorizontal, shaping.rotate);
   const FrameImage* reduced = &workImage;
-  if (shaping.grayscale && layout.depthCode >= kTruecolorDepth) {
+  if (carriesGrayPictures(layout.depthCode, shaping.grayscale)) {
     grayPixels = workPixels;
     grayImage.attachPixels(grayPixels.data(), workWidth, workHeight);
     makeGray(grayImage);

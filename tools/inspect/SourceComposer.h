@@ -19,11 +19,11 @@ namespace vantrel::inspect {
 // Rebuilds, frame by frame, the handheld samples the converter made from a
 // source video before compressing them, so that a movie's decoded frames can be
 // compared with them. The source is opened through the converter's own source
-// kinds (AVI kind first, movie kind second) and an engine plans the movie and
-// places the picture; each frame is then composed as the encode driver does
-// (copy into a source-sized image, clear, area scaling into the working image,
-// gray pictures for a grayscale truecolor movie, the output pass's flips) and
-// converted into the handheld layout.
+// kinds (AVI kind first, movie kind second), so its pictures are read exactly
+// as the converter reads them (HDR sources turned into SDR included), and an
+// engine plans the movie and places the picture; each frame is then composed
+// with the encode driver's own steps (image/PicturePlacement.h) and converted
+// into the handheld layout.
 class SourceComposer {
  public:
   SourceComposer();

@@ -54,6 +54,9 @@ VideoStreamSource* MovieEncoder::videoSource() { return selectedVideo; }
 void MovieEncoder::closeSources() { vantrel::closeSources(selectedAudio, selectedVideo); }
 
 const char* MovieEncoder::openSources(const char* audioFileName, const char* videoFileName) {
+  if (audioSources != nullptr) {
+    for (AudioStreamSource* kind : *audioSources) kind->chooseStream(audioStream);
+  }
   return vantrel::openSources(audioFileName, videoFileName, audioSources, videoSources,
                               selectedAudio, selectedVideo, showMessage);
 }

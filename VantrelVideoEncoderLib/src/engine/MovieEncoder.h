@@ -122,6 +122,9 @@ class MovieEncoder {
   // writeAudioBlocks; the video driver sets them for the time of its first frame
   // and puts back 0 afterwards.
   std::int32_t startOffsetMicros = 0;
+  // The audio stream openSources takes from the audio file: 0 the one marked
+  // default (else the first), n > 0 the n-th audio stream of the file.
+  std::int32_t audioStream = 0;
   // Threads an encode may use: 0 follows the processors this process may run
   // on, 1 keeps every step on the caller's thread. The written file is the
   // same for any count.

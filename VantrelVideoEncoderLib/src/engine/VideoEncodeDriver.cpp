@@ -14,7 +14,7 @@
 #include "engine/ProgressEvent.h"
 #include "image/ColourHistogram.h"
 #include "image/ColourReduction.h"
-#include "image/FrameGeometry.h"
+#include "image/PicturePlacement.h"
 #include "sources/VideoStreamSource.h"
 #include "threads/MachineResources.h"
 
@@ -212,20 +212,8 @@ void VideoEncodeDriver::refuseUnusableSize(int width, int height) {
 }
 
 void VideoEncodeDriver::composeWorkImage(FrameImage& target) {
-  sourceImage.copyRect(0, 0, *sourceFrame, 0, 0, -1, -1);
-  target.fillRect(0, 0, -1, -1, 0);
-  // Placement rows count from the top; the image's rows from the bottom.
-  const int bottom = workHeight - placement.destTop - placement.destHeight;
-  target.scaleArea(placement.destLeft, bottom, placement.destWidth, placement.destHeight,
-                   sourceImage, placement.srcX, placement.srcY, placement.srcWidth,
-                   placement.srcHeight);
-  if (request.brightness != 0.0f || request.contrast != 0.0f) {
-    target.adjustLightness(placement.destLeft, bottom, placement.destWidth,
-                           placement.destHeight, request.brightness, request.contrast);
-  }
-  // The truecolor layouts have no gray ramp: a grayscale movie in them carries
-  // gray pictures instead.
-  if (engine.grayscale && request.colorDepth >= kTruecolorDepth) makeGray(target);
+  composePlacedPicture(*sourceFrame, sourceImage, target, placement, request.brightness,
+                       request.contrast, carriesGrayPictures(request.colorDepth, engine.grayscale));
 }
 
 void VideoEncodeDriver::analysisPass() {
@@ -375,12 +363,8 @@ void VideoEncodeDriver::framePass() {
 
 void VideoEncodeDriver::encodeFrame(int i, std::uint32_t* pixels) {
   workImage.attachPixels(pixels, workWidth, workHeight);
-  if (outputNeedsRowFlip(request.colorDepth, request.flipVertical, request.rotate)) {
-    flipRows(pixels, workWidth, workHeight, 4 * workWidth, 32);
-  }
-  if (outputNeedsMirror(request.colorDepth, request.flipHorizontal, request.rotate)) {
-    mirrorRows(pixels, workWidth, workHeight, 4 * workWidth, 32);
-  }
+  flipForOutput(pixels, workWidth, workHeight, request.colorDepth, request.flipVertical,
+                request.flipHorizontal, request.rotate);
   convertFrame(workImage, engine.outputFrame.data(), request.colorDepth, request.rotate,
                request.width, request.height, codec.colourMap(), fineGrid);
   recordOffsets[std::size_t(2) * (i + 1)] = static_cast<std::int32_t>(writer.position());

@@ -203,16 +203,20 @@ void AudioDecoder::State::dropBefore(std::int64_t sample) {
   pendingStart += drop;
 }
 
+int countAudioStreams(const char* path) {
+  return ffmpeg::countStreams(path, AVMEDIA_TYPE_AUDIO);
+}
+
 AudioDecoder::AudioDecoder() = default;
 AudioDecoder::~AudioDecoder() = default;
 
-MediaStatus AudioDecoder::open(const char* path, int outputRate) {
+MediaStatus AudioDecoder::open(const char* path, int outputRate, int streamNumber) {
   close();
   auto fresh = std::make_unique<State>();
   if (!fresh->packet || !fresh->frame) return MediaStatus::OutOfMemory;
   MediaStatus status =
-      ffmpeg::openFirstStream(path, AVMEDIA_TYPE_AUDIO, ffmpeg::Containers::Any, true,
-                              fresh->opened, &fresh->systemError);
+      ffmpeg::openStream(path, AVMEDIA_TYPE_AUDIO, streamNumber, ffmpeg::Containers::Any,
+                         true, fresh->opened, &fresh->systemError);
   if (status != MediaStatus::Ok) {
     lastSystemError = fresh->systemError;
     return status;

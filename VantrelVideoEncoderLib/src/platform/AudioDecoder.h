@@ -24,11 +24,15 @@ struct DecodedAudioFacts {
   std::string codec;
 };
 
-// Decodes the first audio stream of any media file and converts it to signed
+// Decodes an audio stream of any media file and converts it to signed
 // 16-bit mono at a chosen rate (channels mixed down). Output sample n lies at
 // n / outputRate seconds of movie time; movie time 0 is the file's start, and
 // time before the first sound is silence. Reading forward continues where the
 // last read ended; a read that goes backwards or far ahead seeks.
+// How many audio streams path has, as AudioDecoder::open numbers them; -1
+// when the file cannot be opened as media.
+int countAudioStreams(const char* path);
+
 class AudioDecoder {
  public:
   AudioDecoder();
@@ -36,10 +40,12 @@ class AudioDecoder {
   AudioDecoder(const AudioDecoder&) = delete;
   AudioDecoder& operator=(const AudioDecoder&) = delete;
 
-  // Opens path and its first audio stream and decodes its first sound, so a
-  // stream that cannot be decoded fails here. NoStream: the file has no audio.
-  // Any earlier stream is closed first; on failure the decoder is closed.
-  MediaStatus open(const char* path, int outputRate);
+  // Opens path and an audio stream of it and decodes its first sound, so a
+  // stream that cannot be decoded fails here. streamNumber 0 takes the stream
+  // marked default, else the first; n > 0 the n-th audio stream of the file.
+  // NoStream: the file has no audio (or fewer than streamNumber streams). Any
+  // earlier stream is closed first; on failure the decoder is closed.
+  MediaStatus open(const char* path, int outputRate, int streamNumber = 0);
   void close();
   bool isOpen() const;
   int systemError() const;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/MediaLimits.h"
 
@@ -16,16 +17,36 @@ bool isRiffContainer(const AVInputFormat* format) {
          (std::strcmp(format->name, "avi") == 0 || std::strcmp(format->name, "wav") == 0);
 }
 
-// The first stream of the type in stored order. Cover art that an audio file
-// carries as a one-picture "video" stream does not count as video.
-AVStream* firstStreamOf(AVFormatContext* input, AVMediaType type) {
+// Cover art: a picture an audio file carries as a one-picture "video" stream.
+bool isAttachedPicture(const AVStream* stream) {
+  return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+}
+
+// The streams of the type that can be chosen, in stored order. Cover art
+// counts as video only when the file has no other picture stream.
+std::vector<AVStream*> streamsOf(const AVFormatContext* input, AVMediaType type) {
+  std::vector<AVStream*> streams;
+  std::vector<AVStream*> attached;
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     AVStream* stream = input->streams[i];
     if (stream->codecpar->codec_type != type) continue;
-    if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
-    return stream;
+    (type == AVMEDIA_TYPE_VIDEO && isAttachedPicture(stream) ? attached : streams)
+        .push_back(stream);
   }
-  return nullptr;
+  return streams.empty() ? attached : streams;
+}
+
+// Stream number (1 = the first of the type) or, for 0, the one marked default,
+// else the first; null when there is none.
+AVStream* chosenStream(const AVFormatContext* input, AVMediaType type, int number) {
+  const std::vector<AVStream*> streams = streamsOf(input, type);
+  if (number > 0) {
+    return std::size_t(number) <= streams.size() ? streams[std::size_t(number) - 1] : nullptr;
+  }
+  for (AVStream* stream : streams) {
+    if (stream->disposition & AV_DISPOSITION_DEFAULT) return stream;
+  }
+  return streams.empty() ? nullptr : streams.front();
 }
 
 // The unit of the container's own times (microseconds); FFmpeg's macro for it
@@ -63,8 +84,8 @@ MediaStatus statusFromError(int error, MediaStatus otherwise, int* systemError) 
   return otherwise;
 }
 
-MediaStatus openFirstStream(const char* path, AVMediaType type, Containers accepted,
-                            bool withDecoder, OpenedStream& opened, int* systemError) {
+MediaStatus openStream(const char* path, AVMediaType type, int number, Containers accepted,
+                       bool withDecoder, OpenedStream& opened, int* systemError) {
   silenceLogging();
   opened = OpenedStream();
   AVFormatContext* raw = nullptr;
@@ -76,7 +97,7 @@ MediaStatus openFirstStream(const char* path, AVMediaType type, Containers accep
   }
   error = avformat_find_stream_info(input.get(), nullptr);
   if (error < 0) return statusFromError(error, MediaStatus::UnknownFormat, systemError);
-  AVStream* stream = firstStreamOf(input.get(), type);
+  AVStream* stream = chosenStream(input.get(), type, number);
   if (!stream) return MediaStatus::NoStream;
   // Checked before a decoder exists: no picture memory has been taken yet.
   const AVCodecParameters* parameters = stream->codecpar;
@@ -121,6 +142,15 @@ MediaStatus openFirstStream(const char* path, AVMediaType type, Containers accep
   return MediaStatus::Ok;
 }
 
+int countStreams(const char* path, AVMediaType type) {
+  silenceLogging();
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path, nullptr, nullptr) < 0) return -1;
+  const InputPtr input(raw);
+  if (avformat_find_stream_info(input.get(), nullptr) < 0) return -1;
+  return int(streamsOf(input.get(), type).size());
+}
+
 std::int64_t movieOrigin(const AVFormatContext* input, const AVStream* stream) {
   if (input->start_time != AV_NOPTS_VALUE) {
     return av_rescale_q(input->start_time, kContainerTimeBase, stream->time_base);
@@ -140,6 +170,21 @@ std::int64_t streamEnd(const AVFormatContext* input, const AVStream* stream) {
            av_rescale_q(input->duration, kContainerTimeBase, stream->time_base);
   }
   return AV_NOPTS_VALUE;
+}
+
+SideData streamSideData(const AVStream* stream, AVPacketSideDataType type) {
+  // Since libavformat 60.15 (FFmpeg 6.1) the demuxers keep a stream's side data
+  // in its codec parameters; the stream's own copy is deprecated there.
+#if LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100)
+  const AVPacketSideData* side = av_packet_side_data_get(
+      stream->codecpar->coded_side_data, stream->codecpar->nb_coded_side_data, type);
+  if (side == nullptr) return {};
+  return {side->data, side->size};
+#else
+  std::size_t size = 0;
+  const std::uint8_t* data = av_stream_get_side_data(stream, type, &size);
+  return {data, data != nullptr ? size : 0};
+#endif
 }
 
 void silenceLogging() {

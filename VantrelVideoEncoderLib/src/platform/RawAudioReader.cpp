@@ -99,13 +99,13 @@ void RawAudioReader::State::dropBefore(std::int64_t frame) {
 RawAudioReader::RawAudioReader() = default;
 RawAudioReader::~RawAudioReader() = default;
 
-MediaStatus RawAudioReader::open(const char* path) {
+MediaStatus RawAudioReader::open(const char* path, int streamNumber) {
   close();
   auto fresh = std::make_unique<State>();
   if (!fresh->packet) return MediaStatus::OutOfMemory;
   const MediaStatus status =
-      ffmpeg::openFirstStream(path, AVMEDIA_TYPE_AUDIO, ffmpeg::Containers::RiffOnly,
-                              false, fresh->opened, &fresh->systemError);
+      ffmpeg::openStream(path, AVMEDIA_TYPE_AUDIO, streamNumber, ffmpeg::Containers::RiffOnly,
+                         false, fresh->opened, &fresh->systemError);
   if (status != MediaStatus::Ok) {
     lastSystemError = fresh->systemError;
     return status;

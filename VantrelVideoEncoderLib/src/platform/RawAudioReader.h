@@ -21,7 +21,7 @@ struct RawAudioFacts {
   std::string codec;             // e.g. "pcm_s16le"
 };
 
-// Reads the first audio stream of an AVI or WAV file as it is stored: whole
+// Reads an audio stream of an AVI or WAV file as it is stored: whole
 // sample frames, channels interleaved, by absolute sample-frame number. Reading
 // forward continues from where the last read ended; a read that goes backwards
 // or far ahead seeks.
@@ -32,9 +32,11 @@ class RawAudioReader {
   RawAudioReader(const RawAudioReader&) = delete;
   RawAudioReader& operator=(const RawAudioReader&) = delete;
 
-  // Opens path (AVI or WAV only, else UnknownFormat; NoStream without audio).
-  // Any earlier stream is closed first; on failure the reader is closed.
-  MediaStatus open(const char* path);
+  // Opens path (AVI or WAV only, else UnknownFormat; NoStream without audio,
+  // or with fewer than streamNumber audio streams). streamNumber 0 takes the
+  // stream marked default, else the first; n > 0 the n-th audio stream. Any
+  // earlier stream is closed first; on failure the reader is closed.
+  MediaStatus open(const char* path, int streamNumber = 0);
   void close();
   bool isOpen() const;
   int systemError() const;

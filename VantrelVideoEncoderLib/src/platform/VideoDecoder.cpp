@@ -7,12 +7,9 @@
 
 #include "platform/FfmpegHandles.h"
 #include "platform/MediaLimits.h"
+#include "platform/PictureConverter.h"
 #include "platform/PictureOrientation.h"
 #include "platform/StreamExtent.h"
-
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
 
 namespace vantrel {
 
@@ -27,64 +24,6 @@ constexpr int kIndexedSeekSeconds = 1;
 // How often a seek that landed after its target is retried further back.
 constexpr int kSeekRetries = 3;
 
-bool isFullRangeFormat(int format) {
-  return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
-         format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
-         format == AV_PIX_FMT_YUVJ411P;
-}
-
-// Pictures in a YUV layout (any subsampling and depth, planar or packed, with
-// or without alpha) convert to planar RGB with exactly the samples the packed
-// 32- and 24-bit conversion gives, in about half its time: with the accurate
-// full-chroma conversion the packed output has no fast path. Other layouts
-// (RGB, palette, gray) keep the direct conversion.
-bool convertsThroughPlanarRgb(int format) {
-  const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(AVPixelFormat(format));
-  if (descriptor == nullptr || descriptor->nb_components < 3) return false;
-  constexpr std::uint64_t kOtherLayouts = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL |
-                                          AV_PIX_FMT_FLAG_BAYER | AV_PIX_FMT_FLAG_HWACCEL |
-                                          AV_PIX_FMT_FLAG_FLOAT;
-  return (descriptor->flags & kOtherLayouts) == 0 && format != AV_PIX_FMT_XYZ12LE &&
-         format != AV_PIX_FMT_XYZ12BE;
-}
-
-// Interleaves planar RGB rows (planes green, blue, red) into bottom-up bitmap
-// rows of stride bytes: blue, green, red, and for 32 bits a fourth byte of 255,
-// as the packed conversion writes it.
-void interleaveBottomUp(const std::uint8_t* const planes[3], int planeStride, int width,
-                        int height, int bytesPerPixel, std::uint8_t* bits, int stride) {
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* green = planes[0] + std::size_t(y) * planeStride;
-    const std::uint8_t* blue = planes[1] + std::size_t(y) * planeStride;
-    const std::uint8_t* red = planes[2] + std::size_t(y) * planeStride;
-    std::uint8_t* out = bits + std::size_t(height - 1 - y) * stride;
-    if (bytesPerPixel == 4) {
-      for (int x = 0; x < width; ++x, out += 4) {
-        out[0] = blue[x];
-        out[1] = green[x];
-        out[2] = red[x];
-        out[3] = 0xFF;
-      }
-    } else {
-      for (int x = 0; x < width; ++x, out += 3) {
-        out[0] = blue[x];
-        out[1] = green[x];
-        out[2] = red[x];
-      }
-    }
-  }
-}
-
-// The YUV-to-RGB matrix of a picture: its own when tagged, otherwise the
-// customary one for its size (BT.709 from 720 rows up, BT.601 below).
-const int* matrixFor(const AVFrame* picture) {
-  int space = picture->colorspace;
-  if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RESERVED) {
-    space = picture->height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-  }
-  return sws_getCoefficients(space);
-}
-
 // The display width of a stored width under a sample aspect ratio, rounded to
 // whole pixels; the stored width when the ratio is unknown or 1:1.
 std::int64_t displayWidth(int storedWidth, AVRational sampleAspect) {
@@ -98,20 +37,9 @@ std::int64_t displayWidth(int storedWidth, AVRational sampleAspect) {
 // The orientation the stream's display matrix asks for (a rotated phone clip),
 // or the first picture's own when the stream has none.
 PictureOrientation displayOrientation(const AVStream* stream, const AVFrame* picture) {
-  // Since libavformat 60.15 (FFmpeg 6.1) the demuxers keep a stream's side data
-  // in its codec parameters; the stream's own copy is deprecated there.
-#if LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100)
-  const AVPacketSideData* streamSide = av_packet_side_data_get(
-      stream->codecpar->coded_side_data, stream->codecpar->nb_coded_side_data,
-      AV_PKT_DATA_DISPLAYMATRIX);
+  const ffmpeg::SideData streamSide = ffmpeg::streamSideData(stream, AV_PKT_DATA_DISPLAYMATRIX);
   const std::uint8_t* matrix =
-      streamSide != nullptr && streamSide->size >= 9 * sizeof(std::int32_t)
-          ? streamSide->data
-          : nullptr;
-#else
-  const std::uint8_t* matrix =
-      av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
-#endif
+      streamSide.size >= 9 * sizeof(std::int32_t) ? streamSide.data : nullptr;
   if (matrix == nullptr) {
     const AVFrameSideData* side =
         av_frame_get_side_data(picture, AV_FRAME_DATA_DISPLAYMATRIX);
@@ -147,23 +75,14 @@ struct VideoDecoder::State {
   std::int64_t skipTarget = AV_NOPTS_VALUE;  // the request being answered
   std::int64_t frameUnits = 1;    // one frame's length in stream units (a guess)
   std::int64_t secondUnits = 1;   // one second in stream units
-  ffmpeg::ScalerPtr scaler;
-  // What the scaler was made for, and the colour details it was last given,
-  // so that both are renewed only when the pictures change.
-  int scalerWidth = 0;
-  int scalerHeight = 0;
-  int scalerFormat = -1;
-  int scalerBits = 0;
-  bool scalerPlanar = false;  // the scaler writes planar RGB into planarRgb
+  ffmpeg::PictureConverter converter;
+  double statedPeak = 0.0;  // cd/m^2 from the stream's HDR metadata, 0 when none
   // The converted picture's size (display shape, not yet turned), how it is
   // turned for display, and the bitmap it is converted into first when it is.
   int pictureWidth = 0;
   int pictureHeight = 0;
   PictureOrientation orientation;
   std::vector<std::uint8_t> unoriented;
-  std::vector<std::uint8_t> planarRgb;
-  const int* detailsMatrix = nullptr;
-  bool detailsFullRange = false;
   std::uint64_t serial = 0;  // of the current picture
   int seeks = 0;
   int decoded = 0;
@@ -316,8 +235,8 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   auto fresh = std::make_unique<State>();
   if (!fresh->packet || !fresh->current || !fresh->lookahead)
     return MediaStatus::OutOfMemory;
-  MediaStatus status = ffmpeg::openFirstStream(
-      path, AVMEDIA_TYPE_VIDEO,
+  MediaStatus status = ffmpeg::openStream(
+      path, AVMEDIA_TYPE_VIDEO, 0,
       riffOnly ? ffmpeg::Containers::RiffOnly : ffmpeg::Containers::Any, true,
       fresh->opened, &fresh->systemError);
   if (status != MediaStatus::Ok) {
@@ -373,6 +292,7 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   fresh->pictureWidth = int(shownWidth);
   fresh->pictureHeight = parameters->height;
   fresh->orientation = displayOrientation(stream, fresh->current.get());
+  fresh->statedPeak = ffmpeg::statedPeak(stream);
   const bool turned = fresh->orientation.swapsSides();
   facts.width = turned ? fresh->pictureHeight : fresh->pictureWidth;
   facts.height = turned ? fresh->pictureWidth : fresh->pictureHeight;
@@ -510,8 +430,14 @@ std::uint64_t VideoDecoder::currentPictureSerial() const {
 MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {
   if (!state) return MediaStatus::NotOpen;
   State& s = *state;
-  if (s.orientation.isIdentity()) return convertPicture(bitsPerPixel, bits);
-  if (MediaStatus status = convertPicture(bitsPerPixel, s.unoriented);
+  if (!s.haveCurrent) return MediaStatus::PastEnd;
+  if (s.orientation.isIdentity()) {
+    return s.converter.convert(s.current.get(), s.pictureWidth, s.pictureHeight, bitsPerPixel,
+                               s.statedPeak, bits);
+  }
+  if (MediaStatus status = s.converter.convert(s.current.get(), s.pictureWidth,
+                                               s.pictureHeight, bitsPerPixel, s.statedPeak,
+                                               s.unoriented);
       status != MediaStatus::Ok) {
     return status;
   }
@@ -524,76 +450,6 @@ MediaStatus VideoDecoder::copyPicture(int bitsPerPixel, std::vector<std::uint8_t
   orientBitmap(s.unoriented.data(), s.pictureWidth, s.pictureHeight, strideOf(s.pictureWidth),
                bytesPerPixel, s.orientation, bits.data(), stride);
   return MediaStatus::Ok;
-}
-
-MediaStatus VideoDecoder::convertPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits) {
-  State& s = *state;
-  if (!s.haveCurrent) return MediaStatus::PastEnd;
-  const AVFrame* picture = s.current.get();
-  const int width = s.pictureWidth;
-  const int height = s.pictureHeight;
-  const bool planar = convertsThroughPlanarRgb(picture->format);
-  const AVPixelFormat target = planar               ? AV_PIX_FMT_GBRP
-                               : bitsPerPixel == 32 ? AV_PIX_FMT_BGR0
-                                                    : AV_PIX_FMT_BGR24;
-  if (!s.scaler || s.scalerWidth != picture->width || s.scalerHeight != picture->height ||
-      s.scalerFormat != picture->format || s.scalerBits != bitsPerPixel ||
-      s.scalerPlanar != planar) {
-    // Pictures keep the stream's size even if one arrives at another size.
-    s.scaler.reset(sws_getContext(picture->width, picture->height,
-                                  AVPixelFormat(picture->format), width, height, target,
-                                  SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                  nullptr, nullptr, nullptr));
-    if (!s.scaler) return MediaStatus::ConverterFailed;
-    s.scalerWidth = picture->width;
-    s.scalerHeight = picture->height;
-    s.scalerFormat = picture->format;
-    s.scalerBits = bitsPerPixel;
-    s.scalerPlanar = planar;
-    s.detailsMatrix = nullptr;
-  }
-  SwsContext* scaler = s.scaler.get();
-  const bool fullRange =
-      picture->color_range == AVCOL_RANGE_JPEG || isFullRangeFormat(picture->format);
-  const int* matrix = matrixFor(picture);
-  if (s.detailsMatrix != matrix || s.detailsFullRange != fullRange) {
-    // Fails harmlessly for pictures that are RGB already.
-    sws_setColorspaceDetails(scaler, matrix, fullRange ? 1 : 0,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-    s.detailsMatrix = matrix;
-    s.detailsFullRange = fullRange;
-  }
-  const int stride = bitsPerPixel == 32 ? width * 4 : (width * 3 + 3) & ~3;
-  bits.resize(std::size_t(stride) * height);
-  if (bitsPerPixel == 24 && stride != width * 3) {
-    std::fill(bits.begin(), bits.end(), std::uint8_t(0));  // defined padding bytes
-  }
-  if (planar) {
-    // Plane rows aligned for the scaler's vector code.
-    constexpr int kAlign = 64;
-    const int planeStride = (width + kAlign - 1) & ~(kAlign - 1);
-    const std::size_t planeBytes = std::size_t(planeStride) * height;
-    s.planarRgb.resize(3 * planeBytes + kAlign);
-    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(s.planarRgb.data());
-    std::uint8_t* first = s.planarRgb.data() + ((kAlign - address % kAlign) % kAlign);
-    std::uint8_t* planes[4] = {first, first + planeBytes, first + 2 * planeBytes, nullptr};
-    int strides[4] = {planeStride, planeStride, planeStride, 0};
-    const int rows = sws_scale(scaler, picture->data, picture->linesize, 0, picture->height,
-                               planes, strides);
-    if (rows != height) return MediaStatus::ConverterFailed;
-    const std::uint8_t* const rgbPlanes[3] = {planes[0], planes[1], planes[2]};
-    interleaveBottomUp(rgbPlanes, planeStride, width, height, bitsPerPixel / 8, bits.data(),
-                       stride);
-    return MediaStatus::Ok;
-  }
-  // Writing from the last row upwards with a negative stride stores the
-  // picture bottom-up, as the bitmap layout wants.
-  std::uint8_t* planes[4] = {bits.data() + std::size_t(stride) * (height - 1), nullptr,
-                             nullptr, nullptr};
-  int strides[4] = {-stride, 0, 0, 0};
-  const int rows = sws_scale(scaler, picture->data, picture->linesize, 0, picture->height,
-                             planes, strides);
-  return rows == height ? MediaStatus::Ok : MediaStatus::ConverterFailed;
 }
 
 int VideoDecoder::seekCount() const { return state ? state->seeks : 0; }

@@ -43,8 +43,9 @@ struct VideoStreamFacts {
   std::string codec;               // the decoder's name, e.g. "mjpeg"
 };
 
-// Decodes the first video stream of a media file picture by picture, in
-// presentation order. A request is answered by the picture shown at the
+// Decodes the video stream of a media file picture by picture, in
+// presentation order: the stream marked default, else the first (cover art
+// only when the file has no other picture). A request is answered by the picture shown at the
 // requested time: the last picture whose time is not after it (before the
 // first picture, the first picture). Requests that move forward decode on from
 // the current position; the decoder seeks to the key frame before the target
@@ -59,7 +60,7 @@ class VideoDecoder {
   VideoDecoder(const VideoDecoder&) = delete;
   VideoDecoder& operator=(const VideoDecoder&) = delete;
 
-  // Opens path and its first video stream and decodes the first picture, so a
+  // Opens path and its video stream and decodes the first picture, so a
   // stream that cannot be decoded fails here. riffOnly refuses every container
   // but AVI and WAV (UnknownFormat). NoStream: the file has no video.
   // PictureTooLarge: the pictures exceed the limits of MediaLimits.h. Any
@@ -86,7 +87,10 @@ class VideoDecoder {
   // x facts().height), as a bottom-up bitmap (first row in bits is the bottom
   // row): 32 bits per pixel as bytes blue, green, red, unused, or 24 bits as
   // blue, green, red with rows padded to a multiple of 4 bytes. bits is resized
-  // to stride * height. ConverterFailed when no conversion exists.
+  // to stride * height. Pictures with an HDR transfer (PQ, HLG) or primaries
+  // wider than BT.709 / BT.601 come out as SDR BT.709, tone-mapped from the
+  // peak their metadata states (1000 cd/m^2 without) with reference white
+  // (203 cd/m^2) at about full white. ConverterFailed when no conversion exists.
   MediaStatus copyPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits);
 
   // Counters since open, for tests and benchmarks. Skipped pictures are those
@@ -98,10 +102,6 @@ class VideoDecoder {
   int skippedPictureCount() const;
 
  private:
-  // Converts the current picture at its display shape but as stored (not yet
-  // turned or mirrored) into bits, as copyPicture describes.
-  MediaStatus convertPicture(int bitsPerPixel, std::vector<std::uint8_t>& bits);
-
   struct State;
   std::unique_ptr<State> state;  // null when closed
   int lastSystemError = 0;       // of the last failed open

@@ -65,8 +65,14 @@ class AudioStreamSource {
   // the sound whose data lies inside the file. sampleCount() by default.
   virtual int statedSampleCount();
 
+  // Which audio stream of a file the next open takes: 0 the stream marked
+  // default (else the first), n > 0 the n-th audio stream of the file. A file
+  // with fewer streams opens as one without audio.
+  void chooseStream(int number) { streamNumber = number; }
+
  protected:
   ~AudioStreamSource() = default;
+  int streamNumber = 0;
   char osErrorText[1024] = {};
   char unknownCodeText[64] = {};
 };

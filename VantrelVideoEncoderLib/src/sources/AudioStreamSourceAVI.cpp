@@ -91,7 +91,7 @@ int AudioStreamSourceAVI::open(const char* fileName) {
   const FileFacts facts = probeFile(fileName);
   if (!facts.exists && facts.errnoValue == ENOENT) return kAudioFileMissing;
   if (isAvisynthScript(fileName)) return kNoFormatHandler;
-  const int code = codeFor(reader.open(fileName));
+  const int code = codeFor(reader.open(fileName, streamNumber));
   if (code != kAudioOk) return code;
   const RawAudioFacts& stream = reader.facts();
   if (!pipelineConverts(stream)) {

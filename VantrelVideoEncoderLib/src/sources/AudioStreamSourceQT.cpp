@@ -61,7 +61,7 @@ int AudioStreamSourceQT::open(const char* fileName) {
   close();
   std::string path;
   if (!absolutePath(fileName, kMaxPath, path)) return kAudioFileMissing;
-  const MediaStatus status = decoder.open(path.c_str(), kOutputRate);
+  const MediaStatus status = decoder.open(path.c_str(), kOutputRate, streamNumber);
   if (status == MediaStatus::NoStream) return kAudioNoAudio;
   if (status != MediaStatus::Ok)
     return setMacOsError(movieErrorValue(status, decoder.systemError()));
