@@ -264,7 +264,9 @@ void fillPicture(const EncodedClip& shape, int frameIndex, SwsContext* scaler,
   for (int y = 0; y < shape.height; ++y) {
     for (int x = 0; x < shape.width; ++x) {
       std::uint32_t c = 0;
-      switch (shape.pattern) {
+      if (shape.pixels) {
+        c = shape.pixels(frameIndex, x, y);
+      } else switch (shape.pattern) {
         case ClipPattern::FrameNumber:
           c = testPatternPixel(frameIndex, x, y, shape.width, shape.height);
           break;
