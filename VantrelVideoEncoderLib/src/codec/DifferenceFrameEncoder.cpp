@@ -34,6 +34,7 @@ DifferenceFrameEncoder::DifferenceFrameEncoder(const CodecPalette& colours,
     : width(frameWidth),
       height(frameHeight),
       search(colours, displacements, frameWidth, frameHeight),
+      patternFit(colours),
       decoder(frameWidth, frameHeight),
       queue(pool) {
   const int blocks = (frameWidth / 8) * (frameHeight / 8);
@@ -59,7 +60,9 @@ void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset,
   record.level = static_cast<std::uint8_t>(level);
   record.children = kNoBlock;
   record.operands = {};
-  const ErrorWeights& weights = kErrorWeights[level];
+  // The best encode compares the codes by their true errors.
+  static constexpr ErrorWeights kUnitWeights{1, 1, 1, 1, 1};
+  const ErrorWeights& weights = best ? kUnitWeights : kErrorWeights[level];
 
   const std::int64_t keepError = search.blockError(keepPicture, level, offset);
   record.code = kKeepCode;
@@ -118,9 +121,10 @@ void DifferenceFrameEncoder::refineBlock(std::int32_t block) {
     splitBlock(block);
     return;
   }
-  const BlockSearch::Pattern pattern = record.level == kLevel8x8
-                                           ? search.findPattern8(record.offset)
-                                           : search.findPattern4(record.offset);
+  BlockSearch::Pattern pattern = record.level == kLevel8x8
+                                     ? search.findPattern8(record.offset)
+                                     : search.findPattern4(record.offset);
+  if (best) pattern = patternFit.fit(frame + record.offset, width, blockSide(record.level), pattern);
   const ErrorWeights& weights = kErrorWeights[record.level];
   record.code = kPatternCode;
   record.operands = {static_cast<std::uint8_t>(pattern.index),
@@ -242,6 +246,17 @@ int DifferenceFrameEncoder::writeKeepFrame(std::uint8_t* codes) {
       codes, kRecordBufferSize - kCodeStreamOffset - 1, writeList, pool);
 }
 
+void DifferenceFrameEncoder::refineWorstFirst(int minSize) {
+  queue.reorderQueue();
+  // Refine up to the minimum size first; the short colours are then chosen from
+  // the fills made so far, and the rest of the budget is spent with them in place.
+  while (sizeEstimate < budget && !queue.empty() && sizeEstimate < minSize) {
+    refineBlock(queue.popWorstBlock());
+  }
+  assignShortColours();
+  while (sizeEstimate < budget && !queue.empty()) refineBlock(queue.popWorstBlock());
+}
+
 DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
     std::uint8_t* out, const std::uint8_t* newFrame, std::uint8_t* recon,
     const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
@@ -289,14 +304,12 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   }
 
   budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
-  queue.reorderQueue();
-  // Refine up to the minimum size first; the short colours are then chosen from
-  // the fills made so far, and the rest of the budget is spent with them in place.
-  while (sizeEstimate < budget && !queue.empty() && sizeEstimate < minSize) {
-    refineBlock(queue.popWorstBlock());
+  if (best) {
+    refineByRate(minSize);
+  } else {
+    refineWorstFirst(minSize);
   }
-  assignShortColours();
-  while (sizeEstimate < budget && !queue.empty()) refineBlock(queue.popWorstBlock());
+
 
   DifferenceRecordWriter::writeHeader(out, shortColours, padEven);
   writeList.clear();

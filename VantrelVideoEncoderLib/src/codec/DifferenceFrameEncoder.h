@@ -11,6 +11,7 @@
 #include "codec/DifferenceFrameDecoder.h"
 #include "codec/DisplacementTable.h"
 #include "codec/FrameSizeControl.h"
+#include "codec/PatternFit.h"
 
 namespace vantrel {
 
@@ -51,6 +52,8 @@ class DifferenceFrameEncoder {
   // in bands of block rows; the pool must outlive the encoder's use of it. Null
   // (the default) does it on the calling thread. The records are the same.
   void setWorkers(WorkerPool* threads) { workers = threads; }
+  // The best encode: see FrameCodec::setBestEncode.
+  void setBestEncode(bool on) { best = on; }
 
   const FrameSizeControl& sizeControl() const { return sizes; }
   // Budget chosen for the last frame and its size estimate at the end of
@@ -68,6 +71,8 @@ class DifferenceFrameEncoder {
   void chooseFirstCode(BlockRecord& record, int offset, int level) const;
   // The first codes of the 8 x 8 blocks first to end - 1.
   void chooseFirstCodes(std::int32_t first, std::int32_t end);
+  // The default refinement: the block with the largest weighted error first.
+  void refineWorstFirst(int minSize);
   void refineBlock(std::int32_t block);
   void splitBlock(std::int32_t block);
   void assignShortColours();
@@ -78,10 +83,27 @@ class DifferenceFrameEncoder {
   // Fill code for colour: a short code (length 1) or 254 with the colour.
   void setFill(BlockRecord& record, int colour) const;
 
+  // The best encode's refinement (DifferenceFrameEncoderBest.cpp): instead of
+  // the worst block, the block whose next step removes the most error per
+  // byte is refined next, until the budget is spent.
+  struct Step {
+    enum class Kind : std::uint8_t { None, Pattern, Split, Raw };
+    Kind kind = Kind::None;
+    BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
+  };
+  void refineByRate(int minSize);
+  // Finds the next step of block and queues it by its error removed per byte.
+  void planStep(std::int32_t block);
+  // The error a split of the pattern block record removes and the bytes it adds.
+  void valueSplit(const BlockRecord& record, std::int64_t& gain, int& cost) const;
+  void takeStep(std::int32_t block);
+
   int width;
   int height;
   WorkerPool* workers = nullptr;
+  bool best = false;
   BlockSearch search;
+  PatternFit patternFit;
   DifferenceFrameDecoder decoder;
   FrameSizeControl sizes;
   BlockPool pool;
@@ -96,6 +118,9 @@ class DifferenceFrameEncoder {
   std::array<std::uint8_t, 256> shortCodes{};
   std::array<std::uint8_t, 8> shortColours{};
   std::vector<std::int32_t> writeList;
+  std::vector<Step> steps;  // per block record
+  // Planned steps: error removed per byte and the block, a max-heap.
+  std::vector<std::pair<double, std::int32_t>> stepHeap;
   std::int64_t totalError = 0;
 };
 

@@ -39,6 +39,7 @@ class FrameCodecState {
   int height = 0;
   bool ready = false;
   WorkerPool* workers = nullptr;
+  bool bestEncode = false;
   std::unique_ptr<DifferenceFrameEncoder> differenceEncoder;
 };
 
@@ -67,10 +68,13 @@ void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
   s.differenceEncoder = std::make_unique<DifferenceFrameEncoder>(
       s.palette, s.displacements, frameWidth, frameHeight);
   s.differenceEncoder->setWorkers(s.workers);
+  s.differenceEncoder->setBestEncode(s.bestEncode);
   s.ready = true;
 }
 
 void FrameCodec::setWorkers(WorkerPool* threads) { state->workers = threads; }
+
+void FrameCodec::setBestEncode(bool on) { state->bestEncode = on; }
 
 const std::uint8_t* FrameCodec::colourMap() const {
   return state->width == 0 ? nullptr : state->palette.colourMap();

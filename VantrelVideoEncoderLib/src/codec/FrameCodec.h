@@ -44,6 +44,11 @@ class FrameCodec {
   // initFrameCodec, and the pool must outlive the frames compressed with it.
   // The records are the same for any pool.
   void setWorkers(WorkerPool* threads);
+  // The best encode (off by default): difference frames choose their codes by
+  // the error each byte removes and fit pattern colours to their groups, for
+  // better pictures in about the same bytes; slower. Applies from the next
+  // initFrameCodec. The records stay valid for every decoder of the format.
+  void setBestEncode(bool on);
 
   // The inverse colour map for the grid in use: 32768 bytes (fine grid, cell
   // index red5 << 10 | green5 << 5 | blue5) or 4096 bytes (coarse grid, cell index

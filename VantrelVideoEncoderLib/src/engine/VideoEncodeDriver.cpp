@@ -311,6 +311,7 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
   }
   palette[0] = kWhite;
   codec.setWorkers(&workers);
+  codec.setBestEncode(engine.bestEncode && !engine.fastEncode);
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 

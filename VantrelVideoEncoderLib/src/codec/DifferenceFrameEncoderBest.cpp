@@ -1,0 +1,177 @@
+// The best encode's refinement of a difference frame: every block with an
+// error has a planned next step (a fitted two-colour pattern, a split into
+// quadrants, or the raw samples of a 2 x 2 block) valued by the error it
+// removes per byte it adds; the best-valued step is taken until the budget
+// is spent. Errors here are the true summed distances, without the default
+// encode's weights.
+
+#include <algorithm>
+#include <array>
+
+#include "codec/CodecTables.h"
+#include "codec/DifferenceFrameEncoder.h"
+#include "codec/FrameRecordFormat.h"
+
+namespace vantrel {
+
+using namespace frame_record;
+
+namespace {
+
+// A step that adds no bytes still counts as half a byte, so that its value
+// stays finite and grows with the error it removes.
+constexpr double kLeastCost = 0.5;
+constexpr int kRawLength = 5;
+constexpr int kPatternLength = 4;
+
+double valuePerByte(std::int64_t gain, int cost) {
+  return static_cast<double>(gain) / std::max(kLeastCost, static_cast<double>(cost));
+}
+
+}  // namespace
+
+void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t& gain,
+                                        int& cost) const {
+  // The quadrants with their first codes, and as they would be with the
+  // better of their next steps; the split is worth the better of the two.
+  const int level = record.level;
+  const int half = blockSide(level) / 2;
+  const int offset = record.offset;
+  const int childOffsets[4] = {offset, offset + half, offset + (width + 1) * half,
+                               offset + width * half};
+  std::int64_t firstError = 0;
+  int firstLength = level == kLevel8x8 ? 1 : 0;
+  std::int64_t refinedError = 0;
+  int refinedLength = firstLength;
+  for (const int childOffset : childOffsets) {
+    BlockRecord child;
+    chooseFirstCode(child, childOffset, level - 1);
+    firstError += child.rawError;
+    firstLength += child.codeLength;
+    if (child.rawError == 0) {
+      refinedLength += child.codeLength;
+    } else if (level - 1 == kLevel2x2) {
+      refinedLength += kRawLength;
+    } else {
+      BlockSearch::Pattern pattern = search.findPattern4(childOffset);
+      pattern = patternFit.fit(frame + childOffset, width, half, pattern);
+      const bool better = pattern.error < child.rawError;
+      refinedError += better ? pattern.error : child.rawError;
+      refinedLength += better ? kPatternLength : child.codeLength;
+    }
+  }
+  const std::int64_t firstGain = record.rawError - firstError;
+  const int firstCost = firstLength - record.codeLength;
+  const std::int64_t refinedGain = record.rawError - refinedError;
+  const int refinedCost = refinedLength - record.codeLength;
+  if (valuePerByte(firstGain, firstCost) >= valuePerByte(refinedGain, refinedCost)) {
+    gain = firstGain;
+    cost = firstCost;
+  } else {
+    gain = refinedGain;
+    cost = refinedCost;
+  }
+}
+
+void DifferenceFrameEncoder::planStep(std::int32_t block) {
+  const BlockRecord& record = pool[block];
+  Step& step = steps[block];
+  step.kind = Step::Kind::None;
+  if (record.rawError == 0) return;
+  std::int64_t gain = 0;
+  int cost = 0;
+  if (record.level == kLevel2x2) {
+    step.kind = Step::Kind::Raw;
+    gain = record.rawError;
+    cost = kRawLength - record.codeLength;
+  } else {
+    if (record.code != kPatternCode) {
+      BlockSearch::Pattern pattern = record.level == kLevel8x8
+                                         ? search.findPattern8(record.offset)
+                                         : search.findPattern4(record.offset);
+      pattern = patternFit.fit(frame + record.offset, width, blockSide(record.level), pattern);
+      if (pattern.error < record.rawError) {
+        step.kind = Step::Kind::Pattern;
+        step.pattern = pattern;
+        gain = record.rawError - pattern.error;
+        cost = kPatternLength - record.codeLength;
+      }
+    }
+    if (step.kind == Step::Kind::None) {
+      step.kind = Step::Kind::Split;
+      valueSplit(record, gain, cost);
+    }
+  }
+  if (gain <= 0) {
+    step.kind = Step::Kind::None;
+    return;
+  }
+  stepHeap.emplace_back(valuePerByte(gain, cost), -block);
+  std::push_heap(stepHeap.begin(), stepHeap.end());
+}
+
+void DifferenceFrameEncoder::takeStep(std::int32_t block) {
+  BlockRecord& record = pool[block];
+  const Step step = steps[block];
+  steps[block].kind = Step::Kind::None;
+  switch (step.kind) {
+    case Step::Kind::None:
+      return;
+    case Step::Kind::Raw:
+      refineBlock(block);
+      return;
+    case Step::Kind::Pattern:
+      sizeEstimate += kPatternLength - record.codeLength;
+      record.code = kPatternCode;
+      record.operands = {static_cast<std::uint8_t>(step.pattern.index),
+                         static_cast<std::uint8_t>(step.pattern.colour0),
+                         static_cast<std::uint8_t>(step.pattern.colour1), 0};
+      record.codeLength = kPatternLength;
+      record.rawError = step.pattern.error;
+      record.error = step.pattern.error;
+      planStep(block);
+      return;
+    case Step::Kind::Split: {
+      // A first code that no pattern improves is made a pattern block in
+      // name only for the split: the split replaces its code entirely.
+      record.code = kPatternCode;
+      refineBlock(block);
+      const std::int32_t first = pool[block].children;
+      if (first == kNoBlock) return;
+      for (int q = 0; q < 4; ++q) {
+        BlockRecord& child = pool[first + q];
+        child.error = child.rawError;  // without the queue's border bonus
+        planStep(first + q);
+      }
+      return;
+    }
+  }
+}
+
+void DifferenceFrameEncoder::refineByRate(int minSize) {
+  if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
+  stepHeap.clear();
+  const int topLevelBlocks = (width / 8) * (height / 8);
+  for (std::int32_t block = 0; block < topLevelBlocks; ++block) planStep(block);
+  bool shortColoursSet = false;
+  while (sizeEstimate < budget && !stepHeap.empty()) {
+    if (!shortColoursSet && sizeEstimate >= minSize) {
+      // As in the default encode: the short colours come from the fills made
+      // up to the minimum size. The default queue is not used here.
+      queue.clear();
+      assignShortColours();
+      shortColoursSet = true;
+    }
+    std::pop_heap(stepHeap.begin(), stepHeap.end());
+    const std::int32_t block = -stepHeap.back().second;
+    stepHeap.pop_back();
+    takeStep(block);
+  }
+  if (!shortColoursSet) {
+    queue.clear();
+    assignShortColours();
+  }
+  queue.clear();
+}
+
+}  // namespace vantrel
