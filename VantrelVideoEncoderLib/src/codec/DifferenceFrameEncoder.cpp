@@ -62,7 +62,7 @@ void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset,
   record.operands = {};
   // The best encode compares the codes by their true errors.
   static constexpr ErrorWeights kUnitWeights{1, 1, 1, 1, 1};
-  const ErrorWeights& weights = best ? kUnitWeights : kErrorWeights[level];
+  const ErrorWeights& weights = byRate ? kUnitWeights : kErrorWeights[level];
 
   const std::int64_t keepError = search.blockError(keepPicture, level, offset);
   record.code = kKeepCode;
@@ -257,14 +257,7 @@ void DifferenceFrameEncoder::refineWorstFirst(int minSize) {
   while (sizeEstimate < budget && !queue.empty()) refineBlock(queue.popWorstBlock());
 }
 
-DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
-    std::uint8_t* out, const std::uint8_t* newFrame, std::uint8_t* recon,
-    const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
-    int targetSize, bool padEven, int frameIndex) {
-  frame = newFrame;
-  keepPicture = recon;
-  fast = fastMode;
-  search.setPictures(newFrame, prevRecon);
+std::int64_t DifferenceFrameEncoder::chooseFrameFirstCodes() {
   sizeEstimate = kEstimateStart;
   shortCodes.fill(kFillCode);
   shortColours = {};
@@ -302,18 +295,14 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
       frameSum += pool[block].error;
     }
   }
+  return frameSum;
+}
 
-  budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
-  if (best) {
-    refineByRate(minSize);
-  } else {
-    refineWorstFirst(minSize);
-  }
-
-
+int DifferenceFrameEncoder::writeRecord(std::uint8_t* out, bool padEven) {
   DifferenceRecordWriter::writeHeader(out, shortColours, padEven);
   writeList.clear();
   totalError = 0;
+  const int topLevelBlocks = (width / 8) * (height / 8);
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) finaliseBlock(block);
   // One byte stays free for the padding byte.
   const int codes = DifferenceRecordWriter::writeCodes(
@@ -328,6 +317,23 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
     assert(false && "difference record outgrew its buffer");
     length += writeKeepFrame(out + kCodeStreamOffset);
   }
+  return length;
+}
+
+DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
+    std::uint8_t* out, const std::uint8_t* newFrame, std::uint8_t* recon,
+    const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
+    int targetSize, bool padEven, int frameIndex) {
+  frame = newFrame;
+  keepPicture = recon;
+  fast = fastMode;
+  search.setPictures(newFrame, prevRecon);
+  const std::int64_t frameSum = chooseFrameFirstCodes();
+  budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
+  refineWorstFirst(minSize);
+  int length = writeRecord(out, padEven);
+  // The best encode codes the frame again in about the bytes this record took.
+  if (best) length = encodeByRate(out, minSize, nextLength > 0 ? nextLength : length, padEven);
 
   const DecodeStatus status =
       decoder.decodeDifferenceFrame(out, length, recon, prevRecon);

@@ -54,6 +54,10 @@ class DifferenceFrameEncoder {
   void setWorkers(WorkerPool* threads) { workers = threads; }
   // The best encode: see FrameCodec::setBestEncode.
   void setBestEncode(bool on) { best = on; }
+  // The best encode's record length for the next frame: what the default
+  // encode of the same movie wrote for it (0: what this frame's default
+  // codes take).
+  void setNextLength(int length) { nextLength = length; }
 
   const FrameSizeControl& sizeControl() const { return sizes; }
   // Budget chosen for the last frame and its size estimate at the end of
@@ -71,6 +75,11 @@ class DifferenceFrameEncoder {
   void chooseFirstCode(BlockRecord& record, int offset, int level) const;
   // The first codes of the 8 x 8 blocks first to end - 1.
   void chooseFirstCodes(std::int32_t first, std::int32_t end);
+  // Starts a frame: the first codes of every 8 x 8 block, queued when not
+  // exact; returns their summed weighted error.
+  std::int64_t chooseFrameFirstCodes();
+  // Finalises the blocks and writes header and codes; returns the length.
+  int writeRecord(std::uint8_t* out, bool padEven);
   // The default refinement: the block with the largest weighted error first.
   void refineWorstFirst(int minSize);
   void refineBlock(std::int32_t block);
@@ -91,7 +100,11 @@ class DifferenceFrameEncoder {
     Kind kind = Kind::None;
     BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
   };
-  void refineByRate(int minSize);
+  // Codes the frame again by rate into out, until the record is about
+  // targetLength bytes long; returns its length.
+  int encodeByRate(std::uint8_t* out, int minSize, int defaultLength, bool padEven);
+  // Takes the best-valued steps while the size estimate is below sizeLimit.
+  void refineByRate(int sizeLimit);
   // Finds the next step of block and queues it by its error removed per byte.
   void planStep(std::int32_t block);
   // The error a split of the pattern block record removes and the bytes it adds.
@@ -102,6 +115,10 @@ class DifferenceFrameEncoder {
   int height;
   WorkerPool* workers = nullptr;
   bool best = false;
+  bool byRate = false;  // this pass compares codes by their true errors
+  // Record bytes the best encode wrote beyond the default encode's so far.
+  std::int64_t byteBalance = 0;
+  int nextLength = 0;
   BlockSearch search;
   PatternFit patternFit;
   DifferenceFrameDecoder decoder;

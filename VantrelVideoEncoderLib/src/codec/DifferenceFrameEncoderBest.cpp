@@ -23,6 +23,13 @@ namespace {
 constexpr double kLeastCost = 0.5;
 constexpr int kRawLength = 5;
 constexpr int kPatternLength = 4;
+// Rounds of further refinement after the first record, and how far below the
+// target length a record may stay.
+constexpr int kSizeRounds = 12;
+constexpr int kSizeSlack = 4;
+// The first round stops this fraction (1 / n) short of the budget.
+constexpr int kFirstShortfall = 8;
+constexpr bool kFirstCodesByRate = false;
 
 double valuePerByte(std::int64_t gain, int cost) {
   return static_cast<double>(gain) / std::max(kLeastCost, static_cast<double>(cost));
@@ -148,30 +155,51 @@ void DifferenceFrameEncoder::takeStep(std::int32_t block) {
   }
 }
 
-void DifferenceFrameEncoder::refineByRate(int minSize) {
+int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int defaultLength,
+                                         bool padEven) {
+  // The bytes this encode wrote beyond the default's so far come off this
+  // frame's target (or are added to it), so that the movie's frame bytes
+  // stay within a step of the default encode's.
+  const int targetLength = static_cast<int>(std::clamp<std::int64_t>(
+      defaultLength - byteBalance, kCodeStreamOffset, defaultLength + defaultLength / 2));
+  byRate = kFirstCodesByRate;
+  chooseFrameFirstCodes();
+  byRate = true;
   if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
   stepHeap.clear();
   const int topLevelBlocks = (width / 8) * (height / 8);
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) planStep(block);
-  bool shortColoursSet = false;
-  while (sizeEstimate < budget && !stepHeap.empty()) {
-    if (!shortColoursSet && sizeEstimate >= minSize) {
-      // As in the default encode: the short colours come from the fills made
-      // up to the minimum size. The default queue is not used here.
-      queue.clear();
-      assignShortColours();
-      shortColoursSet = true;
-    }
+
+  // As in the default encode, the short colours come from the fills made up
+  // to the minimum size; the default queue takes no part here.
+  const int firstLimit = budget - budget / kFirstShortfall;
+  refineByRate(std::min(minSize, firstLimit));
+  queue.clear();
+  assignShortColours();
+  // The size estimate does not know the runs the writer makes, and these
+  // codes repeat less than the default encode's: the refinement stops short
+  // of the budget and goes on in rounds until the written record is long
+  // enough.
+  refineByRate(firstLimit);
+  int length = writeRecord(out, padEven);
+  for (int round = 0; round < kSizeRounds && length < targetLength - kSizeSlack; ++round) {
+    if (stepHeap.empty()) break;
+    refineByRate(static_cast<int>(sizeEstimate) + std::max(1, (targetLength - length) / 2));
+    length = writeRecord(out, padEven);
+  }
+  queue.clear();
+  byRate = false;
+  byteBalance += length - defaultLength;
+  return length;
+}
+
+void DifferenceFrameEncoder::refineByRate(int sizeLimit) {
+  while (sizeEstimate < sizeLimit && !stepHeap.empty()) {
     std::pop_heap(stepHeap.begin(), stepHeap.end());
     const std::int32_t block = -stepHeap.back().second;
     stepHeap.pop_back();
     takeStep(block);
   }
-  if (!shortColoursSet) {
-    queue.clear();
-    assignShortColours();
-  }
-  queue.clear();
 }
 
 }  // namespace vantrel
