@@ -11,10 +11,13 @@
 // Run by hand:
 //   build/bench/best_encode_bench                 -bestencode against the default
 //   build/bench/best_encode_bench -fastencode     any other flags against it
+//   BEST_BENCH_CLIPS=03 build/bench/best_encode_bench   only clips 0 and 3
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -301,7 +304,10 @@ int run(const std::vector<std::string>& otherFlags) {
               "worst2", "gain", "cpu s", "cpu2 s");
   std::map<std::string, std::pair<double, int>> gains;  // per mode: sum, count
   std::map<std::string, double> lowestGain;
-  for (const ClipKind& kind : clipKinds()) {
+  const char* only = std::getenv("BEST_BENCH_CLIPS");  // e.g. "02": clips 0 and 2
+  for (std::size_t k = 0; k < clipKinds().size(); ++k) {
+    const ClipKind& kind = clipKinds()[k];
+    if (only != nullptr && std::strchr(only, char('0' + k)) == nullptr) continue;
     const BenchClip clip(clipShape(kind), "clip.avi");
     if (!clip.ok()) {
       std::fprintf(stderr, "%s: clip not written: %s\n", kind.name, clip.failure().c_str());

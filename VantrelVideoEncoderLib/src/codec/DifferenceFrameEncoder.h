@@ -96,17 +96,22 @@ class DifferenceFrameEncoder {
   // the worst block, the block whose next step removes the most error per
   // byte is refined next, until the budget is spent.
   struct Step {
-    enum class Kind : std::uint8_t { None, Pattern, Split, Raw };
+    // Unvalued: a pattern or split of a first code, queued at the most it
+    // can be worth and valued when it comes first.
+    enum class Kind : std::uint8_t { None, Unvalued, Pattern, Split, Raw };
     Kind kind = Kind::None;
     BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
   };
   // Codes the frame again by rate into out, until the record is about
   // targetLength bytes long; returns its length.
   int encodeByRate(std::uint8_t* out, int minSize, int defaultLength, bool padEven);
+  // One try at that: the first codes by true error or by the default weights.
+  int codeByRate(std::uint8_t* out, int minSize, int targetLength, bool padEven,
+                 bool firstCodesByRate);
   // Takes the best-valued steps while the size estimate is below sizeLimit.
   void refineByRate(int sizeLimit);
   // Finds the next step of block and queues it by its error removed per byte.
-  void planStep(std::int32_t block);
+  void planStep(std::int32_t block, bool value = false);
   // The error a split of the pattern block record removes and the bytes it adds.
   void valueSplit(const BlockRecord& record, std::int64_t& gain, int& cost) const;
   void takeStep(std::int32_t block);
@@ -118,6 +123,7 @@ class DifferenceFrameEncoder {
   bool byRate = false;  // this pass compares codes by their true errors
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;
+  std::int64_t defaultBytes = 0;  // the default encode's record bytes so far
   int nextLength = 0;
   BlockSearch search;
   PatternFit patternFit;

@@ -29,7 +29,9 @@ constexpr int kSizeRounds = 12;
 constexpr int kSizeSlack = 4;
 // The first round stops this fraction (1 / n) short of the budget.
 constexpr int kFirstShortfall = 8;
-constexpr bool kFirstCodesByRate = false;
+// The movie's best-encode frames may run ahead of the default's bytes by one
+// part in this many.
+constexpr int kExcessShare = 125;
 
 double valuePerByte(std::int64_t gain, int cost) {
   return static_cast<double>(gain) / std::max(kLeastCost, static_cast<double>(cost));
@@ -80,7 +82,7 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t&
   }
 }
 
-void DifferenceFrameEncoder::planStep(std::int32_t block) {
+void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
   const BlockRecord& record = pool[block];
   Step& step = steps[block];
   step.kind = Step::Kind::None;
@@ -91,6 +93,13 @@ void DifferenceFrameEncoder::planStep(std::int32_t block) {
     step.kind = Step::Kind::Raw;
     gain = record.rawError;
     cost = kRawLength - record.codeLength;
+  } else if (!value && record.code != kPatternCode) {
+    // Neither a pattern nor a split of it removes more than the block's error,
+    // and neither costs fewer bytes than a pattern, so this bound holds until
+    // the step is valued.
+    step.kind = Step::Kind::Unvalued;
+    gain = record.rawError;
+    cost = kPatternLength - record.codeLength;
   } else {
     if (record.code != kPatternCode) {
       BlockSearch::Pattern pattern = record.level == kLevel8x8
@@ -123,6 +132,9 @@ void DifferenceFrameEncoder::takeStep(std::int32_t block) {
   steps[block].kind = Step::Kind::None;
   switch (step.kind) {
     case Step::Kind::None:
+      return;
+    case Step::Kind::Unvalued:
+      planStep(block, true);
       return;
     case Step::Kind::Raw:
       refineBlock(block);
@@ -162,7 +174,22 @@ int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int def
   // stay within a step of the default encode's.
   const int targetLength = static_cast<int>(std::clamp<std::int64_t>(
       defaultLength - byteBalance, kCodeStreamOffset, defaultLength + defaultLength / 2));
-  byRate = kFirstCodesByRate;
+  // First codes chosen by their true errors repeat less than the default
+  // encode's; when they outgrow the target by more than the movie's bytes can
+  // take up (kExcessShare of the default's bytes so far), the frame starts
+  // again from the default's first codes.
+  defaultBytes += defaultLength;
+  int length = codeByRate(out, minSize, targetLength, padEven, true);
+  if (byteBalance + length - defaultLength > defaultBytes / kExcessShare) {
+    length = codeByRate(out, minSize, targetLength, padEven, false);
+  }
+  byteBalance += length - defaultLength;
+  return length;
+}
+
+int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targetLength,
+                                       bool padEven, bool firstCodesByRate) {
+  byRate = firstCodesByRate;
   chooseFrameFirstCodes();
   byRate = true;
   if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
@@ -189,7 +216,6 @@ int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int def
   }
   queue.clear();
   byRate = false;
-  byteBalance += length - defaultLength;
   return length;
 }
 

@@ -27,6 +27,19 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
   for (int r = 0; r < side; ++r) {
     for (int c = 0; c < side; ++c) samples[r * side + c] = block[r * width + c];
   }
+  // The colours tried for a group: the block's own sample values and the
+  // starting colours (the nearest to the group averages).
+  std::array<bool, 256> seen{};
+  std::array<std::uint8_t, 66> candidates{};
+  int candidateCount = 0;
+  const auto addCandidate = [&](int colour) {
+    if (colour < kFirstColour || colour > kLastColour || seen[colour]) return;
+    seen[colour] = true;
+    candidates[candidateCount++] = static_cast<std::uint8_t>(colour);
+  };
+  addCandidate(start.colour0);
+  addCandidate(start.colour1);
+  for (int i = 0; i < count; ++i) addCandidate(samples[i]);
   BlockSearch::Pattern best = start;
   for (int round = 0; round < kMaxRounds; ++round) {
     // The colour of each group with the smallest summed distance, over the
@@ -47,7 +60,8 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
       }
       if (distinct == 0) continue;
       std::int64_t bestSum = std::numeric_limits<std::int64_t>::max();
-      for (int colour = kFirstColour; colour <= kLastColour; ++colour) {
+      for (int n = 0; n < candidateCount; ++n) {
+        const int colour = candidates[n];
         const std::int32_t* row = palette.distanceRow(colour);
         std::int64_t sum = 0;
         for (int k = 0; k < distinct && sum < bestSum; ++k)
