@@ -121,10 +121,9 @@ void DifferenceFrameEncoder::refineBlock(std::int32_t block) {
     splitBlock(block);
     return;
   }
-  BlockSearch::Pattern pattern = record.level == kLevel8x8
-                                     ? search.findPattern8(record.offset)
-                                     : search.findPattern4(record.offset);
-  if (best) pattern = patternFit.fit(frame + record.offset, width, blockSide(record.level), pattern);
+  const BlockSearch::Pattern pattern = record.level == kLevel8x8
+                                           ? search.findPattern8(record.offset)
+                                           : search.findPattern4(record.offset);
   const ErrorWeights& weights = kErrorWeights[record.level];
   record.code = kPatternCode;
   record.operands = {static_cast<std::uint8_t>(pattern.index),
@@ -330,9 +329,13 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   search.setPictures(newFrame, prevRecon);
   const std::int64_t frameSum = chooseFrameFirstCodes();
   budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
-  refineWorstFirst(minSize);
-  int length = writeRecord(out, padEven);
-  // The best encode codes the frame again in about the bytes this record took.
+  int length = 0;
+  if (!best || nextLength == 0) {
+    refineWorstFirst(minSize);
+    length = writeRecord(out, padEven);
+  }
+  // The best encode codes the frame in about the bytes the default encode
+  // took for it: as given, or this frame's default record.
   if (best) length = encodeByRate(out, minSize, nextLength > 0 ? nextLength : length, padEven);
 
   const DecodeStatus status =

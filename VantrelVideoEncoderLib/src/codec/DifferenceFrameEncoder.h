@@ -22,7 +22,9 @@ class WorkerPool;
 // the blocks with the largest weighted error, worst first: a block becomes a
 // two-colour pattern, then splits into four smaller blocks, down to raw 2 x 2
 // samples. The written record is decoded again into the reconstruction, so
-// the encoder's picture is exactly the player's.
+// the encoder's picture is exactly the player's. The best encode
+// (setBestEncode) spends about the same bytes by rate instead: see
+// DifferenceFrameEncoderBest.cpp.
 //
 // One object serves a whole encode: its size history carries from frame to
 // frame. Frame-sized storage is allocated once, in the constructor.
