@@ -129,8 +129,8 @@ void measure(const char* title, const test::EncodedClip& shape, const char* file
   if (!ffmpeg.measured) {
     std::printf("  no ffmpeg time: %s\n", ffmpeg.note.c_str());
   } else {
-    std::printf("  ffmpeg -threads 1 %s: cpu %.2f s, wall %.2f s\n", anchor.c_str(),
-                ffmpeg.cpuSeconds, ffmpeg.seconds);
+    std::printf("  ffmpeg -threads 1 -filter_threads 1 %s: cpu %.2f s, wall %.2f s\n",
+                anchor.c_str(), ffmpeg.cpuSeconds, ffmpeg.seconds);
   }
   std::printf("  %-42s %8s %8s %10s %14s\n", "setting", "cpu s", "wall s", "cpu ratio",
               "wall/ff cpu");
