@@ -120,7 +120,8 @@ struct PatternSums {
   static constexpr int kBlueWeight = 29;
 
   std::array<std::uint8_t, kSamples> samples{};
-  std::array<std::array<std::uint64_t, kMasks>, kSide> rowSums{};
+  // Not zeroed first: the constructor writes every entry.
+  std::array<std::array<std::uint64_t, kMasks>, kSide> rowSums;
   // The sum of 77 r^2 + 150 g^2 + 29 b^2 over the block's samples.
   std::int64_t squares = 0;
   std::array<int, 3> total{};
