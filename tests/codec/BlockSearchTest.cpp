@@ -191,7 +191,7 @@ TEST_F(BlockSearchTest, AbandoningPatternsEarlyGivesTheSameAnswer) {
 }
 
 // The pattern searches skip patterns whose lower bound cannot beat the best so
-// far; on every block of several picture pairs, with and without vectors, they
+// far; on every block of several pictures, with and without vectors, they
 // must pick what the full search picks.
 TEST_F(BlockSearchTest, PrunedPatternSearchPicksTheWinnerOfTheFullSearchEverywhere) {
   struct Picture {
