@@ -206,7 +206,7 @@ void BlockSearch::useVectors(Vectors highest) {
     planeLength = samples + 2 * planeMargin;
     planes.assign(6 * planeLength, 0);
     copySums.assign(samples / 16 * copy_tables::kCandidateSlots, 0);
-    bandReady.assign(std::size_t(height / 4), 0);
+    bandReady.assign(std::size_t(height / 4) * sumGroups(), 0);
   }
 }
 
@@ -236,19 +236,23 @@ copy_tables::ChannelPlanes BlockSearch::channelPlanes(int picture) const {
 }
 
 #if VANTREL_X86_VECTORS
-const std::int32_t* BlockSearch::bandCopySums(int band) const {
+const std::int32_t* BlockSearch::bandCopySums(int band, int x) const {
   std::int32_t* sums =
       copySums.data() + std::size_t(band) * (width / 4) * copy_tables::kCandidateSlots;
-  if (bandReady[band] == 0) {
+  const int group = x / kSumColumns;
+  std::uint8_t& ready = bandReady[std::size_t(band) * sumGroups() + group];
+  if (ready == 0) {
     const int start = band * 4 * width;
+    const int first = group * kSumColumns;
+    const int end = std::min(width, first + kSumColumns);
     if (vectorSet == Vectors::Avx2) {
       block_search_avx2::copySums4(channelPlanes(0), channelPlanes(1), width, start,
-                                   searchOrder, sums);
+                                   first, end, searchOrder, sums);
     } else {
       block_search_sse41::copySums4(channelPlanes(0), channelPlanes(1), width, start,
-                                    searchOrder, sums);
+                                    first, end, searchOrder, sums);
     }
-    bandReady[band] = 1;
+    ready = 1;
   }
   return sums;
 }
@@ -320,7 +324,7 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
     const std::int32_t* parts[4];
     int count = 0;
     for (int band = y / 4; band < (y + side) / 4; ++band) {
-      const std::int32_t* sums = bandCopySums(band) + std::size_t(x / 4) * kSlots;
+      const std::int32_t* sums = bandCopySums(band, x) + std::size_t(x / 4) * kSlots;
       for (int column = 0; column < side / 4; ++column)
         parts[count++] = sums + column * kSlots;
     }

@@ -73,14 +73,14 @@ VANTREL_AVX2 inline __m256i laneMask(unsigned bits) {
 bool available() { return __builtin_cpu_supports("avx2") != 0; }
 
 VANTREL_AVX2 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have,
-                            int width, int start, const CopyCandidates& candidates,
-                            std::int32_t* sums) {
+                            int width, int start, int firstColumn, int endColumn,
+                            const CopyCandidates& candidates, std::int32_t* sums) {
   const int blocks = width / 4;
   for (int k = 0; k < kDisplacementCount; ++k) {
     const std::ptrdiff_t offset = candidates.offsets[k];
     // Sixteen columns (four blocks) at a time; past the last block of a
     // narrower band the lanes are computed and dropped.
-    for (int x = 0; x < width; x += 16) {
+    for (int x = firstColumn; x < endColumn; x += 16) {
       __m256i sumLo = _mm256_setzero_si256();
       __m256i sumHi = _mm256_setzero_si256();
       for (int r = 0; r < 4; ++r) {

@@ -48,12 +48,12 @@ VANTREL_SSE41 inline __m128i widen8(const std::uint8_t* values) {
 bool available() { return __builtin_cpu_supports("sse4.1") != 0; }
 
 VANTREL_SSE41 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have,
-                             int width, int start, const CopyCandidates& candidates,
-                             std::int32_t* sums) {
+                             int width, int start, int firstColumn, int endColumn,
+                             const CopyCandidates& candidates, std::int32_t* sums) {
   for (int k = 0; k < kDisplacementCount; ++k) {
     const std::ptrdiff_t offset = candidates.offsets[k];
     // Eight columns (two blocks) at a time.
-    for (int x = 0; x < width; x += 8) {
+    for (int x = firstColumn; x < endColumn; x += 8) {
       __m128i sumLo = _mm_setzero_si128();
       __m128i sumHi = _mm_setzero_si128();
       for (int r = 0; r < 4; ++r) {
