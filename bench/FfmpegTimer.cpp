@@ -46,7 +46,7 @@ FfmpegTiming timeFfmpegDecode(const std::string& path, int runs,
     timing.note = "ffmpeg is not installed (Debian package ffmpeg): no comparison";
     return timing;
   }
-  const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -i " +
+  const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -filter_threads 1 -i " +
                               shellQuoted(path) + " " + outputOptions + " -f null - >/dev/null";
   for (int run = 0; run < runs; ++run) {
     const double wallStart = wallNow();

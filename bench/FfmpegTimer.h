@@ -1,9 +1,9 @@
 #pragma once
 
 // The yardstick of the speed benchmarks: how long the ffmpeg command-line
-// program (Debian package "ffmpeg") takes to decode a file on one thread into
-// 32-bit pictures that it throws away:
-//   ffmpeg -threads 1 -i FILE -pix_fmt bgra -f null -
+// program (Debian package "ffmpeg") takes to decode a file on one thread (and
+// filter it on one) into 32-bit pictures that it throws away:
+//   ffmpeg -threads 1 -filter_threads 1 -i FILE -pix_fmt bgra -f null -
 
 #include <string>
 

@@ -1,7 +1,8 @@
 // Conversion speed against decoding speed, in one run on the same clips: each
 // clip is decoded by the ffmpeg command-line program on one thread and scaled
 // to the handheld screen at 10 frames per second,
-//   ffmpeg -threads 1 -i CLIP -vf fps=10,scale=160:160 -f null -
+//   ffmpeg -threads 1 -filter_threads 1 -i CLIP
+//          -vf fps=10,scale=160:160:flags=lanczos -f null -
 // and converted by the engine with several settings. The table gives, for each
 // setting, the processor time (all threads) and wall-clock time of the
 // conversion and their ratios to ffmpeg's processor time. ffmpeg is timed
@@ -10,14 +11,18 @@
 //
 // Clips: 20 s of 640 x 480 MJPEG at 30 fps with a busy scene (a panned fine
 // texture, zooming rings, sliding bars), every setting; and 120 s of the same
-// scene in H.264, default settings only.
+// scene in H.264 (x264's default High profile) at 10 frames per second in the
+// default and the two 8-bit colour depths.
 // Run by hand (needs the Debian package ffmpeg):
 //   build/bench/speed_ratio_bench            both clips
-//   build/bench/speed_ratio_bench mjpeg      only the MJPEG clip
+//   build/bench/speed_ratio_bench mjpeg      only the MJPEG clip (or h264)
+//   build/bench/speed_ratio_bench write DIR  only writes both clips into DIR,
+//                                            for profiling the program on them
 
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchClip.h"
@@ -100,16 +105,16 @@ bool convert(const BenchClip& clip, const Row& row, RunTime& time) {
 }
 
 void measure(const char* title, const test::EncodedClip& shape, const char* fileName,
-             std::size_t rowCount) {
+             const std::vector<std::size_t>& rowIndices) {
   const BenchClip clip(shape, fileName);
   if (!clip.ok()) {
     std::fprintf(stderr, "%s: clip not written: %s\n", title, clip.failure().c_str());
     return;
   }
-  const std::string anchor = "-vf fps=10,scale=160:160";
+  const std::string anchor = "-vf fps=10,scale=160:160:flags=lanczos";
   FfmpegTiming ffmpeg = timeFfmpegDecode(clip.path(), 1, anchor);
   std::vector<RunTime> times;
-  for (std::size_t i = 0; i < rowCount; ++i) {
+  for (std::size_t i : rowIndices) {
     const Row& row = rows()[i];
     RunTime time;
     if (!convert(clip, row, time)) time = RunTime{-1.0, -1.0};
@@ -124,19 +129,20 @@ void measure(const char* title, const test::EncodedClip& shape, const char* file
   if (!ffmpeg.measured) {
     std::printf("  no ffmpeg time: %s\n", ffmpeg.note.c_str());
   } else {
-    std::printf("  ffmpeg -threads 1 %s: cpu %.2f s, wall %.2f s\n", anchor.c_str(),
-                ffmpeg.cpuSeconds, ffmpeg.seconds);
+    std::printf("  ffmpeg -threads 1 -filter_threads 1 %s: cpu %.2f s, wall %.2f s\n",
+                anchor.c_str(), ffmpeg.cpuSeconds, ffmpeg.seconds);
   }
   std::printf("  %-42s %8s %8s %10s %14s\n", "setting", "cpu s", "wall s", "cpu ratio",
               "wall/ff cpu");
   for (std::size_t i = 0; i < times.size(); ++i) {
     const RunTime& t = times[i];
+    const char* label = rows()[rowIndices[i]].label;
     if (t.cpuSeconds < 0) {
-      std::printf("  %-42s failed\n", rows()[i].label);
+      std::printf("  %-42s failed\n", label);
       continue;
     }
     const double base = ffmpeg.measured ? ffmpeg.cpuSeconds : 0.0;
-    std::printf("  %-42s %8.2f %8.2f %9.2fx %13.2fx\n", rows()[i].label, t.cpuSeconds,
+    std::printf("  %-42s %8.2f %8.2f %9.2fx %13.2fx\n", label, t.cpuSeconds,
                 t.seconds, base > 0 ? t.cpuSeconds / base : 0.0,
                 base > 0 ? t.seconds / base : 0.0);
   }
@@ -162,15 +168,25 @@ test::EncodedClip busyScene(test::ClipVideo video, int seconds) {
 int main(int argc, char** argv) {
   using namespace vantrel;
   const std::string only = argc > 1 ? argv[1] : "";
+  const test::EncodedClip mjpeg = bench::busyScene(test::ClipVideo::Mjpeg, 20);
+  const test::EncodedClip h264 = bench::busyScene(test::ClipVideo::H264, 120);
+  if (only == "write" && argc > 2) {
+    const std::string directory = argv[2];
+    for (const auto& [shape, name] : {std::pair{mjpeg, "/busy-mjpeg-20s.avi"},
+                                      std::pair{h264, "/busy-h264-120s.mp4"}}) {
+      const std::string failure = test::writeEncodedClip(directory + name, shape);
+      if (!failure.empty()) std::fprintf(stderr, "%s: %s\n", name, failure.c_str());
+    }
+    return 0;
+  }
   if (only.empty() || only == "mjpeg") {
-    bench::measure("20 s 640 x 480 MJPEG AVI, 30 fps",
-                   bench::busyScene(test::ClipVideo::Mjpeg, 20), "busy-mjpeg-20s.avi",
-                   bench::rows().size());
+    bench::measure("20 s 640 x 480 MJPEG AVI, 30 fps", mjpeg, "busy-mjpeg-20s.avi",
+                   {0, 1, 2, 3, 4, 5});
   }
   if ((only.empty() || only == "h264") &&
       test::clipEncoderAvailable(test::ClipVideo::H264)) {
-    bench::measure("120 s 640 x 480 H.264 MP4, 30 fps",
-                   bench::busyScene(test::ClipVideo::H264, 120), "busy-h264-120s.mp4", 1);
+    bench::measure("120 s 640 x 480 H.264 MP4, 30 fps", h264, "busy-h264-120s.mp4",
+                   {1, 2, 3});
   }
   return 0;
 }

@@ -8,7 +8,7 @@
 # changed: rsync compares contents and rewrites only the files that differ,
 # which take the time of the copy, so no edit can look older than the objects
 # built from the file before it. /proc and /dev are mounted in a mount
-# namespace of this run only, so they are gone when it ends, however it ends.
+# namespace of this run only (with the pseudo-terminals the console tests open), so they are gone when it ends, however it ends.
 #
 # Usage: test-debian13.sh BUILD_FOLDER JOBS (as root, or through sudo)
 set -eu
@@ -58,6 +58,7 @@ $sudo unshare --mount --propagation private sh -eu -c '
   root=$1 jobs=$2
   mount -t proc proc "$root/proc"
   mount --bind /dev "$root/dev"
+  mount --bind /dev/pts "$root/dev/pts"
   exec chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     sh -c "cd /root/vantrel && make test BUILD_TYPE=Release WERROR=ON JOBS=$jobs"

@@ -92,12 +92,7 @@ class EndToEndConsoleTest : public ::testing::Test {
 // there; status is its exit status, or -1 when it did not exit.
 std::string programOutput(const std::vector<std::string>& arguments, bool onTerminal,
                           int& status) {
-#ifdef VANTREL_PROGRAM_EMULATOR
-  std::vector<std::string> words{VANTREL_PROGRAM_EMULATOR, VANTREL_PROGRAM};
-#else
-  std::vector<std::string> words{VANTREL_PROGRAM};
-#endif
-  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> words = programCommand(arguments);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);

@@ -137,12 +137,7 @@ class ProgramProcess {
   // size of every file it writes (RLIMIT_FSIZE).
   ProgramProcess(const std::vector<std::string>& arguments, const std::string& consoleFile,
                  rlim_t fileSizeLimit = 0) {
-#ifdef VANTREL_PROGRAM_EMULATOR
-    std::vector<std::string> words{VANTREL_PROGRAM_EMULATOR, VANTREL_PROGRAM};
-#else
-    std::vector<std::string> words{VANTREL_PROGRAM};
-#endif
-    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> words = programCommand(arguments);
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);

@@ -260,4 +260,14 @@ std::vector<std::string> movieArguments(const std::string& clip, const std::stri
   return arguments;
 }
 
+std::vector<std::string> programCommand(const std::vector<std::string>& arguments) {
+#ifdef VANTREL_PROGRAM_EMULATOR
+  std::vector<std::string> words{VANTREL_PROGRAM_EMULATOR, VANTREL_PROGRAM};
+#else
+  std::vector<std::string> words{VANTREL_PROGRAM};
+#endif
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return words;
+}
+
 }  // namespace vantrel::test

@@ -124,4 +124,8 @@ class EndToEndHarness {
 std::vector<std::string> movieArguments(const std::string& clip, const std::string& movie,
                                         const std::vector<std::string>& extra = {});
 
+// The command that starts the built program itself in a child process: the
+// program (under its emulator when cross-built) followed by arguments.
+std::vector<std::string> programCommand(const std::vector<std::string>& arguments);
+
 }  // namespace vantrel::test

@@ -283,7 +283,9 @@ TEST_F(FrameImageScalingTest, AreaScaleGivesTheLongDoubleDefinitionsPixels) {
         Window{3, 4, 0.1, 0.2, 6.9, 8.8, true}, Window{5, 3, 1, 1, 4e-6, 3e-6, false},
         Window{6, 7, 30.5, 20.25, 1e-7, 3.3e-5, false},
         Window{4, 3, 0, 0, 1e-30, 2e-30, false}, Window{6, 5, 0, 0.5, 1e-25, 20, false},
-        Window{9, 8, 0.7, 0.3, 40.2, 36.6, true}}) {
+        Window{9, 8, 0.7, 0.3, 40.2, 36.6, true},
+        // Column footprints of 901 / 64 pixels: whole sums past 2^16 / 255.
+        Window{2, 2, 0.5, 0, 28.15625, 36, true}}) {
     SCOPED_TRACE(std::to_string(w.dstW) + " x " + std::to_string(w.dstH) + " from " +
                  std::to_string(w.srcW) + " x " + std::to_string(w.srcH));
     FrameImage::AreaSums used = FrameImage::AreaSums::extended;

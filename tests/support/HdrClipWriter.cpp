@@ -14,29 +14,15 @@ extern "C" {
 #include <libavutil/mastering_display_metadata.h>
 }
 
+#include "support/ClipWriterHandles.h"
+
 namespace vantrel::test {
 
 namespace {
 
-struct OutputDeleter {
-  void operator()(AVFormatContext* context) const {
-    if (context->pb) avio_closep(&context->pb);
-    avformat_free_context(context);
-  }
-};
-struct CodecDeleter {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 struct GraphDeleter {
   void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
 };
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 
 // Full white, six 75 % colours and a mid gray: highlights at the top of the
 // SDR range and colours well inside it.
@@ -125,7 +111,7 @@ std::string encode(AVFormatContext* output, AVCodecContext* encoder, AVStream* s
                    AVFrame* frame) {
   int error = avcodec_send_frame(encoder, frame);
   if (error < 0) return failure("sending a picture", error);
-  std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+  PacketPtr packet(av_packet_alloc());
   while ((error = avcodec_receive_packet(encoder, packet.get())) >= 0) {
     av_packet_rescale_ts(packet.get(), encoder->time_base, stream->time_base);
     packet->stream_index = stream->index;
@@ -152,10 +138,10 @@ std::string writeHdrClip(const std::string& path, const HdrClip& shape) {
   AVFormatContext* raw = nullptr;
   int error = avformat_alloc_output_context2(&raw, nullptr, "matroska", path.c_str());
   if (error < 0 || !raw) return failure("choosing the container", error);
-  std::unique_ptr<AVFormatContext, OutputDeleter> output(raw);
+  OutputPtr output(raw);
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FFV1);
   if (!codec) return "no FFV1 encoder";
-  std::unique_ptr<AVCodecContext, CodecDeleter> encoder(avcodec_alloc_context3(codec));
+  CodecPtr encoder(avcodec_alloc_context3(codec));
   AVStream* stream = avformat_new_stream(output.get(), nullptr);
   if (!encoder || !stream) return "out of memory";
   const bool hdr = shape.transfer != ClipTransfer::Sdr;

@@ -59,9 +59,14 @@ struct PatternSums {
       for (int c = 0; c < kSide; ++c) {
         const int sample = row[c];
         samples[r * kSide + c] = static_cast<std::uint8_t>(sample);
-        const std::uint64_t channels =
-            std::uint64_t(palette.red(sample)) << (2 * kFieldBits) |
-            std::uint64_t(palette.green(sample)) << kFieldBits | palette.blue(sample);
+        const int red = palette.red(sample);
+        const int green = palette.green(sample);
+        const int blue = palette.blue(sample);
+        const std::uint64_t channels = std::uint64_t(red) << (2 * kFieldBits) |
+                                       std::uint64_t(green) << kFieldBits |
+                                       std::uint64_t(blue);
+        squares += kRedWeight * red * red + kGreenWeight * green * green +
+                   kBlueWeight * blue * blue;
         const int half = 1 << c;
         for (int mask = 0; mask < half; ++mask)
           subsets[half + mask] = subsets[mask] + channels;
@@ -89,8 +94,36 @@ struct PatternSums {
     return unpack(sum);
   }
 
+  // True when a pattern with these group sums and counts cannot score below
+  // best: its error is at least the spread of each group about its mean,
+  // whatever colour the group gets. With x the weighted square distance of a
+  // sample from its colour, the sample's distance (x + 128) >> 8 is at least
+  // (x - 127) / 256, and the x of a group add up to at least
+  // sum(q) - sum_c(w_c s_c^2) / n, from the weighted squares q of its samples'
+  // channels, its channel sums s_c and its count n; the q of both groups add
+  // up to the block's. A pattern with an empty group is always tried.
+  bool cannotBeat(std::int64_t best, const std::array<int, 3>& sum1,
+                  const std::array<int, 3>& sum0, int count1, int count0) const {
+    if (count0 == 0 || count1 == 0) return false;
+    auto spread = [](const std::array<int, 3>& s) {
+      return kRedWeight * std::int64_t(s[0]) * s[0] +
+             kGreenWeight * std::int64_t(s[1]) * s[1] + kBlueWeight * std::int64_t(s[2]) * s[2];
+    };
+    // squares - limit - spread0 / count0 - spread1 / count1 > 0, times both counts.
+    const std::int64_t limit = 256 * (best - 1) + 127 * kSamples;
+    return (squares - limit) * count0 * count1 >
+           spread(sum0) * count1 + spread(sum1) * count0;
+  }
+
+  static constexpr int kRedWeight = 77;
+  static constexpr int kGreenWeight = 150;
+  static constexpr int kBlueWeight = 29;
+
   std::array<std::uint8_t, kSamples> samples{};
-  std::array<std::array<std::uint64_t, kMasks>, kSide> rowSums{};
+  // Not zeroed first: the constructor writes every entry.
+  std::array<std::array<std::uint64_t, kMasks>, kSide> rowSums;
+  // The sum of 77 r^2 + 150 g^2 + 29 b^2 over the block's samples.
+  std::int64_t squares = 0;
   std::array<int, 3> total{};
 };
 
@@ -173,7 +206,7 @@ void BlockSearch::useVectors(Vectors highest) {
     planeLength = samples + 2 * planeMargin;
     planes.assign(6 * planeLength, 0);
     copySums.assign(samples / 16 * copy_tables::kCandidateSlots, 0);
-    bandReady.assign(std::size_t(height / 4), 0);
+    bandReady.assign(std::size_t(height / 4) * sumGroups(), 0);
   }
 }
 
@@ -203,19 +236,23 @@ copy_tables::ChannelPlanes BlockSearch::channelPlanes(int picture) const {
 }
 
 #if VANTREL_X86_VECTORS
-const std::int32_t* BlockSearch::bandCopySums(int band) const {
+const std::int32_t* BlockSearch::bandCopySums(int band, int x) const {
   std::int32_t* sums =
       copySums.data() + std::size_t(band) * (width / 4) * copy_tables::kCandidateSlots;
-  if (bandReady[band] == 0) {
+  const int group = x / kSumColumns;
+  std::uint8_t& ready = bandReady[std::size_t(band) * sumGroups() + group];
+  if (ready == 0) {
     const int start = band * 4 * width;
+    const int first = group * kSumColumns;
+    const int end = std::min(width, first + kSumColumns);
     if (vectorSet == Vectors::Avx2) {
       block_search_avx2::copySums4(channelPlanes(0), channelPlanes(1), width, start,
-                                   searchOrder, sums);
+                                   first, end, searchOrder, sums);
     } else {
       block_search_sse41::copySums4(channelPlanes(0), channelPlanes(1), width, start,
-                                    searchOrder, sums);
+                                    first, end, searchOrder, sums);
     }
-    bandReady[band] = 1;
+    ready = 1;
   }
   return sums;
 }
@@ -287,7 +324,7 @@ BlockSearch::Copy BlockSearch::findCopy(int level, int offset) const {
     const std::int32_t* parts[4];
     int count = 0;
     for (int band = y / 4; band < (y + side) / 4; ++band) {
-      const std::int32_t* sums = bandCopySums(band) + std::size_t(x / 4) * kSlots;
+      const std::int32_t* sums = bandCopySums(band, x) + std::size_t(x / 4) * kSlots;
       for (int column = 0; column < side / 4; ++column)
         parts[count++] = sums + column * kSlots;
     }
@@ -378,6 +415,8 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
     const std::array<int, 3> sum1 = sums.sumOf(bits);
     const std::array<int, 3> sum0 = {sums.total[0] - sum1[0], sums.total[1] - sum1[1],
                                      sums.total[2] - sum1[2]};
+    if (best.error != kNoError && sums.cannotBeat(best.error, sum1, sum0, count1, count0))
+      continue;
     int colour0 = count0 > 0 ? groupColour(sum0, count0) : 0;
     const int colour1 = count1 > 0 ? groupColour(sum1, count1) : colour0;
     if (count0 == 0) colour0 = colour1;
@@ -416,6 +455,8 @@ BlockSearch::Pattern BlockSearch::findPattern(int offset) const {
     };
     const std::array<int, 3> sum0 = {total[0] - sum1[0], total[1] - sum1[1],
                                      total[2] - sum1[2]};
+    if (best.error != kNoError && sums.cannotBeat(best.error, sum1, sum0, count1, count0))
+      continue;
     int colour0 = count0 > 0 ? groupColour(sum0, count0) : 0;
     int colour1 = count1 > 0 ? groupColour(sum1, count1) : colour0;
     if (count0 == 0) colour0 = colour1;

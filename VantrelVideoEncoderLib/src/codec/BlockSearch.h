@@ -74,9 +74,13 @@ class BlockSearch {
   template <int kSide>
   Pattern findPatternAvx2(int offset) const;
   bool copyIsUsable(int source, int side) const;
-  // The vector copy search's sums of every 4 x 4 block of band (four rows)
-  // for every candidate, made the first time a block of the band asks.
-  const std::int32_t* bandCopySums(int band) const;
+  // The vector copy search's sums of the 4 x 4 blocks of band (four rows)
+  // for every candidate, made for the kSumColumns columns around column x
+  // the first time a block there asks: blocks that keep their samples never
+  // pay. Fewer, wider groups cost less per sum when every block asks.
+  static constexpr int kSumColumns = 32;
+  int sumGroups() const { return (width + kSumColumns - 1) / kSumColumns; }
+  const std::int32_t* bandCopySums(int band, int x) const;
   copy_tables::ChannelPlanes channelPlanes(int picture) const;
   // The distances from colour to the block's samples, kept for one block.
   const std::int32_t* distancesFrom(int colour, const std::uint8_t* samples,
@@ -94,7 +98,8 @@ class BlockSearch {
 
   // The vector copy search's tables: the channels of the frame (picture 0)
   // and of the reference (picture 1), each plane with a margin around it for
-  // displaced reads, and the sums of bandCopySums with a flag per band.
+  // displaced reads, and the sums of bandCopySums with a flag per band and
+  // group of columns.
   std::size_t planeMargin = 0;
   std::size_t planeLength = 0;
   std::vector<std::uint8_t> planes;

@@ -73,24 +73,34 @@ VANTREL_AVX2 inline __m256i laneMask(unsigned bits) {
 bool available() { return __builtin_cpu_supports("avx2") != 0; }
 
 VANTREL_AVX2 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have,
-                            int width, int start, const CopyCandidates& candidates,
-                            std::int32_t* sums) {
+                            int width, int start, int firstColumn, int endColumn,
+                            const CopyCandidates& candidates, std::int32_t* sums) {
   const int blocks = width / 4;
-  for (int k = 0; k < kDisplacementCount; ++k) {
-    const std::ptrdiff_t offset = candidates.offsets[k];
-    // Sixteen columns (four blocks) at a time; past the last block of a
-    // narrower band the lanes are computed and dropped.
-    for (int x = 0; x < width; x += 16) {
+  // Sixteen columns (four blocks) at a time, the wanted samples widened once
+  // for all candidates; past the last block of a narrower band the lanes are
+  // computed and dropped.
+  for (int x = firstColumn; x < endColumn; x += 16) {
+    __m256i wantRed[4];
+    __m256i wantGreen[4];
+    __m256i wantBlue[4];
+    const std::ptrdiff_t rowStart = std::ptrdiff_t(start) + x;
+    for (int r = 0; r < 4; ++r) {
+      wantRed[r] = widen16(want.red + rowStart + r * width);
+      wantGreen[r] = widen16(want.green + rowStart + r * width);
+      wantBlue[r] = widen16(want.blue + rowStart + r * width);
+    }
+    const int first = x / 4;
+    const int count = blocks - first < 4 ? blocks - first : 4;
+    std::int32_t* out = sums + std::size_t(first) * kCandidateSlots;
+    for (int k = 0; k < kDisplacementCount; ++k) {
+      const std::ptrdiff_t at = rowStart + candidates.offsets[k];
       __m256i sumLo = _mm256_setzero_si256();
       __m256i sumHi = _mm256_setzero_si256();
       for (int r = 0; r < 4; ++r) {
-        const std::ptrdiff_t at = std::ptrdiff_t(start) + r * width + x;
-        const __m256i dRed =
-            _mm256_sub_epi16(widen16(want.red + at), widen16(have.red + at + offset));
-        const __m256i dGreen =
-            _mm256_sub_epi16(widen16(want.green + at), widen16(have.green + at + offset));
-        const __m256i dBlue =
-            _mm256_sub_epi16(widen16(want.blue + at), widen16(have.blue + at + offset));
+        const std::ptrdiff_t from = at + r * width;
+        const __m256i dRed = _mm256_sub_epi16(wantRed[r], widen16(have.red + from));
+        const __m256i dGreen = _mm256_sub_epi16(wantGreen[r], widen16(have.green + from));
+        const __m256i dBlue = _mm256_sub_epi16(wantBlue[r], widen16(have.blue + from));
         __m256i lo;
         __m256i hi;
         distances16(dRed, dGreen, dBlue, lo, hi);
@@ -102,11 +112,8 @@ VANTREL_AVX2 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have
       alignas(32) std::int32_t quads[8];
       _mm256_store_si256(reinterpret_cast<__m256i*>(quads),
                          _mm256_hadd_epi32(pairs, pairs));
-      const int first = x / 4;
       const int lane[4] = {0, 1, 4, 5};
-      for (int b = 0; b < 4 && first + b < blocks; ++b) {
-        sums[std::size_t(first + b) * kCandidateSlots + k] = quads[lane[b]];
-      }
+      for (int b = 0; b < count; ++b) out[std::size_t(b) * kCandidateSlots + k] = quads[lane[b]];
     }
   }
 }

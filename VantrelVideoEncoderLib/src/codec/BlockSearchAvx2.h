@@ -19,13 +19,15 @@ using copy_tables::kCandidateSlots;
 bool available();
 
 // Copy sums for one band of four rows (sample index start, a multiple of the
-// width): for every 4 x 4 block of the band and every candidate k, the sum of
+// width), columns firstColumn (a multiple of 16) to endColumn (a multiple of 8,
+// at most width): for each 4 x 4 block there and every candidate k, the sum of
 // colour distances between the block in want and its source at the candidate's
 // offset in have, written to sums[block * kCandidateSlots + k]. Distances are
 // computed from the channels as CodecPalette's table holds them. Sums of
 // sources outside the picture are meaningless and must not be used.
 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have, int width, int start,
-               const CopyCandidates& candidates, std::int32_t* sums);
+               int firstColumn, int endColumn, const CopyCandidates& candidates,
+               std::int32_t* sums);
 
 // out[i] = row[samples[i]] for i below count (16 or 64).
 void distancesTo(const std::int32_t* row, const std::uint8_t* samples, int count,

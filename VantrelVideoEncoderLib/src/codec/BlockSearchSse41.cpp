@@ -48,22 +48,30 @@ VANTREL_SSE41 inline __m128i widen8(const std::uint8_t* values) {
 bool available() { return __builtin_cpu_supports("sse4.1") != 0; }
 
 VANTREL_SSE41 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have,
-                             int width, int start, const CopyCandidates& candidates,
-                             std::int32_t* sums) {
-  for (int k = 0; k < kDisplacementCount; ++k) {
-    const std::ptrdiff_t offset = candidates.offsets[k];
-    // Eight columns (two blocks) at a time.
-    for (int x = 0; x < width; x += 8) {
+                             int width, int start, int firstColumn, int endColumn,
+                             const CopyCandidates& candidates, std::int32_t* sums) {
+  // Eight columns (two blocks) at a time, the wanted samples widened once for
+  // all candidates.
+  for (int x = firstColumn; x < endColumn; x += 8) {
+    __m128i wantRed[4];
+    __m128i wantGreen[4];
+    __m128i wantBlue[4];
+    const std::ptrdiff_t rowStart = std::ptrdiff_t(start) + x;
+    for (int r = 0; r < 4; ++r) {
+      wantRed[r] = widen8(want.red + rowStart + r * width);
+      wantGreen[r] = widen8(want.green + rowStart + r * width);
+      wantBlue[r] = widen8(want.blue + rowStart + r * width);
+    }
+    std::int32_t* out = sums + std::size_t(x / 4) * kCandidateSlots;
+    for (int k = 0; k < kDisplacementCount; ++k) {
+      const std::ptrdiff_t at = rowStart + candidates.offsets[k];
       __m128i sumLo = _mm_setzero_si128();
       __m128i sumHi = _mm_setzero_si128();
       for (int r = 0; r < 4; ++r) {
-        const std::ptrdiff_t at = std::ptrdiff_t(start) + r * width + x;
-        const __m128i dRed =
-            _mm_sub_epi16(widen8(want.red + at), widen8(have.red + at + offset));
-        const __m128i dGreen =
-            _mm_sub_epi16(widen8(want.green + at), widen8(have.green + at + offset));
-        const __m128i dBlue =
-            _mm_sub_epi16(widen8(want.blue + at), widen8(have.blue + at + offset));
+        const std::ptrdiff_t from = at + r * width;
+        const __m128i dRed = _mm_sub_epi16(wantRed[r], widen8(have.red + from));
+        const __m128i dGreen = _mm_sub_epi16(wantGreen[r], widen8(have.green + from));
+        const __m128i dBlue = _mm_sub_epi16(wantBlue[r], widen8(have.blue + from));
         __m128i lo;
         __m128i hi;
         distances8(dRed, dGreen, dBlue, lo, hi);
@@ -73,8 +81,8 @@ VANTREL_SSE41 void copySums4(const ChannelPlanes& want, const ChannelPlanes& hav
       // Pairs, then the two blocks in lanes 0 and 1.
       const __m128i pairs = _mm_hadd_epi32(sumLo, sumHi);
       const __m128i blocks = _mm_hadd_epi32(pairs, pairs);
-      sums[std::size_t(x / 4) * kCandidateSlots + k] = _mm_cvtsi128_si32(blocks);
-      sums[std::size_t(x / 4 + 1) * kCandidateSlots + k] = _mm_extract_epi32(blocks, 1);
+      out[k] = _mm_cvtsi128_si32(blocks);
+      out[kCandidateSlots + k] = _mm_extract_epi32(blocks, 1);
     }
   }
 }

@@ -20,7 +20,8 @@ bool available();
 
 // block_search_avx2::copySums4, same arguments and results.
 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have, int width, int start,
-               const CopyCandidates& candidates, std::int32_t* sums);
+               int firstColumn, int endColumn, const CopyCandidates& candidates,
+               std::int32_t* sums);
 
 // The copy search of BlockSearch::findCopy over such sums: a block's sum for
 // candidate k is the total of parts[0..partCount)[k]. Candidates whose offset

@@ -370,6 +370,10 @@ bool FrameImage::scaleAreaWith(int dstX, int dstY, int dstW, int dstH,
     const float scale = std::ldexp(1.0f, shift);
     const float unit = std::ldexp(1.0f, -shift);
     std::vector<std::int64_t> sums(static_cast<std::size_t>(a.dstW) * 4);
+    // When no footprint's column sums can reach 2^16, red and blue are summed
+    // in the 16-bit fields of one word, where blue never carries into red:
+    // the same whole numbers in fewer steps.
+    const bool packChannels = largestWholeSum(columns) * 255.0 < 0x1p16;
     for (int y = 0; y < a.dstH; ++y) {
       const Footprints::Span& row = rows.spans[static_cast<std::size_t>(y)];
       std::fill(sums.begin(), sums.end(), 0);
@@ -384,13 +388,27 @@ bool FrameImage::scaleAreaWith(int dstX, int dstY, int dstW, int dstH,
           std::int64_t red = 0;
           std::int64_t green = 0;
           std::int64_t blue = 0;
-          for (int l = column.begin; l < column.end; ++l) {
-            const std::int64_t w = weightX[l - column.begin];
-            const std::uint32_t pixel = sourceRow[l];
-            weight += w;
-            red += w * ((pixel >> 16) & 0xff);
-            green += w * ((pixel >> 8) & 0xff);
-            blue += w * (pixel & 0xff);
+          if (packChannels) {
+            std::int64_t redBlue = 0;
+            for (int l = column.begin; l < column.end; ++l) {
+              const std::int64_t w = weightX[l - column.begin];
+              const std::uint32_t pixel = sourceRow[l];
+              weight += w;
+              redBlue += w * (pixel & 0xff00ffu);
+              green += w * (pixel & 0xff00u);
+            }
+            red = redBlue >> 16;
+            blue = redBlue & 0xffff;
+            green >>= 8;
+          } else {
+            for (int l = column.begin; l < column.end; ++l) {
+              const std::int64_t w = weightX[l - column.begin];
+              const std::uint32_t pixel = sourceRow[l];
+              weight += w;
+              red += w * ((pixel >> 16) & 0xff);
+              green += w * ((pixel >> 8) & 0xff);
+              blue += w * (pixel & 0xff);
+            }
           }
           sum[0] += weightY * weight;
           sum[1] += weightY * red;
