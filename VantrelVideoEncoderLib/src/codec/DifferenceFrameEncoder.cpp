@@ -33,8 +33,8 @@ DifferenceFrameEncoder::DifferenceFrameEncoder(const CodecPalette& colours,
                                                int frameWidth, int frameHeight)
     : width(frameWidth),
       height(frameHeight),
+      displacementTable(displacements),
       search(colours, displacements, frameWidth, frameHeight),
-      patternFit(colours),
       decoder(frameWidth, frameHeight),
       queue(pool) {
   const int blocks = (frameWidth / 8) * (frameHeight / 8);
@@ -60,9 +60,11 @@ void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset,
   record.level = static_cast<std::uint8_t>(level);
   record.children = kNoBlock;
   record.operands = {};
-  // The best encode compares the codes by their true errors.
-  static constexpr ErrorWeights kUnitWeights{1, 1, 1, 1, 1};
-  const ErrorWeights& weights = byRate ? kUnitWeights : kErrorWeights[level];
+  if (byRate) {
+    chooseFirstCodeByImpact(record);
+    return;
+  }
+  const ErrorWeights& weights = kErrorWeights[level];
 
   const std::int64_t keepError = search.blockError(keepPicture, level, offset);
   record.code = kKeepCode;
@@ -325,11 +327,13 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
     int targetSize, bool padEven, int frameIndex) {
   frame = newFrame;
   keepPicture = recon;
+  reference = prevRecon;
   fast = fastMode;
   search.setPictures(newFrame, prevRecon);
   const std::int64_t frameSum = chooseFrameFirstCodes();
   budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
   int length = 0;
+  const bool best = impact != nullptr;
   if (!best || nextLength == 0) {
     refineWorstFirst(minSize);
     length = writeRecord(out, padEven);
@@ -342,6 +346,14 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
       decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
   assert(status == DecodeStatus::Ok);
   (void)status;
+  if (best) {
+    // The best encode's block errors are impacts: the quality figure takes
+    // the codec's own distance of the whole decoded picture.
+    totalError = 0;
+    for (int y = 0; y < height; y += 8) {
+      for (int x = 0; x < width; x += 8) totalError += search.blockError(recon, kLevel8x8, y * width + x);
+    }
+  }
   length = DifferenceRecordWriter::finishRecord(out, length, padEven);
   return Result{length, totalError};
 }

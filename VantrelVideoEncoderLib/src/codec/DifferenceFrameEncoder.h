@@ -11,6 +11,7 @@
 #include "codec/DifferenceFrameDecoder.h"
 #include "codec/DisplacementTable.h"
 #include "codec/FrameSizeControl.h"
+#include "codec/ImpactDistance.h"
 #include "codec/PatternFit.h"
 
 namespace vantrel {
@@ -54,8 +55,9 @@ class DifferenceFrameEncoder {
   // in bands of block rows; the pool must outlive the encoder's use of it. Null
   // (the default) does it on the calling thread. The records are the same.
   void setWorkers(WorkerPool* threads) { workers = threads; }
-  // The best encode: see FrameCodec::setBestEncode.
-  void setBestEncode(bool on) { best = on; }
+  // The best encode, judging pictures by measure (which must outlive the
+  // encoder's use of it): see FrameCodec::setBestEncode. Null: the default.
+  void setBestEncode(const ImpactDistance* measure) { impact = measure; }
   // The best encode's record length for the next frame: what the default
   // encode of the same movie wrote for it (0: what this frame's default
   // codes take).
@@ -117,18 +119,24 @@ class DifferenceFrameEncoder {
   // The error a split of the pattern block record removes and the bytes it adds.
   void valueSplit(const BlockRecord& record, std::int64_t& gain, int& cost) const;
   void takeStep(std::int32_t block);
+  // The first code of a block with the smallest impact, and the impact of the
+  // first code a record carries.
+  void chooseFirstCodeByImpact(BlockRecord& record) const;
+  std::int64_t firstCodeImpact(const BlockRecord& record) const;
+  // The pattern of the block search refitted to the smallest impact.
+  BlockSearch::Pattern fittedPattern(int offset, int level) const;
 
   int width;
   int height;
   WorkerPool* workers = nullptr;
-  bool best = false;
+  const ImpactDistance* impact = nullptr;  // set for the best encode
   bool byRate = false;  // this pass compares codes by their true errors
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;
   std::int64_t defaultBytes = 0;  // the default encode's record bytes so far
   int nextLength = 0;
+  const DisplacementTable& displacementTable;
   BlockSearch search;
-  PatternFit patternFit;
   DifferenceFrameDecoder decoder;
   FrameSizeControl sizes;
   BlockPool pool;
@@ -137,6 +145,7 @@ class DifferenceFrameEncoder {
   // Per-frame state.
   const std::uint8_t* frame = nullptr;
   const std::uint8_t* keepPicture = nullptr;  // recon: the frame two back
+  const std::uint8_t* reference = nullptr;    // prevRecon: the frame before
   bool fast = false;
   std::int64_t sizeEstimate = 0;
   int budget = 0;

@@ -1,16 +1,18 @@
-// The best encode's refinement of a difference frame: every block with an
-// error has a planned next step (a fitted two-colour pattern, a split into
+// The best encode's refinement of a difference frame: errors are impacts
+// (ImpactDistance), the squared RGB differences the player shows. Every
+// block with an error has a planned next step (a fitted two-colour pattern, a split into
 // quadrants, or the raw samples of a 2 x 2 block) valued by the error it
 // removes per byte it adds; the best-valued step is taken until the budget
-// is spent. Errors here are the true summed distances, without the default
-// encode's weights.
+// is spent.
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "codec/CodecTables.h"
 #include "codec/DifferenceFrameEncoder.h"
 #include "codec/FrameRecordFormat.h"
+#include "codec/PatternFit.h"
 
 namespace vantrel {
 
@@ -39,6 +41,72 @@ double valuePerByte(std::int64_t gain, int cost) {
 
 }  // namespace
 
+void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record) const {
+  const int offset = record.offset;
+  const int level = record.level;
+  const int side = blockSide(level);
+  const std::int32_t* table = impact->tableAt(offset);
+  const std::uint8_t* want = frame + offset;
+  const std::int64_t keepError = impact->blockError(table, keepPicture + offset, want, side);
+  record.code = kKeepCode;
+  record.codeLength = 1;
+  record.error = keepError;
+  if (keepError != 0) {
+    const BlockSearch::Fill fill = search.findFillColour(level, offset);
+    const BlockSearch::Copy copy = search.findCopy(level, offset);
+    const std::int64_t fillError = impact->fillError(table, fill.colour, want, side);
+    const std::int64_t copyError =
+        copy.displacement < 0
+            ? std::numeric_limits<std::int64_t>::max()
+            : impact->blockError(
+                  table, reference + offset + displacementTable.offset(copy.displacement),
+                  want, side);
+    // Ties go to keep first, then to copy.
+    if (fillError < keepError && fillError < copyError) {
+      setFill(record, fill.colour);
+      record.error = fillError;
+    } else if (copyError < keepError && copyError <= fillError) {
+      record.code = static_cast<std::uint8_t>(copy.displacement);
+      record.error = copyError;
+    }
+  }
+  record.rawError = record.error;
+  record.savedCode = record.code;
+  record.savedOperand = record.operands[0];
+  record.savedError = record.error;
+}
+
+std::int64_t DifferenceFrameEncoder::firstCodeImpact(const BlockRecord& record) const {
+  const int side = blockSide(record.level);
+  const std::int32_t* table = impact->tableAt(record.offset);
+  const std::uint8_t* want = frame + record.offset;
+  if (record.code == kKeepCode) {
+    return impact->blockError(table, keepPicture + record.offset, want, side);
+  }
+  if (record.code <= kLastCopyCode) {
+    return impact->blockError(
+        table, reference + record.offset + displacementTable.offset(record.code), want, side);
+  }
+  return impact->fillError(table, record.operands[0], want, side);
+}
+
+BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level) const {
+  const int side = blockSide(level);
+  BlockSearch::Pattern pattern =
+      level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
+  const std::int32_t* table = impact->tableAt(offset);
+  const std::uint64_t bits = side == 8 ? kPattern8Table[pattern.index]
+                                       : std::uint64_t{kPattern4Table[pattern.index]};
+  pattern.error = 0;
+  for (int r = 0; r < side; ++r) {
+    for (int c = 0; c < side; ++c) {
+      const int colour = (bits >> (r * side + c)) & 1 ? pattern.colour1 : pattern.colour0;
+      pattern.error += table[colour * 256 + frame[offset + r * width + c]];
+    }
+  }
+  return PatternFit::fit(frame + offset, width, side, pattern, table);
+}
+
 void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t& gain,
                                         int& cost) const {
   // The quadrants with their first codes, and as they would be with the
@@ -62,8 +130,7 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t&
     } else if (level - 1 == kLevel2x2) {
       refinedLength += kRawLength;
     } else {
-      BlockSearch::Pattern pattern = search.findPattern4(childOffset);
-      pattern = patternFit.fit(frame + childOffset, width, half, pattern);
+      const BlockSearch::Pattern pattern = fittedPattern(childOffset, level - 1);
       const bool better = pattern.error < child.rawError;
       refinedError += better ? pattern.error : child.rawError;
       refinedLength += better ? kPatternLength : child.codeLength;
@@ -102,10 +169,7 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
     cost = kPatternLength - record.codeLength;
   } else {
     if (record.code != kPatternCode) {
-      BlockSearch::Pattern pattern = record.level == kLevel8x8
-                                         ? search.findPattern8(record.offset)
-                                         : search.findPattern4(record.offset);
-      pattern = patternFit.fit(frame + record.offset, width, blockSide(record.level), pattern);
+      const BlockSearch::Pattern pattern = fittedPattern(record.offset, record.level);
       if (pattern.error < record.rawError) {
         step.kind = Step::Kind::Pattern;
         step.pattern = pattern;
@@ -192,6 +256,14 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
   byRate = firstCodesByRate;
   chooseFrameFirstCodes();
   byRate = true;
+  if (!firstCodesByRate) {
+    // The default's first codes, measured as the rest of this encode measures.
+    const int topLevelBlocks = (width / 8) * (height / 8);
+    for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
+      BlockRecord& record = pool[block];
+      record.error = record.rawError = record.savedError = firstCodeImpact(record);
+    }
+  }
   if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
   stepHeap.clear();
   const int topLevelBlocks = (width / 8) * (height / 8);
@@ -199,7 +271,7 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
 
   // As in the default encode, the short colours come from the fills made up
   // to the minimum size; the default queue takes no part here.
-  const int firstLimit = budget - budget / kFirstShortfall;
+  const int firstLimit = targetLength - targetLength / kFirstShortfall;
   refineByRate(std::min(minSize, firstLimit));
   queue.clear();
   assignShortColours();

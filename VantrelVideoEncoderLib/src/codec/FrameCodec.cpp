@@ -7,6 +7,7 @@
 
 #include "codec/CodecPalette.h"
 #include "codec/DifferenceFrameDecoder.h"
+#include "codec/ImpactDistance.h"
 #include "codec/DifferenceFrameEncoder.h"
 #include "codec/DisplacementTable.h"
 #include "codec/FrameSizeControl.h"
@@ -41,6 +42,7 @@ class FrameCodecState {
   bool ready = false;
   WorkerPool* workers = nullptr;
   bool bestEncode = false;
+  ImpactDistance impact;  // the best encode's measure of the picture
   std::unique_ptr<DifferenceFrameEncoder> differenceEncoder;
   // The best encode runs the default encode of the movie beside it, with its
   // own pictures, so that each frame can take the bytes the default took.
@@ -63,7 +65,7 @@ bool FrameCodec::frameSizeIsSupported(int frameWidth, int frameHeight) {
 }
 
 void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
-                                int frameWidth, int frameHeight, int /*depthCode*/) {
+                                int frameWidth, int frameHeight, int depthCode) {
   FrameCodecState& s = *state;
   s.ready = false;
   s.differenceEncoder.reset();
@@ -75,9 +77,10 @@ void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
   s.differenceEncoder = std::make_unique<DifferenceFrameEncoder>(
       s.palette, s.displacements, frameWidth, frameHeight);
   s.differenceEncoder->setWorkers(s.workers);
-  s.differenceEncoder->setBestEncode(s.bestEncode);
   s.defaultEncoder.reset();
   if (s.bestEncode) {
+    s.impact.build(s.palette.words(), depthCode, frameWidth, frameHeight);
+    s.differenceEncoder->setBestEncode(&s.impact);
     s.defaultEncoder = std::make_unique<DifferenceFrameEncoder>(
         s.palette, s.displacements, frameWidth, frameHeight);
     s.defaultEncoder->setWorkers(s.workers);

@@ -21,7 +21,8 @@ std::uint64_t patternBits(int side, int index) {
 }  // namespace
 
 BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int side,
-                                     BlockSearch::Pattern start) const {
+                                     BlockSearch::Pattern start,
+                                     const std::int32_t* distances) {
   const int count = side * side;
   std::array<std::uint8_t, 64> samples{};
   for (int r = 0; r < side; ++r) {
@@ -62,7 +63,7 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
       std::int64_t bestSum = std::numeric_limits<std::int64_t>::max();
       for (int n = 0; n < candidateCount; ++n) {
         const int colour = candidates[n];
-        const std::int32_t* row = palette.distanceRow(colour);
+        const std::int32_t* row = distances + colour * 256;
         std::int64_t sum = 0;
         for (int k = 0; k < distinct && sum < bestSum; ++k)
           sum += std::int64_t{row[values[k]]} * counts[k];
@@ -84,8 +85,8 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
     // With those colours, the best pattern in either colour order: the error is
     // the distances to colour0 plus, on the set bits, the difference of the
     // two; swapping the colours gives the distances to colour1 minus it.
-    const std::int32_t* row0 = palette.distanceRow(best.colour0);
-    const std::int32_t* row1 = palette.distanceRow(best.colour1);
+    const std::int32_t* row0 = distances + best.colour0 * 256;
+    const std::int32_t* row1 = distances + best.colour1 * 256;
     std::int64_t total0 = 0;
     std::int64_t total1 = 0;
     std::array<std::int32_t, 64> difference{};

@@ -311,7 +311,10 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
   }
   palette[0] = kWhite;
   codec.setWorkers(&workers);
-  codec.setBestEncode(engine.bestEncode && !engine.fastEncode);
+  const bool best = engine.bestEncode && !engine.fastEncode;
+  codec.setBestEncode(best);
+  if (best) closestSamples.build(palette, request.colorDepth);
+  closest = best ? &closestSamples : nullptr;
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 
@@ -367,7 +370,7 @@ void VideoEncodeDriver::encodeFrame(int i, std::uint32_t* pixels) {
   flipForOutput(pixels, workWidth, workHeight, request.colorDepth, request.flipVertical,
                 request.flipHorizontal, request.rotate);
   convertFrame(workImage, engine.outputFrame.data(), request.colorDepth, request.rotate,
-               request.width, request.height, codec.colourMap(), fineGrid);
+               request.width, request.height, codec.colourMap(), fineGrid, closest);
   recordOffsets[std::size_t(2) * (i + 1)] = static_cast<std::int32_t>(writer.position());
 
   const int targetSize = rateControl.nextTargetSize(engine.maxFrameSize);

@@ -10,6 +10,7 @@
 #include "codec/FrameCodec.h"
 #include "database/DatabaseWriter.h"
 #include "engine/RateControl.h"
+#include "image/ClosestSamples.h"
 #include "image/FrameImage.h"
 #include "image/OctreePalette.h"
 #include "image/Placement.h"
@@ -125,6 +126,9 @@ class VideoEncodeDriver {
   Placement placement;
   OctreePalette quantiser;
   FrameCodec codec;
+  // The best encode's colour reduction, and the one in use (null: the default).
+  ClosestSamples closestSamples;
+  const ClosestSamples* closest = nullptr;
   RateControl rateControl;
 };
 

@@ -1,0 +1,149 @@
+#include "image/ClosestSamples.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "image/ColourGrid.h"
+#include "image/ColourReduction.h"
+#include "image/TruecolorShown.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kFirstColour = 1;
+constexpr int kLastColour = 254;
+// Half the diagonal of a fine grid cell (8 levels a side, pixels within 4.5
+// of its centre per channel).
+const double kCellReach = 4.5 * std::sqrt(3.0);
+
+// Stored sample of colour-difference step s: U and V of code 24 and 25.
+int uSample(int step, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? step + 1 : step & 0xff;
+}
+int vSample(int step, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? 16 + 15 * step : (15 * step) & 0xff;
+}
+int uStep(int sample, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? sample - 1 : (sample > 127 ? sample - 256 : sample);
+}
+int vStep(int sample, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? (sample - 16) / 15
+                                          : (sample > 232 ? sample - 256 : sample) / 15;
+}
+
+}  // namespace
+
+void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
+  depth = depthCode;
+  if (depthCode >= kTruecolorDepth) {
+    const bool plus = depthCode == kTruecolorPlusDepth;
+    // The samples the formulas can give: code 24 luma 16 to 113 except
+    // multiples of 15, steps -1 to 15; code 25 luma 17 to 144 except 16 plus
+    // multiples of 15, steps 0 to 14.
+    firstLuma = plus ? 17 : 16;
+    lastLuma = plus ? 144 : 113;
+    firstStep = plus ? 0 : -1;
+    lastStep = plus ? 14 : 15;
+    for (int s = 0; s < 256; ++s) {
+      lumaLevel[s] = shownLuma(s, depthCode);
+      lumaStored[s] = s >= firstLuma && s <= lastLuma && (s - (plus ? 16 : 0)) % 15 != 0;
+    }
+    return;
+  }
+  for (int i = 0; i < 256; ++i) entries[i] = palette[i] & 0xffffff;
+  // An entry can be nearest to a pixel of a cell only if it is within the
+  // distance of the entry nearest to the centre plus twice the cell's reach.
+  cellStarts.assign(kFineGridCells + 1, 0);
+  candidates.clear();
+  for (int cell = 0; cell < kFineGridCells; ++cell) {
+    cellStarts[cell] = static_cast<std::int32_t>(candidates.size());
+    const std::uint32_t centre = static_cast<std::uint32_t>(((cell >> 10) & 31) * 8 + 4) << 16 |
+                                 static_cast<std::uint32_t>(((cell >> 5) & 31) * 8 + 4) << 8 |
+                                 static_cast<std::uint32_t>((cell & 31) * 8 + 4);
+    int nearest = std::numeric_limits<int>::max();
+    for (int e = kFirstColour; e <= kLastColour; ++e)
+      nearest = std::min(nearest, rgbSquaredDifference(centre, entries[e]));
+    const double reach = std::sqrt(double(nearest)) + 2 * kCellReach;
+    for (int e = kFirstColour; e <= kLastColour; ++e) {
+      if (rgbSquaredDifference(centre, entries[e]) <= reach * reach)
+        candidates.push_back(static_cast<std::uint8_t>(e));
+    }
+  }
+  cellStarts[kFineGridCells] = static_cast<std::int32_t>(candidates.size());
+}
+
+std::uint8_t ClosestSamples::nearestEntry(std::uint32_t pixel) const {
+  const int cell = fineCellIndex(pixel);
+  int best = kFirstColour;
+  int bestError = std::numeric_limits<int>::max();
+  for (std::int32_t k = cellStarts[cell]; k < cellStarts[cell + 1]; ++k) {
+    const int error = rgbSquaredDifference(pixel, entries[candidates[k]]);
+    // Candidates are in entry order: a tie keeps the lower entry.
+    if (error < bestError) {
+      bestError = error;
+      best = candidates[k];
+    }
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+int ClosestSamples::lumaError(std::uint32_t pixel, int luma, double blue, double red) const {
+  return rgbSquaredDifference(pixel, shownColour(lumaLevel[luma], blue, red));
+}
+
+int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& error) const {
+  // Unclamped, the best luma level is the mean over the channels of the pixel
+  // less each channel's colour-difference term; the stored values around it
+  // are tried.
+  const double mean = (double((pixel >> 16) & 0xff) + double((pixel >> 8) & 0xff) +
+                       double(pixel & 0xff) - (1.402 - 0.714136) * red - (1.772 - 0.344136) * blue) /
+                      3.0;
+  const int guess = firstLuma + static_cast<int>(std::floor(mean / lumaLevel[firstLuma + 1]));
+  int best = -1;
+  error = std::numeric_limits<int>::max();
+  for (int luma = std::max(firstLuma, guess - 2); luma <= std::min(lastLuma, guess + 3); ++luma) {
+    if (!lumaStored[luma]) continue;
+    const int e = lumaError(pixel, luma, blue, red);
+    if (e < error) {
+      error = e;
+      best = luma;
+    }
+  }
+  return best;
+}
+
+void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const {
+  const int u0 = uStep(u, depth);
+  const int v0 = vStep(v, depth);
+  int bestError = 0;
+  {
+    const double blue = shownBlueDifference(u, depth);
+    const double red = shownRedDifference(v, depth);
+    for (int p = 0; p < 4; ++p) bestError += lumaError(group[p], lumas[p], blue, red);
+  }
+  for (int us = std::max(firstStep, u0 - 1); us <= std::min(lastStep, u0 + 1); ++us) {
+    for (int vs = std::max(firstStep, v0 - 1); vs <= std::min(lastStep, v0 + 1); ++vs) {
+      const int uSampleValue = uSample(us, depth);
+      const int vSampleValue = vSample(vs, depth);
+      const double blue = shownBlueDifference(uSampleValue, depth);
+      const double red = shownRedDifference(vSampleValue, depth);
+      int total = 0;
+      int chosen[4];
+      for (int p = 0; p < 4 && total < bestError; ++p) {
+        int error = 0;
+        chosen[p] = bestLuma(group[p], blue, red, error);
+        total += error;
+      }
+      if (total < bestError) {
+        bestError = total;
+        u = uSampleValue;
+        v = vSampleValue;
+        for (int p = 0; p < 4; ++p) lumas[p] = chosen[p];
+      }
+    }
+  }
+}
+
+}  // namespace vantrel
