@@ -50,6 +50,7 @@ class FrameCodecState {
   std::vector<std::uint8_t> defaultPictures[2];
   std::vector<std::uint8_t> defaultRecord;
   int defaultCurrent = 0;
+  const std::uint8_t* defaultFrame = nullptr;  // the default reduction's frame
 };
 
 FrameCodec::FrameCodec() : state(std::make_unique<FrameCodecState>()) {}
@@ -95,6 +96,8 @@ void FrameCodec::setWorkers(WorkerPool* threads) { state->workers = threads; }
 
 void FrameCodec::setBestEncode(bool on) { state->bestEncode = on; }
 
+void FrameCodec::setDefaultFrame(const std::uint8_t* frame) { state->defaultFrame = frame; }
+
 const std::uint8_t* FrameCodec::colourMap() const {
   return state->width == 0 ? nullptr : state->palette.colourMap();
 }
@@ -118,7 +121,11 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
       std::memcpy(prevRecon, recon, static_cast<std::size_t>(s.width) * s.height);
     }
     if (s.defaultEncoder) {
-      for (auto& picture : s.defaultPictures) std::memcpy(picture.data(), recon, picture.size());
+      // The default encode's own key frame, of its own picture.
+      encoder.encode(s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
+                     s.defaultPictures[0].data(), s.width, s.height, prevRecon == nullptr,
+                     padEven);
+      s.defaultPictures[1] = s.defaultPictures[0];
     }
     quality = 1.0;
     return length;
@@ -127,7 +134,8 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
   if (s.defaultEncoder) {
     s.defaultCurrent ^= 1;
     const DifferenceFrameEncoder::Result shadow = s.defaultEncoder->encode(
-        s.defaultRecord.data(), frame, s.defaultPictures[s.defaultCurrent].data(),
+        s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
+        s.defaultPictures[s.defaultCurrent].data(),
         s.defaultPictures[s.defaultCurrent ^ 1].data(), fastMode, minSize, maxSize,
         targetSize, padEven, frameIndex);
     s.differenceEncoder->setNextLength(shadow.length);

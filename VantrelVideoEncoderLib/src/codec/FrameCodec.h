@@ -49,6 +49,12 @@ class FrameCodec {
   // better pictures in about the same bytes; slower. Applies from the next
   // initFrameCodec. The records stay valid for every decoder of the format.
   void setBestEncode(bool on);
+  // The best encode spends the bytes the default encode takes for each frame,
+  // and runs it beside itself to know them. Where the best encode's frames
+  // come from a different colour reduction, frame (which must stay valid)
+  // holds each frame as the default reduction gives it when compressFrame is
+  // called; null (the default): the frames as given.
+  void setDefaultFrame(const std::uint8_t* frame);
 
   // The inverse colour map for the grid in use: 32768 bytes (fine grid, cell
   // index red5 << 10 | green5 << 5 | blue5) or 4096 bytes (coarse grid, cell index

@@ -313,8 +313,13 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
   codec.setWorkers(&workers);
   const bool best = engine.bestEncode && !engine.fastEncode;
   codec.setBestEncode(best);
-  if (best) closestSamples.build(palette, request.colorDepth);
-  closest = best ? &closestSamples : nullptr;
+  closest = nullptr;
+  if (best) {
+    closestSamples.build(palette, request.colorDepth);
+    closest = &closestSamples;
+    defaultFrame.resize(engine.outputFrame.size());
+  }
+  codec.setDefaultFrame(best ? defaultFrame.data() : nullptr);
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 
@@ -371,6 +376,12 @@ void VideoEncodeDriver::encodeFrame(int i, std::uint32_t* pixels) {
                 request.flipHorizontal, request.rotate);
   convertFrame(workImage, engine.outputFrame.data(), request.colorDepth, request.rotate,
                request.width, request.height, codec.colourMap(), fineGrid, closest);
+  if (closest != nullptr) {
+    // The best encode's byte targets come from the default encode of the
+    // default reduction's frames.
+    convertFrame(workImage, defaultFrame.data(), request.colorDepth, request.rotate,
+                 request.width, request.height, codec.colourMap(), fineGrid);
+  }
   recordOffsets[std::size_t(2) * (i + 1)] = static_cast<std::int32_t>(writer.position());
 
   const int targetSize = rateControl.nextTargetSize(engine.maxFrameSize);

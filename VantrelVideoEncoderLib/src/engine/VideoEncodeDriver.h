@@ -129,6 +129,7 @@ class VideoEncodeDriver {
   // The best encode's colour reduction, and the one in use (null: the default).
   ClosestSamples closestSamples;
   const ClosestSamples* closest = nullptr;
+  std::vector<std::uint8_t> defaultFrame;  // the default reduction's frame
   RateControl rateControl;
 };
 
