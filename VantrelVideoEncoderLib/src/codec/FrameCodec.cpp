@@ -1,6 +1,7 @@
 #include "codec/FrameCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -51,6 +52,10 @@ class FrameCodecState {
   std::vector<std::uint8_t> defaultRecord;
   int defaultCurrent = 0;
   const std::uint8_t* defaultFrame = nullptr;  // the default reduction's frame
+  // The default encode's palette when the best encode's differs.
+  std::array<std::uint32_t, 256> defaultWords{};
+  bool ownDefaultPalette = false;
+  CodecPalette defaultPalette;
 };
 
 FrameCodec::FrameCodec() : state(std::make_unique<FrameCodecState>()) {}
@@ -82,8 +87,10 @@ void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
   if (s.bestEncode) {
     s.impact.build(s.palette.words(), depthCode, frameWidth, frameHeight);
     s.differenceEncoder->setBestEncode(&s.impact);
+    if (s.ownDefaultPalette) s.defaultPalette.build(s.defaultWords.data(), fineGrid);
     s.defaultEncoder = std::make_unique<DifferenceFrameEncoder>(
-        s.palette, s.displacements, frameWidth, frameHeight);
+        s.ownDefaultPalette ? s.defaultPalette : s.palette, s.displacements, frameWidth,
+        frameHeight);
     s.defaultEncoder->setWorkers(s.workers);
     for (auto& picture : s.defaultPictures)
       picture.assign(static_cast<std::size_t>(frameWidth) * frameHeight, 0);
@@ -97,6 +104,19 @@ void FrameCodec::setWorkers(WorkerPool* threads) { state->workers = threads; }
 void FrameCodec::setBestEncode(bool on) { state->bestEncode = on; }
 
 void FrameCodec::setDefaultFrame(const std::uint8_t* frame) { state->defaultFrame = frame; }
+
+void FrameCodec::setDefaultPalette(const std::uint32_t* palette) {
+  FrameCodecState& s = *state;
+  s.ownDefaultPalette = palette != nullptr;
+  if (palette != nullptr) std::copy(palette, palette + 256, s.defaultWords.begin());
+}
+
+const std::uint8_t* FrameCodec::defaultColourMap() const {
+  const FrameCodecState& s = *state;
+  if (s.width == 0) return nullptr;
+  return s.defaultEncoder && s.ownDefaultPalette ? s.defaultPalette.colourMap()
+                                                 : s.palette.colourMap();
+}
 
 const std::uint8_t* FrameCodec::colourMap() const {
   return state->width == 0 ? nullptr : state->palette.colourMap();
@@ -122,7 +142,8 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
     }
     if (s.defaultEncoder) {
       // The default encode's own key frame, of its own picture.
-      encoder.encode(s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
+      const KeyFrameEncoder defaultKeys(s.ownDefaultPalette ? s.defaultPalette : s.palette);
+      defaultKeys.encode(s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
                      s.defaultPictures[0].data(), s.width, s.height, prevRecon == nullptr,
                      padEven);
       s.defaultPictures[1] = s.defaultPictures[0];

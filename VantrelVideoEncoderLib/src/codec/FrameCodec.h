@@ -55,6 +55,13 @@ class FrameCodec {
   // holds each frame as the default reduction gives it when compressFrame is
   // called; null (the default): the frames as given.
   void setDefaultFrame(const std::uint8_t* frame);
+  // The default encode's palette (256 words, copied), where the best encode's
+  // palette differs from it; null (the default): the same palette. Applies
+  // from the next initFrameCodec.
+  void setDefaultPalette(const std::uint32_t* palette);
+  // The colour map of the default encode's palette (as colourMap() without
+  // a palette of its own).
+  const std::uint8_t* defaultColourMap() const;
 
   // The inverse colour map for the grid in use: 32768 bytes (fine grid, cell
   // index red5 << 10 | green5 << 5 | blue5) or 4096 bytes (coarse grid, cell index

@@ -1,6 +1,7 @@
 #include "codec/PatternFit.h"
 
 #include <array>
+#include <bit>
 #include <limits>
 
 #include "codec/CodecTables.h"
@@ -95,12 +96,22 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
       total1 += row1[samples[i]];
       difference[i] = row1[samples[i]] - row0[samples[i]];
     }
+    // The moved error of a pattern, row by row: for every row, the sum of
+    // the differences over each set of its columns.
+    std::array<std::array<std::int32_t, 256>, 8> rowSums;
+    const int columnSets = 1 << side;
+    for (int r = 0; r < side; ++r) {
+      std::array<std::int32_t, 256>& sums = rowSums[r];
+      sums[0] = 0;
+      for (int set = 1; set < columnSets; ++set) {
+        const int lowest = std::countr_zero(static_cast<unsigned>(set));
+        sums[set] = sums[set & (set - 1)] + difference[r * side + lowest];
+      }
+    }
     for (int index = 0; index < kPatternCount; ++index) {
       const std::uint64_t set = patternBits(side, index);
       std::int64_t moved = 0;
-      for (int i = 0; i < count; ++i) {
-        if ((set >> i) & 1) moved += difference[i];
-      }
+      for (int r = 0; r < side; ++r) moved += rowSums[r][(set >> (r * side)) & (columnSets - 1)];
       if (total0 + moved < best.error) {
         best.index = index;
         best.error = total0 + moved;
@@ -110,7 +121,9 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
         std::swap(best.colour0, best.colour1);
         std::swap(row0, row1);
         std::swap(total0, total1);
-        for (int i = 0; i < count; ++i) difference[i] = -difference[i];
+        for (int r = 0; r < side; ++r) {
+          for (int k = 0; k < columnSets; ++k) rowSums[r][k] = -rowSums[r][k];
+        }
         best.index = index;
         best.error = total0 - moved;  // the old total1 - moved
         improved = true;

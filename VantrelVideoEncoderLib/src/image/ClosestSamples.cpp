@@ -90,7 +90,15 @@ std::uint8_t ClosestSamples::nearestEntry(std::uint32_t pixel) const {
 }
 
 int ClosestSamples::lumaError(std::uint32_t pixel, int luma, double blue, double red) const {
-  return rgbSquaredDifference(pixel, shownColour(lumaLevel[luma], blue, red));
+  // shownColour's rounding and clamping, squared against the pixel.
+  const double level = lumaLevel[luma];
+  const auto channelError = [](double value, int target) {
+    const int shown = value <= 0.0 ? 0 : value >= 254.5 ? 255 : static_cast<int>(value + 0.5);
+    return (shown - target) * (shown - target);
+  };
+  return channelError(level + 1.402 * red, int((pixel >> 16) & 0xff)) +
+         channelError(level - 0.344136 * blue - 0.714136 * red, int((pixel >> 8) & 0xff)) +
+         channelError(level + 1.772 * blue, int(pixel & 0xff));
 }
 
 int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& error) const {
@@ -103,7 +111,7 @@ int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& 
   const int guess = firstLuma + static_cast<int>(std::floor(mean / lumaLevel[firstLuma + 1]));
   int best = -1;
   error = std::numeric_limits<int>::max();
-  for (int luma = std::max(firstLuma, guess - 2); luma <= std::min(lastLuma, guess + 3); ++luma) {
+  for (int luma = std::max(firstLuma, guess - 1); luma <= std::min(lastLuma, guess + 2); ++luma) {
     if (!lumaStored[luma]) continue;
     const int e = lumaError(pixel, luma, blue, red);
     if (e < error) {
