@@ -54,14 +54,18 @@ void DifferenceFrameEncoder::evaluateBlock(std::int32_t block, int offset, int l
   sizeEstimate += pool[block].codeLength;
 }
 
-void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset,
-                                             int level) const {
+void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset, int level,
+                                             FirstLook* look) const {
   record.offset = offset;
   record.level = static_cast<std::uint8_t>(level);
   record.children = kNoBlock;
   record.operands = {};
   if (byRate) {
-    chooseFirstCodeByImpact(record);
+    chooseFirstCodeByImpact(record, look);
+    return;
+  }
+  if (reuseLooks && look != nullptr) {
+    chooseFirstCodeFromLook(record, *look);
     return;
   }
   const ErrorWeights& weights = kErrorWeights[level];
@@ -101,7 +105,7 @@ void DifferenceFrameEncoder::chooseFirstCodes(std::int32_t first, std::int32_t e
   const int columns = width / 8;
   for (std::int32_t block = first; block < end; ++block) {
     chooseFirstCode(pool[block], (block / columns) * 8 * width + (block % columns) * 8,
-                    kLevel8x8);
+                    kLevel8x8, impact != nullptr ? &firstLooks[block] : nullptr);
   }
 }
 
@@ -330,17 +334,20 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   reference = prevRecon;
   fast = fastMode;
   search.setPictures(newFrame, prevRecon);
-  const std::int64_t frameSum = chooseFrameFirstCodes();
-  budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
-  int length = 0;
   const bool best = impact != nullptr;
-  if (!best || nextLength == 0) {
+  int length = 0;
+  if (best && nextLength > 0) {
+    // The best encode codes the frame in about the bytes the default encode
+    // took for it; it needs no budget of its own.
+    length = encodeByRate(out, minSize, nextLength, padEven);
+  } else {
+    const std::int64_t frameSum = chooseFrameFirstCodes();
+    budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
     refineWorstFirst(minSize);
     length = writeRecord(out, padEven);
+    // Without a length given, the best encode takes this frame's default record's.
+    if (best) length = encodeByRate(out, minSize, length, padEven);
   }
-  // The best encode codes the frame in about the bytes the default encode
-  // took for it: as given, or this frame's default record.
-  if (best) length = encodeByRate(out, minSize, nextLength > 0 ? nextLength : length, padEven);
 
   const DecodeStatus status =
       decoder.decodeDifferenceFrame(out, length, recon, prevRecon);

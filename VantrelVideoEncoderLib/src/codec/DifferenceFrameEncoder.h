@@ -57,7 +57,10 @@ class DifferenceFrameEncoder {
   void setWorkers(WorkerPool* threads) { workers = threads; }
   // The best encode, judging pictures by measure (which must outlive the
   // encoder's use of it): see FrameCodec::setBestEncode. Null: the default.
-  void setBestEncode(const ImpactDistance* measure) { impact = measure; }
+  void setBestEncode(const ImpactDistance* measure) {
+    impact = measure;
+    firstLooks.resize(measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0);
+  }
   // The best encode's record length for the next frame: what the default
   // encode of the same movie wrote for it (0: what this frame's default
   // codes take).
@@ -76,7 +79,11 @@ class DifferenceFrameEncoder {
   void evaluateBlock(std::int32_t block, int offset, int level);
   // evaluateBlock without the size estimate; safe on several threads for
   // different blocks.
-  void chooseFirstCode(BlockRecord& record, int offset, int level) const;
+  // look (the best encode's 8 x 8 blocks): where the searches are kept, or
+  // taken from when reuseLooks is set.
+  struct FirstLook;
+  void chooseFirstCode(BlockRecord& record, int offset, int level,
+                       FirstLook* look = nullptr) const;
   // The first codes of the 8 x 8 blocks first to end - 1.
   void chooseFirstCodes(std::int32_t first, std::int32_t end);
   // Starts a frame: the first codes of every 8 x 8 block, queued when not
@@ -119,10 +126,22 @@ class DifferenceFrameEncoder {
   // The error a split of the pattern block record removes and the bytes it adds.
   void valueSplit(const BlockRecord& record, std::int64_t& gain, int& cost) const;
   void takeStep(std::int32_t block);
-  // The first code of a block with the smallest impact, and the impact of the
-  // first code a record carries.
-  void chooseFirstCodeByImpact(BlockRecord& record) const;
-  std::int64_t firstCodeImpact(const BlockRecord& record) const;
+  // The searches behind an 8 x 8 block's first code in the best encode, kept
+  // so that a second try with the default's choice need not search again.
+  struct FirstLook {
+    std::int64_t keep = 0;  // codec errors of keep, fill and copy
+    std::int64_t fill = 0;
+    std::int64_t copy = 0;
+    std::int64_t keepImpact = 0;
+    std::int64_t fillImpact = 0;
+    std::int64_t copyImpact = 0;
+    int colour = 0;
+    int displacement = -1;  // none usable: -1
+  };
+  // The first code of a block with the smallest impact; the first code the
+  // default weights choose from a look, with its impact as the error.
+  void chooseFirstCodeByImpact(BlockRecord& record, FirstLook* look) const;
+  void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
   // The pattern of the block search refitted to the smallest impact.
   BlockSearch::Pattern fittedPattern(int offset, int level) const;
 
@@ -130,7 +149,9 @@ class DifferenceFrameEncoder {
   int height;
   WorkerPool* workers = nullptr;
   const ImpactDistance* impact = nullptr;  // set for the best encode
-  bool byRate = false;  // this pass compares codes by their true errors
+  bool byRate = false;      // this pass compares codes by their impacts
+  bool reuseLooks = false;  // this pass takes the first looks of the last
+  std::vector<FirstLook> firstLooks;  // per 8 x 8 block
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;
   std::int64_t defaultBytes = 0;  // the default encode's record bytes so far

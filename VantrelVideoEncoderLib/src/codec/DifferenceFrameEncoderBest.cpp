@@ -20,6 +20,8 @@ using namespace frame_record;
 
 namespace {
 
+constexpr std::int64_t kNoError = std::numeric_limits<std::int64_t>::max();
+
 // A step that adds no bytes still counts as half a byte, so that its value
 // stays finite and grows with the error it removes.
 constexpr double kLeastCost = 0.5;
@@ -41,34 +43,41 @@ double valuePerByte(std::int64_t gain, int cost) {
 
 }  // namespace
 
-void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record) const {
+void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
+                                                     FirstLook* look) const {
   const int offset = record.offset;
   const int level = record.level;
   const int side = blockSide(level);
   const std::int32_t* table = impact->tableAt(offset);
   const std::uint8_t* want = frame + offset;
-  const std::int64_t keepError = impact->blockError(table, keepPicture + offset, want, side);
-  record.code = kKeepCode;
-  record.codeLength = 1;
-  record.error = keepError;
-  if (keepError != 0) {
+  FirstLook found;
+  found.keep = search.blockError(keepPicture, level, offset);
+  found.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
+  found.fill = found.copy = found.fillImpact = found.copyImpact = kNoError;
+  if (found.keep != 0 || found.keepImpact != 0) {
     const BlockSearch::Fill fill = search.findFillColour(level, offset);
     const BlockSearch::Copy copy = search.findCopy(level, offset);
-    const std::int64_t fillError = impact->fillError(table, fill.colour, want, side);
-    const std::int64_t copyError =
-        copy.displacement < 0
-            ? std::numeric_limits<std::int64_t>::max()
-            : impact->blockError(
-                  table, reference + offset + displacementTable.offset(copy.displacement),
-                  want, side);
-    // Ties go to keep first, then to copy.
-    if (fillError < keepError && fillError < copyError) {
-      setFill(record, fill.colour);
-      record.error = fillError;
-    } else if (copyError < keepError && copyError <= fillError) {
-      record.code = static_cast<std::uint8_t>(copy.displacement);
-      record.error = copyError;
+    found.colour = fill.colour;
+    found.fill = fill.error;
+    found.fillImpact = impact->fillError(table, fill.colour, want, side);
+    if (copy.displacement >= 0) {
+      found.displacement = copy.displacement;
+      found.copy = copy.error;
+      found.copyImpact = impact->blockError(
+          table, reference + offset + displacementTable.offset(copy.displacement), want, side);
     }
+  }
+  if (look != nullptr) *look = found;
+  record.code = kKeepCode;
+  record.codeLength = 1;
+  record.error = found.keepImpact;
+  // Ties go to keep first, then to copy.
+  if (found.fillImpact < found.keepImpact && found.fillImpact < found.copyImpact) {
+    setFill(record, found.colour);
+    record.error = found.fillImpact;
+  } else if (found.copyImpact < found.keepImpact && found.copyImpact <= found.fillImpact) {
+    record.code = static_cast<std::uint8_t>(found.displacement);
+    record.error = found.copyImpact;
   }
   record.rawError = record.error;
   record.savedCode = record.code;
@@ -76,18 +85,30 @@ void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record) const 
   record.savedError = record.error;
 }
 
-std::int64_t DifferenceFrameEncoder::firstCodeImpact(const BlockRecord& record) const {
-  const int side = blockSide(record.level);
-  const std::int32_t* table = impact->tableAt(record.offset);
-  const std::uint8_t* want = frame + record.offset;
-  if (record.code == kKeepCode) {
-    return impact->blockError(table, keepPicture + record.offset, want, side);
+void DifferenceFrameEncoder::chooseFirstCodeFromLook(BlockRecord& record,
+                                                     const FirstLook& look) const {
+  // The default encode's choice (its weights, its ties) among the same codes.
+  const ErrorWeights& weights = kErrorWeights[record.level];
+  record.code = kKeepCode;
+  record.codeLength = 1;
+  record.error = look.keepImpact;
+  if (look.keep != 0) {
+    const std::int64_t keepWeighted = look.keep * weights.keep;
+    const std::int64_t fillWeighted = look.fill * weights.fill;
+    const std::int64_t copyWeighted =
+        look.displacement >= 0 ? look.copy * weights.copy : kNoError;
+    if (fillWeighted < keepWeighted && fillWeighted < copyWeighted) {
+      setFill(record, look.colour);
+      record.error = look.fillImpact;
+    } else if (copyWeighted < keepWeighted && copyWeighted <= fillWeighted) {
+      record.code = static_cast<std::uint8_t>(look.displacement);
+      record.error = look.copyImpact;
+    }
   }
-  if (record.code <= kLastCopyCode) {
-    return impact->blockError(
-        table, reference + record.offset + displacementTable.offset(record.code), want, side);
-  }
-  return impact->fillError(table, record.operands[0], want, side);
+  record.rawError = record.error;
+  record.savedCode = record.code;
+  record.savedOperand = record.operands[0];
+  record.savedError = record.error;
 }
 
 BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level) const {
@@ -253,17 +274,12 @@ int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int def
 
 int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targetLength,
                                        bool padEven, bool firstCodesByRate) {
+  // A second try takes the default's choice among the first try's searches.
   byRate = firstCodesByRate;
+  reuseLooks = !firstCodesByRate;
   chooseFrameFirstCodes();
+  reuseLooks = false;
   byRate = true;
-  if (!firstCodesByRate) {
-    // The default's first codes, measured as the rest of this encode measures.
-    const int topLevelBlocks = (width / 8) * (height / 8);
-    for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
-      BlockRecord& record = pool[block];
-      record.error = record.rawError = record.savedError = firstCodeImpact(record);
-    }
-  }
   if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
   stepHeap.clear();
   const int topLevelBlocks = (width / 8) * (height / 8);

@@ -13,7 +13,7 @@ namespace {
 // Candidate colours: the entries a frame's samples are mapped to.
 constexpr int kFirstColour = 1;
 constexpr int kLastColour = 254;
-constexpr int kMaxRounds = 4;
+constexpr int kMaxRounds = 2;
 
 std::uint64_t patternBits(int side, int index) {
   return side == 8 ? kPattern8Table[index] : std::uint64_t{kPattern4Table[index]};

@@ -108,18 +108,21 @@ int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& 
   const double mean = (double((pixel >> 16) & 0xff) + double((pixel >> 8) & 0xff) +
                        double(pixel & 0xff) - (1.402 - 0.714136) * red - (1.772 - 0.344136) * blue) /
                       3.0;
-  const int guess = firstLuma + static_cast<int>(std::floor(mean / lumaLevel[firstLuma + 1]));
-  int best = -1;
-  error = std::numeric_limits<int>::max();
-  for (int luma = std::max(firstLuma, guess - 1); luma <= std::min(lastLuma, guess + 2); ++luma) {
-    if (!lumaStored[luma]) continue;
-    const int e = lumaError(pixel, luma, blue, red);
-    if (e < error) {
-      error = e;
-      best = luma;
-    }
+  // The stored values just below and just above it (stepping over the
+  // values the layout does not store).
+  const int below = firstLuma + static_cast<int>(std::floor(mean / lumaLevel[firstLuma + 1]));
+  int low = std::clamp(below, firstLuma, lastLuma);
+  if (!lumaStored[low]) low = low > firstLuma ? low - 1 : low + 1;
+  int high = std::clamp(below + 1, firstLuma, lastLuma);
+  if (!lumaStored[high]) high = high < lastLuma ? high + 1 : high - 1;
+  error = lumaError(pixel, low, blue, red);
+  if (high == low) return low;
+  const int highError = lumaError(pixel, high, blue, red);
+  if (highError < error) {
+    error = highError;
+    return high;
   }
-  return best;
+  return low;
 }
 
 void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const {
@@ -131,27 +134,34 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
     const double red = shownRedDifference(v, depth);
     for (int p = 0; p < 4; ++p) bestError += lumaError(group[p], lumas[p], blue, red);
   }
-  for (int us = std::max(firstStep, u0 - 1); us <= std::min(lastStep, u0 + 1); ++us) {
-    for (int vs = std::max(firstStep, v0 - 1); vs <= std::min(lastStep, v0 + 1); ++vs) {
-      const int uSampleValue = uSample(us, depth);
-      const int vSampleValue = vSample(vs, depth);
-      const double blue = shownBlueDifference(uSampleValue, depth);
-      const double red = shownRedDifference(vSampleValue, depth);
-      int total = 0;
-      int chosen[4];
-      for (int p = 0; p < 4 && total < bestError; ++p) {
-        int error = 0;
-        chosen[p] = bestLuma(group[p], blue, red, error);
-        total += error;
-      }
-      if (total < bestError) {
-        bestError = total;
-        u = uSampleValue;
-        v = vSampleValue;
-        for (int p = 0; p < 4; ++p) lumas[p] = chosen[p];
-      }
+  // One colour difference at a time: U a step either side with V as the
+  // formulas gave it, then V a step either side with the better U.
+  const auto tryPair = [&](int uStepValue, int vStepValue) {
+    if (uStepValue < firstStep || uStepValue > lastStep || vStepValue < firstStep ||
+        vStepValue > lastStep) {
+      return;
     }
-  }
+    const int uSampleValue = uSample(uStepValue, depth);
+    const int vSampleValue = vSample(vStepValue, depth);
+    const double blue = shownBlueDifference(uSampleValue, depth);
+    const double red = shownRedDifference(vSampleValue, depth);
+    int total = 0;
+    int chosen[4];
+    for (int p = 0; p < 4 && total < bestError; ++p) {
+      int error = 0;
+      chosen[p] = bestLuma(group[p], blue, red, error);
+      total += error;
+    }
+    if (total < bestError) {
+      bestError = total;
+      u = uSampleValue;
+      v = vSampleValue;
+      for (int p = 0; p < 4; ++p) lumas[p] = chosen[p];
+    }
+  };
+  for (const int us : {u0, u0 - 1, u0 + 1}) tryPair(us, v0);
+  const int u1 = uStep(u, depth);
+  for (const int vs : {v0 - 1, v0 + 1}) tryPair(u1, vs);
 }
 
 }  // namespace vantrel

@@ -22,8 +22,9 @@ class ClosestSamples {
 
   // A 2 x 2 group's samples: group holds the pixels (lower left, lower right,
   // upper left, upper right), lumas, u and v the samples the formulas gave.
-  // Tries the colour differences one step either side and, for each, the best
-  // luma of every pixel; keeps the closest, the formulas' on a tie.
+  // Tries each colour difference a step either side (U first, then V) and,
+  // for each, the best luma of every pixel; keeps the closest, the formulas'
+  // on a tie.
   void refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const;
 
  private:
