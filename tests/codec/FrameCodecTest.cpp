@@ -180,15 +180,18 @@ TEST(FrameCodecBestTest, BestRecordsDecodeToTheReconstructionInTheDefaultBytes) 
   struct Clip {
     int width;
     int height;  // stored height
+    int depthCode;
     std::array<std::uint32_t, 256> palette;
     std::vector<std::uint8_t> (*frame)(int t);
   };
   const Clip clips[] = {
-      {160, 160, testing::cubePalette(), [](int t) { return testing::movingFrame(160, 160, t); }},
-      {320, 240, testing::cubePalette(),
+      {160, 160, 16, testing::cubePalette(),
+       [](int t) { return testing::movingFrame(160, 160, t); }},
+      {320, 240, 12, testing::cubePalette(),
        [](int t) { return testing::texturedFrame(320, 240, 3 * t, t); }},
-      {160, 160, testing::cubePalette(), [](int t) { return testing::noiseFrame(160, 160, t % 3); }},
-      {160, 240, testing::truecolorTable(),
+      {160, 160, 16, testing::cubePalette(),
+       [](int t) { return testing::noiseFrame(160, 160, t % 3); }},
+      {160, 240, 24, testing::truecolorTable(),
        [](int t) { return testing::truecolorFrame(160, 160, t); }},
   };
   constexpr int kFrames = 12;
@@ -200,7 +203,8 @@ TEST(FrameCodecBestTest, BestRecordsDecodeToTheReconstructionInTheDefaultBytes) 
     for (const bool best : {false, true}) {
       FrameCodec codec;
       codec.setBestEncode(best);
-      codec.initFrameCodec(clip.palette.data(), true, clip.width, clip.height, 16);
+      codec.initFrameCodec(clip.palette.data(), clip.depthCode != 12, clip.width, clip.height,
+                           clip.depthCode);
       FrameDecoder decoder(clip.width, clip.height);
       std::vector<std::uint8_t> out(FrameCodec::kRecordBufferSize);
       std::vector<std::uint8_t> recon[2] = {std::vector<std::uint8_t>(samples),
