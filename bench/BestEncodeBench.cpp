@@ -12,6 +12,7 @@
 //   build/bench/best_encode_bench                 -bestencode against the default
 //   build/bench/best_encode_bench -fastencode     any other flags against it
 //   BEST_BENCH_CLIPS=03 build/bench/best_encode_bench   only clips 0 and 3
+//   BEST_BENCH_MODES=24,25 build/bench/best_encode_bench only these colour modes
 
 #include <cmath>
 #include <cstdint>
@@ -314,6 +315,8 @@ int run(const std::vector<std::string>& otherFlags) {
       return 1;
     }
     for (const Mode& mode : modes) {
+      const char* onlyModes = std::getenv("BEST_BENCH_MODES");
+      if (onlyModes != nullptr && std::strstr(onlyModes, mode.name) == nullptr) continue;
       for (const Mode& size : sizes) {
         const std::vector<std::string> base{mode.flag, size.flag};
         std::vector<std::string> second = base;

@@ -48,37 +48,47 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
     lastStep = plus ? 14 : 15;
     for (int s = 0; s < 256; ++s) {
       lumaLevel[s] = shownLuma(s, depthCode);
+      blueLevel[s] = shownBlueDifference(s, depthCode);
+      redLevel[s] = shownRedDifference(s, depthCode);
       lumaStored[s] = s >= firstLuma && s <= lastLuma && (s - (plus ? 16 : 0)) % 15 != 0;
     }
     return;
   }
   for (int i = 0; i < 256; ++i) entries[i] = palette[i] & 0xffffff;
-  // An entry can be nearest to a pixel of a cell only if it is within the
-  // distance of the entry nearest to the centre plus twice the cell's reach.
-  cellStarts.assign(kFineGridCells + 1, 0);
+  // A movie's pixels fall in few of the cells: each cell's list is made when
+  // a pixel first falls in it.
+  cellLists.assign(kFineGridCells, CellList{});
   candidates.clear();
-  for (int cell = 0; cell < kFineGridCells; ++cell) {
-    cellStarts[cell] = static_cast<std::int32_t>(candidates.size());
-    const std::uint32_t centre = static_cast<std::uint32_t>(((cell >> 10) & 31) * 8 + 4) << 16 |
-                                 static_cast<std::uint32_t>(((cell >> 5) & 31) * 8 + 4) << 8 |
-                                 static_cast<std::uint32_t>((cell & 31) * 8 + 4);
-    int nearest = std::numeric_limits<int>::max();
-    for (int e = kFirstColour; e <= kLastColour; ++e)
-      nearest = std::min(nearest, rgbSquaredDifference(centre, entries[e]));
-    const double reach = std::sqrt(double(nearest)) + 2 * kCellReach;
-    for (int e = kFirstColour; e <= kLastColour; ++e) {
-      if (rgbSquaredDifference(centre, entries[e]) <= reach * reach)
-        candidates.push_back(static_cast<std::uint8_t>(e));
-    }
+}
+
+void ClosestSamples::listCandidates(int cell) const {
+  // An entry can be nearest to a pixel of the cell only if it is within the
+  // distance of the entry nearest to the centre plus twice the cell's reach.
+  const std::uint32_t centre = static_cast<std::uint32_t>(((cell >> 10) & 31) * 8 + 4) << 16 |
+                               static_cast<std::uint32_t>(((cell >> 5) & 31) * 8 + 4) << 8 |
+                               static_cast<std::uint32_t>((cell & 31) * 8 + 4);
+  std::array<int, 256> distances{};
+  int nearest = std::numeric_limits<int>::max();
+  for (int e = kFirstColour; e <= kLastColour; ++e) {
+    distances[e] = rgbSquaredDifference(centre, entries[e]);
+    nearest = std::min(nearest, distances[e]);
   }
-  cellStarts[kFineGridCells] = static_cast<std::int32_t>(candidates.size());
+  const double reach = std::sqrt(double(nearest)) + 2 * kCellReach;
+  CellList& list = cellLists[cell];
+  list.start = static_cast<std::int32_t>(candidates.size());
+  for (int e = kFirstColour; e <= kLastColour; ++e) {
+    if (distances[e] <= reach * reach) candidates.push_back(static_cast<std::uint8_t>(e));
+  }
+  list.count = static_cast<std::int32_t>(candidates.size()) - list.start;
 }
 
 std::uint8_t ClosestSamples::nearestEntry(std::uint32_t pixel) const {
   const int cell = fineCellIndex(pixel);
+  if (cellLists[cell].count == 0) listCandidates(cell);
+  const CellList& list = cellLists[cell];
   int best = kFirstColour;
   int bestError = std::numeric_limits<int>::max();
-  for (std::int32_t k = cellStarts[cell]; k < cellStarts[cell + 1]; ++k) {
+  for (std::int32_t k = list.start; k < list.start + list.count; ++k) {
     const int error = rgbSquaredDifference(pixel, entries[candidates[k]]);
     // Candidates are in entry order: a tie keeps the lower entry.
     if (error < bestError) {
@@ -130,8 +140,8 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
   const int v0 = vStep(v, depth);
   int bestError = 0;
   {
-    const double blue = shownBlueDifference(u, depth);
-    const double red = shownRedDifference(v, depth);
+    const double blue = blueLevel[u & 0xff];
+    const double red = redLevel[v & 0xff];
     for (int p = 0; p < 4; ++p) bestError += lumaError(group[p], lumas[p], blue, red);
   }
   // One colour difference at a time: U a step either side with V as the
@@ -143,8 +153,8 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
     }
     const int uSampleValue = uSample(uStepValue, depth);
     const int vSampleValue = vSample(vStepValue, depth);
-    const double blue = shownBlueDifference(uSampleValue, depth);
-    const double red = shownRedDifference(vSampleValue, depth);
+    const double blue = blueLevel[uSampleValue];
+    const double red = redLevel[vSampleValue];
     int total = 0;
     int chosen[4];
     for (int p = 0; p < 4 && total < bestError; ++p) {

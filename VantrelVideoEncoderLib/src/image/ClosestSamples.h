@@ -11,6 +11,7 @@ namespace vantrel {
 // over the channels. The default reduction takes the palette entry nearest to
 // a pixel's grid cell, and the truecolor samples by fixed formulas that
 // truncate; these choices are never further from the picture and often nearer.
+// Not for use on several threads at once: nearestEntry fills a cache.
 class ClosestSamples {
  public:
   // palette: the movie's 256 entries (for the 8-bit codes); depthCode as the
@@ -35,13 +36,20 @@ class ClosestSamples {
 
   int depth = 0;
   // 8-bit codes: per fine grid cell, the entries that can be nearest to a
-  // pixel in it (offsets into candidates, one more than cells).
-  std::vector<std::int32_t> cellStarts;
-  std::vector<std::uint8_t> candidates;
+  // pixel in it (in candidates; none yet: count 0), made on first use.
+  struct CellList {
+    std::int32_t start = 0;
+    std::int32_t count = 0;
+  };
+  void listCandidates(int cell) const;
+  mutable std::vector<CellList> cellLists;
+  mutable std::vector<std::uint8_t> candidates;
   std::array<std::uint32_t, 256> entries{};
   // Truecolor codes: the levels of every sample value, and which luma values
   // and colour-difference steps the layout stores.
   std::array<double, 256> lumaLevel{};
+  std::array<double, 256> blueLevel{};  // U samples
+  std::array<double, 256> redLevel{};   // V samples
   std::array<bool, 256> lumaStored{};
   int firstLuma = 0;
   int lastLuma = 0;

@@ -48,10 +48,15 @@ void PaletteRefinement::refine(std::uint32_t* palette, int rounds) const {
       int best = kFirstColour;
       std::int64_t bestDistance = std::numeric_limits<std::int64_t>::max();
       for (int e = kFirstColour; e <= kLastColour; ++e) {
+        // Channel by channel, leaving as soon as the entry cannot be nearer.
         const std::int64_t red = point.red - std::int64_t((palette[e] >> 16) & 0xff) * 256;
+        std::int64_t distance = red * red;
+        if (distance >= bestDistance) continue;
         const std::int64_t green = point.green - std::int64_t((palette[e] >> 8) & 0xff) * 256;
+        distance += green * green;
+        if (distance >= bestDistance) continue;
         const std::int64_t blue = point.blue - std::int64_t(palette[e] & 0xff) * 256;
-        const std::int64_t distance = red * red + green * green + blue * blue;
+        distance += blue * blue;
         if (distance < bestDistance) {
           bestDistance = distance;
           best = e;
