@@ -29,41 +29,38 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
   for (int r = 0; r < side; ++r) {
     for (int c = 0; c < side; ++c) samples[r * side + c] = block[r * width + c];
   }
-  // The colours tried for a group: the block's own sample values and the
-  // starting colours (the nearest to the group averages).
-  std::array<bool, 256> seen{};
-  std::array<std::uint8_t, 66> candidates{};
-  int candidateCount = 0;
-  const auto addCandidate = [&](int colour) {
-    if (colour < kFirstColour || colour > kLastColour || seen[colour]) return;
-    seen[colour] = true;
-    candidates[candidateCount++] = static_cast<std::uint8_t>(colour);
-  };
-  addCandidate(start.colour0);
-  addCandidate(start.colour1);
-  for (int i = 0; i < count; ++i) addCandidate(samples[i]);
   BlockSearch::Pattern best = start;
+  // Slots of the distinct values of a group, marked by the pass that filled them.
+  std::array<int, 256> stamp{};
+  std::array<int, 256> slot{};
+  int pass = 0;
   for (int round = 0; round < kMaxRounds; ++round) {
     // The colour of each group with the smallest summed distance, over the
-    // distinct sample values of the group.
+    // group's current colour and its own distinct sample values.
     const std::uint64_t bits = patternBits(side, best.index);
-    std::array<std::array<int, 256>, 2> weight{};
-    for (int i = 0; i < count; ++i) ++weight[(bits >> i) & 1][samples[i]];
     std::array<int, 2> colours{best.colour0, best.colour1};
     std::int64_t colourError = 0;
     for (int group = 0; group < 2; ++group) {
       std::array<std::uint8_t, 64> values{};
       std::array<int, 64> counts{};
       int distinct = 0;
-      for (int v = 0; v < 256; ++v) {
-        if (weight[group][v] == 0) continue;
-        values[distinct] = static_cast<std::uint8_t>(v);
-        counts[distinct++] = weight[group][v];
+      ++pass;
+      for (int i = 0; i < count; ++i) {
+        if (static_cast<int>((bits >> i) & 1) != group) continue;
+        const int v = samples[i];
+        if (stamp[v] != pass) {
+          stamp[v] = pass;
+          slot[v] = distinct;
+          values[distinct] = static_cast<std::uint8_t>(v);
+          counts[distinct++] = 0;
+        }
+        ++counts[slot[v]];
       }
       if (distinct == 0) continue;
       std::int64_t bestSum = std::numeric_limits<std::int64_t>::max();
-      for (int n = 0; n < candidateCount; ++n) {
-        const int colour = candidates[n];
+      for (int n = -1; n < distinct; ++n) {
+        const int colour = n < 0 ? colours[group] : values[n];
+        if (colour < kFirstColour || colour > kLastColour) continue;
         const std::int32_t* row = distances + colour * 256;
         std::int64_t sum = 0;
         for (int k = 0; k < distinct && sum < bestSum; ++k)
