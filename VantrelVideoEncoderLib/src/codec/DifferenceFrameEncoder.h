@@ -142,6 +142,9 @@ class DifferenceFrameEncoder {
   // default weights choose from a look, with its impact as the error.
   void chooseFirstCodeByImpact(BlockRecord& record, FirstLook* look) const;
   void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
+  // Chooses the 8 x 8 blocks' first codes again, favouring runs of one code,
+  // with value the error a byte is worth.
+  void favourRuns(double value);
   // The pattern of the block search refitted to the smallest impact.
   BlockSearch::Pattern fittedPattern(int offset, int level) const;
 
@@ -152,6 +155,10 @@ class DifferenceFrameEncoder {
   bool byRate = false;      // this pass compares codes by their impacts
   bool reuseLooks = false;  // this pass takes the first looks of the last
   std::vector<FirstLook> firstLooks;  // per 8 x 8 block
+  // The error removed per byte by the last step of a frame, and so far in
+  // this one: what the next frame's runs weigh a byte at.
+  double byteValue = 0.0;
+  double lastValue = 0.0;
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;
   std::int64_t defaultBytes = 0;  // the default encode's record bytes so far
