@@ -59,7 +59,10 @@ class DifferenceFrameEncoder {
   // encoder's use of it): see FrameCodec::setBestEncode. Null: the default.
   void setBestEncode(const ImpactDistance* measure) {
     impact = measure;
-    firstLooks.resize(measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0);
+    const std::size_t blocks = measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0;
+    firstLooks.resize(blocks);
+    patternMemos[0].assign(blocks * 4, PatternMemo{});
+    patternMemos[1].assign(blocks, PatternMemo{});
   }
   // The best encode's record length for the next frame: what the default
   // encode of the same movie wrote for it (0: what this frame's default
@@ -159,6 +162,13 @@ class DifferenceFrameEncoder {
   // this one: what the next frame's runs weigh a byte at.
   double byteValue = 0.0;
   double lastValue = 0.0;
+  // Fitted patterns of the 4 x 4 and 8 x 8 block positions, found in frame.
+  struct PatternMemo {
+    std::uint32_t frame = 0;
+    BlockSearch::Pattern pattern;
+  };
+  mutable std::vector<PatternMemo> patternMemos[2];
+  std::uint32_t frameNumber = 0;  // counts frames from 1
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;
   std::int64_t defaultBytes = 0;  // the default encode's record bytes so far

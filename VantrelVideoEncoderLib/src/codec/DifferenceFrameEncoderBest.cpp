@@ -112,7 +112,14 @@ void DifferenceFrameEncoder::chooseFirstCodeFromLook(BlockRecord& record,
 }
 
 BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level) const {
+  // A block's fitted pattern depends on the frame's samples only: each is
+  // found once a frame (a split is valued with its quadrants' patterns, which
+  // they take again when they are refined themselves).
   const int side = blockSide(level);
+  const std::size_t index = static_cast<std::size_t>(offset / width / side) * (width / side) +
+                            static_cast<std::size_t>(offset % width / side);
+  PatternMemo& memo = patternMemos[level - 1][index];
+  if (memo.frame == frameNumber) return memo.pattern;
   BlockSearch::Pattern pattern =
       level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
   const std::int32_t* table = impact->tableAt(offset);
@@ -125,7 +132,9 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
       pattern.error += table[colour * 256 + frame[offset + r * width + c]];
     }
   }
-  return PatternFit::fit(frame + offset, width, side, pattern, table);
+  memo.pattern = PatternFit::fit(frame + offset, width, side, pattern, table);
+  memo.frame = frameNumber;
+  return memo.pattern;
 }
 
 void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t& gain,
