@@ -102,6 +102,8 @@ inline constexpr std::array<FlagDescriptor, kSettingCount> kFlagTable = {
                   SettingId::Filesize, &EncoderSettings::filesize),
     flagrow::make("audiotrack", "Audio stream of the audio file (1 = first, 0 = default)",
                   SettingId::Audiotrack, &EncoderSettings::audiotrack),
+    flagrow::make("bestencode", "Slower encode, better pictures at the same size (on/off)",
+                  SettingId::Bestencode, &EncoderSettings::bestencode),
 };
 static_assert(kFlagTable.size() == kSettingCount);
 

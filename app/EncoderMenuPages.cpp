@@ -126,9 +126,11 @@ static_assert(kVideoOptionsItems.size() == 14);
 // Page 6: Advanced Video Options. The compression item toggles
 // "uncompressed", so its value reads Uncompressed once switched. The part of
 // the source and the size limit take "-" to go back to none.
-constexpr std::array<MenuItem, 13> kAdvancedVideoOptionsItems = {
+constexpr std::array<MenuItem, 14> kAdvancedVideoOptionsItems = {
     command("e", "(E)ncode video faster, but with lower quality (toggle)", nullptr,
             SettingId::Fastencode),
+    command("b", "(B)est pictures in the same size, slower (toggle)     ", nullptr,
+            SettingId::Bestencode),
     command("h", "(H)old and wait for tap after movie playback (toggle) ", nullptr,
             SettingId::Hold),
     command("l", "(L)oop back to first frame after playback (toggle)    ", nullptr,
@@ -154,7 +156,7 @@ constexpr std::array<MenuItem, 13> kAdvancedVideoOptionsItems = {
     kSeparator,
     showSettingsItem(),
 };
-static_assert(kAdvancedVideoOptionsItems.size() == 13);
+static_assert(kAdvancedVideoOptionsItems.size() == 14);
 
 // The page table, in id order.
 constexpr std::array<MenuPage, 7> kEncoderMenuPages = {

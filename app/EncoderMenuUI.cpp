@@ -116,6 +116,7 @@ std::string EncoderMenuUI::displayValue(SettingId id) const {
     case SettingId::Hflip: return pick(s.hflip, "X-Flipped", "Normal");
     case SettingId::Rotate: return pick(s.rotate, "On (Landscape)", "Off (Portrait)");
     case SettingId::Fastencode: return pick(s.fastencode, "Fast", "Standard");
+    case SettingId::Bestencode: return pick(s.bestencode, "Best", "Standard");
     case SettingId::Start: return s.start.empty() ? "beginning" : s.start;
     case SettingId::Duration: return s.duration.empty() ? "to the end" : s.duration;
     case SettingId::Filesize: return s.filesize.empty() ? "no limit" : s.filesize;

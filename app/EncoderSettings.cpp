@@ -131,6 +131,9 @@ bool EncoderSettings::setFromText(const FlagDescriptor& descriptor, const char* 
 bool EncoderSettings::setBoolean(const FlagDescriptor& descriptor, bool on) {
   if (descriptor.kind != FlagKind::Boolean) return false;
   this->*descriptor.boolean = on;
+  // The fast and the best encode exclude each other: the later choice wins.
+  if (on && descriptor.id == SettingId::Fastencode) bestencode = false;
+  if (on && descriptor.id == SettingId::Bestencode) fastencode = false;
   return true;
 }
 
@@ -209,6 +212,7 @@ void EncoderSettings::applyToEngine(MovieEncoder& engine) const {
   engine.frameRate = framerate;
   engine.keyFrameSeconds = keyframes;
   engine.fastEncode = fastencode;
+  engine.bestEncode = bestencode && !fastencode;
   engine.audioStream = audiotrack;
   engine.grayscale = grayscale;
   engine.audioPrefilter = audiofilter;

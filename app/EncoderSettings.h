@@ -58,9 +58,10 @@ enum class SettingId : std::int32_t {
   Duration = 26,
   Filesize = 27,
   Audiotrack = 28,  // flag only: the menus leave it out
+  Bestencode = 29,
 };
 
-inline constexpr int kSettingCount = 28;
+inline constexpr int kSettingCount = 29;
 
 // One row of the flag table: a setting's flag name, usage description, kind
 // and the field that holds it. Exactly one of the four member pointers is set,
@@ -180,6 +181,7 @@ class EncoderSettings {
   std::int32_t resolution = 0;   // 0 160x160, 1 320x240, 2 320x320, 3 216x384
   double cropping = 0.0;         // 0.0 letterbox .. 1.0 fill the frame
   bool fastencode = false;
+  bool bestencode = false;  // excludes fastencode: turning one on turns the other off
   bool vflip = false;
   bool hflip = false;
   bool rotate = false;

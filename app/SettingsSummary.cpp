@@ -105,7 +105,8 @@ std::string settingsSummaryText(const EncoderSettings& settings) {
   out += "\n\tTarget frame rate:     " + formatNumber("%i", s.framerate) + " fps";
   out += "\n\tMin keyframe interval: " + formatNumber("%i", s.keyframes) + " secs\n";
   out += "\n\tEncoding speed:        ";
-  out += pick(s.fastencode, "Fast (best speed)", "Standard (best quality)");
+  out += s.bestencode ? "Best (slower, better pictures)"
+                      : pick(s.fastencode, "Fast (best speed)", "Standard (best quality)");
   out += "\n\tVertical image flip:   ";
   out += pick(s.vflip, "Y Flipped", "Normal");
   out += "\n\tHorizontal image flip: ";

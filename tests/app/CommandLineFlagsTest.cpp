@@ -166,6 +166,13 @@ TEST_F(CommandLineFlagsTest, PartSizeAndSpeedFlagsTakeTimesSizesAndSwitches) {
   EXPECT_DOUBLE_EQ(seconds, 90.0);
   EXPECT_TRUE(parse({"-nofastencode"}));
   EXPECT_FALSE(settings.fastencode);
+  // The fast and the best encode exclude each other: the later flag wins.
+  EXPECT_TRUE(parse({"-fastencode", "-bestencode"}));
+  EXPECT_TRUE(settings.bestencode);
+  EXPECT_FALSE(settings.fastencode);
+  EXPECT_TRUE(parse({"-bestencode", "-fastencode"}));
+  EXPECT_FALSE(settings.bestencode);
+  EXPECT_TRUE(settings.fastencode);
   EXPECT_EQ(findFlag(""), nullptr);
   EXPECT_EQ(findFlag("=1"), nullptr);
 
@@ -241,15 +248,17 @@ TEST_F(CommandLineFlagsTest, UsageListsNamedFlagsInTableOrder) {
   EXPECT_NE(usage.find("\n      -filesize=<text> - "), std::string::npos);
   EXPECT_NE(usage.find("G); sets the frame size\n"
                        "      -audiotrack=<value> - Audio stream of the audio file "
-                       "(1 = first, 0 = default)\n\n"),
+                       "(1 = first, 0 = default)\n"
+                       "      -bestencode, -nobestencode - Slower encode, better pictures at "
+                       "the same size (on/off)\n\n"),
             std::string::npos);
-  EXPECT_TRUE(usage.ends_with("(1 = first, 0 = default)\n\n"));
+  EXPECT_TRUE(usage.ends_with("the same size (on/off)\n\n"));
   std::size_t flagLines = 0;
   for (std::size_t at = usage.find("\n      -"); at != std::string::npos;
        at = usage.find("\n      -", at + 1)) {
     ++flagLines;
   }
-  EXPECT_EQ(flagLines, 28u);
+  EXPECT_EQ(flagLines, 29u);
 }
 
 TEST_F(CommandLineFlagsTest, UsageGoesToOutputWithoutPrefix) {

@@ -133,6 +133,7 @@ TEST_F(EncoderMenuUITest, AdvancedOptionsPageLiesTwoLevelsDeep) {
   const std::string advanced =
       drawn("Main Menu >> Video Options >> Advanced Video Options",
             "  (E)ncode video faster, but with lower quality (toggle)  [Standard]\n"
+            "  (B)est pictures in the same size, slower (toggle)       [Standard]\n"
             "  (H)old and wait for tap after movie playback (toggle)   [Don't Hold]\n"
             "  (L)oop back to first frame after playback (toggle)      [Stop at end]\n"
             "  (C)ompress video frames for manageable sizes (toggle)   [Compressed]\n"

@@ -44,9 +44,9 @@ TEST_F(EncoderSettingsTest, FreshObjectHasDefaults) {
   }
 }
 
-TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentyEight) {
+TEST_F(EncoderSettingsTest, DescriptorIdsRunFromOneToTwentyNine) {
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(0)), nullptr);
-  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(29)), nullptr);
+  EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(30)), nullptr);
   EXPECT_EQ(EncoderSettings::descriptorFor(static_cast<SettingId>(-1)), nullptr);
   for (int id = 1; id <= kSettingCount; ++id) {
     const FlagDescriptor* row = EncoderSettings::descriptorFor(static_cast<SettingId>(id));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codec/CodecTestData.h"
+#include "codec/FrameDecoder.h"
 
 namespace vantrel {
 namespace {
@@ -170,6 +171,67 @@ TEST_F(FrameCodecTest, ColourMapFollowsTheGrid) {
   EXPECT_EQ(codec.palette()[0], 0xFFFFFFu);
   codec.initFrameCodec(palette.data(), false, 160, 160, 12);
   EXPECT_EQ(codec.colourMap()[15 << 8], 1 + 5 * 36);
+}
+
+TEST(FrameCodecBestTest, BestRecordsDecodeToTheReconstructionInTheDefaultBytes) {
+  // Moving texture with a square and panned texture in the cube palette, and a
+  // moving truecolor gradient; each encoded by default and by the best encode
+  // with the same settings.
+  struct Clip {
+    int width;
+    int height;  // stored height
+    int depthCode;
+    std::array<std::uint32_t, 256> palette;
+    std::vector<std::uint8_t> (*frame)(int t);
+  };
+  const Clip clips[] = {
+      {160, 160, 16, testing::cubePalette(),
+       [](int t) { return testing::movingFrame(160, 160, t); }},
+      {320, 240, 12, testing::cubePalette(),
+       [](int t) { return testing::texturedFrame(320, 240, 3 * t, t); }},
+      {160, 160, 16, testing::cubePalette(),
+       [](int t) { return testing::noiseFrame(160, 160, t % 3); }},
+      {160, 240, 24, testing::truecolorTable(),
+       [](int t) { return testing::truecolorFrame(160, 160, t); }},
+  };
+  constexpr int kFrames = 12;
+  for (const Clip& clip : clips) {
+    SCOPED_TRACE(clip.width * 1000 + clip.height);
+    const std::size_t samples = static_cast<std::size_t>(clip.width) * clip.height;
+    std::size_t bytes[2] = {0, 0};
+    double qualitySum[2] = {0.0, 0.0};
+    for (const bool best : {false, true}) {
+      FrameCodec codec;
+      codec.setBestEncode(best);
+      codec.initFrameCodec(clip.palette.data(), clip.depthCode != 12, clip.width, clip.height,
+                           clip.depthCode);
+      FrameDecoder decoder(clip.width, clip.height);
+      std::vector<std::uint8_t> out(FrameCodec::kRecordBufferSize);
+      std::vector<std::uint8_t> recon[2] = {std::vector<std::uint8_t>(samples),
+                                            std::vector<std::uint8_t>(samples)};
+      for (int i = 0; i < kFrames; ++i) {
+        const std::vector<std::uint8_t> frame = clip.frame(i);
+        std::uint8_t* prev = i == 0 ? nullptr : recon[(i - 1) % 2].data();
+        double quality = 0.0;
+        const int length = codec.compressFrame(out.data(), frame.data(), recon[i % 2].data(),
+                                               prev, false, 800, 3000, 1600, quality, false, i, 0);
+        if (i == 0) recon[1] = recon[0];
+        ASSERT_GT(length, 0);
+        ASSERT_EQ(decoder.decodeNextFrame(out.data(), static_cast<std::size_t>(length)),
+                  DecodeStatus::Ok);
+        ASSERT_EQ(std::vector<std::uint8_t>(decoder.picture(), decoder.picture() + samples),
+                  recon[i % 2])
+            << "frame " << i;
+        if (i > 0) {
+          bytes[best] += static_cast<std::size_t>(length);
+          qualitySum[best] += quality;
+        }
+      }
+    }
+    EXPECT_NEAR(static_cast<double>(bytes[1]), static_cast<double>(bytes[0]),
+                0.01 * static_cast<double>(bytes[0]));
+    EXPECT_GT(qualitySum[1], qualitySum[0]);
+  }
 }
 
 }  // namespace

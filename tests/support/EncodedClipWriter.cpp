@@ -241,19 +241,23 @@ void fillPicture(const EncodedClip& shape, int frameIndex, SwsContext* scaler,
   for (int y = 0; y < shape.height; ++y) {
     for (int x = 0; x < shape.width; ++x) {
       std::uint32_t c = 0;
-      switch (shape.pattern) {
-        case ClipPattern::FrameNumber:
-          c = testPatternPixel(frameIndex, x, y, shape.width, shape.height);
-          break;
-        case ClipPattern::MovingBars:
-          c = demoPatternPixel(frameIndex, x, y, shape.width, shape.height);
-          break;
-        case ClipPattern::MovingTexture:
-          c = texturePatternPixel(frameIndex, x, y);
-          break;
-        case ClipPattern::RichMotion:
-          c = richMotionPixel(frameIndex, x, y, shape.width, shape.height);
-          break;
+      if (shape.pixels) {
+        c = shape.pixels(frameIndex, x, y);
+      } else {
+        switch (shape.pattern) {
+          case ClipPattern::FrameNumber:
+            c = testPatternPixel(frameIndex, x, y, shape.width, shape.height);
+            break;
+          case ClipPattern::MovingBars:
+            c = demoPatternPixel(frameIndex, x, y, shape.width, shape.height);
+            break;
+          case ClipPattern::MovingTexture:
+            c = texturePatternPixel(frameIndex, x, y);
+            break;
+          case ClipPattern::RichMotion:
+            c = richMotionPixel(frameIndex, x, y, shape.width, shape.height);
+            break;
+        }
       }
       std::uint8_t* p = rgb.data() + (std::size_t(y) * shape.width + x) * 3;
       p[0] = std::uint8_t(c >> 16);

@@ -6,6 +6,8 @@
 // (AVI, MP4, MOV, Matroska; "image2pipe" with one PNG picture makes a PNG
 // still). Used by the tests and by the demo clip program.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vantrel::test {
@@ -18,6 +20,9 @@ struct EncodedClip {
   std::string container = "avi";  // libavformat muxer: avi, mp4, mov, matroska
   ClipVideo video = ClipVideo::Mjpeg;
   ClipPattern pattern = ClipPattern::FrameNumber;
+  // When set, the pictures come from it instead of the pattern: the colour
+  // 0x00RRGGBB of frame frameIndex at (x, y), y counted from the top row.
+  std::function<std::uint32_t(int frameIndex, int x, int y)> pixels;
   int width = 128;
   int height = 96;
   int frames = 24;

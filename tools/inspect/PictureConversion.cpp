@@ -1,7 +1,6 @@
 #include "PictureConversion.h"
 
-#include <algorithm>
-#include <cmath>
+#include "image/TruecolorShown.h"
 
 namespace vantrel::inspect {
 
@@ -10,35 +9,6 @@ namespace {
 constexpr int kTruecolorMode = 4;
 constexpr int kTruecolorPlusMode = 5;
 
-// Scale of the chroma steps: 4 pixels x 964 / 65536 per unit of Cb or Cr (the
-// encoder's sums of a 2 x 2 group).
-constexpr double kLinearChromaScale = 4.0 * 964.0 / 65536.0;
-// The non-linear chroma of the "plus" layout works on t = 4 x 962 x Cb.
-constexpr double kPlusChromaFactor = 4.0 * 962.0;
-
-std::uint8_t clampByte(double value) {
-  return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-}
-
-std::uint32_t rgbFromYCbCr(double luma, double cb, double cr) {
-  const std::uint32_t red = clampByte(luma + 1.402 * cr);
-  const std::uint32_t green = clampByte(luma - 0.344136 * cb - 0.714136 * cr);
-  const std::uint32_t blue = clampByte(luma + 1.772 * cb);
-  return (red << 16) | (green << 8) | blue;
-}
-
-// Colour difference from a linear 4-bit step u (0 to 14), centred on 7.5.
-double linearChroma(int u) { return (u + 0.5 - 7.5) / kLinearChromaScale; }
-
-// Colour difference from a non-linear step u (0 to 14): undoes
-// f(t) = 786432 t / (262144 + |t|), u = (f + 490620) >> 16.
-double plusChroma(int u) {
-  const double f = (u + 0.5) * 65536.0 - 490620.0;
-  const double magnitude = std::min(std::fabs(f), 786000.0);
-  const double t = 262144.0 * magnitude / (786432.0 - magnitude);
-  return (f < 0 ? -t : t) / kPlusChromaFactor;
-}
-
 RgbPicture truecolorPicture(const std::uint8_t* samples, int width, int storedHeight,
                             bool plus) {
   RgbPicture picture;
@@ -46,6 +16,7 @@ RgbPicture truecolorPicture(const std::uint8_t* samples, int width, int storedHe
   picture.height = storedHeight * 2 / 3;
   picture.rgb.assign(std::size_t(width) * picture.height * 3, 0);
   const int halfWidth = width / 2;
+  const int depthCode = plus ? 25 : 24;
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* chromaRow =
         samples + std::size_t(picture.height + y / 2) * width;
@@ -53,20 +24,9 @@ RgbPicture truecolorPicture(const std::uint8_t* samples, int width, int storedHe
       const int stored = samples[std::size_t(y) * width + x];
       const int u = chromaRow[x / 2];
       const int v = chromaRow[halfWidth + x / 2];
-      double luma;
-      double cb;
-      double cr;
-      if (plus) {
-        luma = (stored - 17) * 65536.0 / 32896.0;
-        cb = plusChroma(u - 1);
-        cr = plusChroma((v - 16) / 15);
-      } else {
-        luma = (stored - 16) * 65536.0 / 24930.0;
-        // Steps just below zero were stored as their low 8 bits.
-        cb = linearChroma(u > 127 ? u - 256 : u);
-        cr = linearChroma((v > 232 ? v - 256 : v) / 15);
-      }
-      picture.setPixel(x, y, rgbFromYCbCr(luma, cb, cr));
+      picture.setPixel(x, y, shownColour(shownLuma(stored, depthCode),
+                                         shownBlueDifference(u, depthCode),
+                                         shownRedDifference(v, depthCode)));
     }
   }
   return picture;

@@ -44,6 +44,8 @@ class BlockPool {
   std::int32_t allocate(int count);
 
   int size() const { return used; }
+  // Records the pool holds in all.
+  int capacity() const { return static_cast<int>(records.size()); }
   BlockRecord& operator[](std::int32_t index) { return records[index]; }
   const BlockRecord& operator[](std::int32_t index) const { return records[index]; }
 

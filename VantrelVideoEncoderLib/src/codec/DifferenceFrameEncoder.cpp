@@ -33,6 +33,7 @@ DifferenceFrameEncoder::DifferenceFrameEncoder(const CodecPalette& colours,
                                                int frameWidth, int frameHeight)
     : width(frameWidth),
       height(frameHeight),
+      displacementTable(displacements),
       search(colours, displacements, frameWidth, frameHeight),
       decoder(frameWidth, frameHeight),
       queue(pool) {
@@ -53,12 +54,20 @@ void DifferenceFrameEncoder::evaluateBlock(std::int32_t block, int offset, int l
   sizeEstimate += pool[block].codeLength;
 }
 
-void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset,
-                                             int level) const {
+void DifferenceFrameEncoder::chooseFirstCode(BlockRecord& record, int offset, int level,
+                                             FirstLook* look) const {
   record.offset = offset;
   record.level = static_cast<std::uint8_t>(level);
   record.children = kNoBlock;
   record.operands = {};
+  if (byRate) {
+    chooseFirstCodeByImpact(record, look);
+    return;
+  }
+  if (reuseLooks && look != nullptr) {
+    chooseFirstCodeFromLook(record, *look);
+    return;
+  }
   const ErrorWeights& weights = kErrorWeights[level];
 
   const std::int64_t keepError = search.blockError(keepPicture, level, offset);
@@ -96,7 +105,7 @@ void DifferenceFrameEncoder::chooseFirstCodes(std::int32_t first, std::int32_t e
   const int columns = width / 8;
   for (std::int32_t block = first; block < end; ++block) {
     chooseFirstCode(pool[block], (block / columns) * 8 * width + (block % columns) * 8,
-                    kLevel8x8);
+                    kLevel8x8, impact != nullptr ? &firstLooks[block] : nullptr);
   }
 }
 
@@ -242,14 +251,18 @@ int DifferenceFrameEncoder::writeKeepFrame(std::uint8_t* codes) {
       codes, kRecordBufferSize - kCodeStreamOffset - 1, writeList, pool);
 }
 
-DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
-    std::uint8_t* out, const std::uint8_t* newFrame, std::uint8_t* recon,
-    const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
-    int targetSize, bool padEven, int frameIndex) {
-  frame = newFrame;
-  keepPicture = recon;
-  fast = fastMode;
-  search.setPictures(newFrame, prevRecon);
+void DifferenceFrameEncoder::refineWorstFirst(int minSize) {
+  queue.reorderQueue();
+  // Refine up to the minimum size first; the short colours are then chosen from
+  // the fills made so far, and the rest of the budget is spent with them in place.
+  while (sizeEstimate < budget && !queue.empty() && sizeEstimate < minSize) {
+    refineBlock(queue.popWorstBlock());
+  }
+  assignShortColours();
+  while (sizeEstimate < budget && !queue.empty()) refineBlock(queue.popWorstBlock());
+}
+
+std::int64_t DifferenceFrameEncoder::chooseFrameFirstCodes() {
   sizeEstimate = kEstimateStart;
   shortCodes.fill(kFillCode);
   shortColours = {};
@@ -287,20 +300,14 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
       frameSum += pool[block].error;
     }
   }
+  return frameSum;
+}
 
-  budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
-  queue.reorderQueue();
-  // Refine up to the minimum size first; the short colours are then chosen from
-  // the fills made so far, and the rest of the budget is spent with them in place.
-  while (sizeEstimate < budget && !queue.empty() && sizeEstimate < minSize) {
-    refineBlock(queue.popWorstBlock());
-  }
-  assignShortColours();
-  while (sizeEstimate < budget && !queue.empty()) refineBlock(queue.popWorstBlock());
-
+int DifferenceFrameEncoder::writeRecord(std::uint8_t* out, bool padEven) {
   DifferenceRecordWriter::writeHeader(out, shortColours, padEven);
   writeList.clear();
   totalError = 0;
+  const int topLevelBlocks = (width / 8) * (height / 8);
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) finaliseBlock(block);
   // One byte stays free for the padding byte.
   const int codes = DifferenceRecordWriter::writeCodes(
@@ -315,11 +322,45 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
     assert(false && "difference record outgrew its buffer");
     length += writeKeepFrame(out + kCodeStreamOffset);
   }
+  return length;
+}
+
+DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
+    std::uint8_t* out, const std::uint8_t* newFrame, std::uint8_t* recon,
+    const std::uint8_t* prevRecon, bool fastMode, int minSize, int maxSize,
+    int targetSize, bool padEven, int frameIndex) {
+  frame = newFrame;
+  keepPicture = recon;
+  reference = prevRecon;
+  fast = fastMode;
+  search.setPictures(newFrame, prevRecon);
+  const bool best = impact != nullptr;
+  int length = 0;
+  if (best && nextLength > 0) {
+    // The best encode codes the frame in about the bytes the default encode
+    // took for it; it needs no budget of its own.
+    length = encodeByRate(out, minSize, nextLength, padEven);
+  } else {
+    const std::int64_t frameSum = chooseFrameFirstCodes();
+    budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
+    refineWorstFirst(minSize);
+    length = writeRecord(out, padEven);
+    // Without a length given, the best encode takes this frame's default record's.
+    if (best) length = encodeByRate(out, minSize, length, padEven);
+  }
 
   const DecodeStatus status =
       decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
   assert(status == DecodeStatus::Ok);
   (void)status;
+  if (best) {
+    // The best encode's block errors are impacts: the quality figure takes
+    // the codec's own distance of the whole decoded picture.
+    totalError = 0;
+    for (int y = 0; y < height; y += 8) {
+      for (int x = 0; x < width; x += 8) totalError += search.blockError(recon, kLevel8x8, y * width + x);
+    }
+  }
   length = DifferenceRecordWriter::finishRecord(out, length, padEven);
   return Result{length, totalError};
 }

@@ -11,6 +11,8 @@
 #include "codec/DifferenceFrameDecoder.h"
 #include "codec/DisplacementTable.h"
 #include "codec/FrameSizeControl.h"
+#include "codec/ImpactDistance.h"
+#include "codec/PatternFit.h"
 
 namespace vantrel {
 
@@ -21,7 +23,9 @@ class WorkerPool;
 // the blocks with the largest weighted error, worst first: a block becomes a
 // two-colour pattern, then splits into four smaller blocks, down to raw 2 x 2
 // samples. The written record is decoded again into the reconstruction, so
-// the encoder's picture is exactly the player's.
+// the encoder's picture is exactly the player's. The best encode
+// (setBestEncode) spends about the same bytes by rate instead: see
+// DifferenceFrameEncoderBest.cpp.
 //
 // One object serves a whole encode: its size history carries from frame to
 // frame. Frame-sized storage is allocated once, in the constructor.
@@ -51,6 +55,16 @@ class DifferenceFrameEncoder {
   // in bands of block rows; the pool must outlive the encoder's use of it. Null
   // (the default) does it on the calling thread. The records are the same.
   void setWorkers(WorkerPool* threads) { workers = threads; }
+  // The best encode, judging pictures by measure (which must outlive the
+  // encoder's use of it): see FrameCodec::setBestEncode. Null: the default.
+  void setBestEncode(const ImpactDistance* measure) {
+    impact = measure;
+    firstLooks.resize(measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0);
+  }
+  // The best encode's record length for the next frame: what the default
+  // encode of the same movie wrote for it (0: what this frame's default
+  // codes take).
+  void setNextLength(int length) { nextLength = length; }
 
   const FrameSizeControl& sizeControl() const { return sizes; }
   // Budget chosen for the last frame and its size estimate at the end of
@@ -65,9 +79,20 @@ class DifferenceFrameEncoder {
   void evaluateBlock(std::int32_t block, int offset, int level);
   // evaluateBlock without the size estimate; safe on several threads for
   // different blocks.
-  void chooseFirstCode(BlockRecord& record, int offset, int level) const;
+  // look (the best encode's 8 x 8 blocks): where the searches are kept, or
+  // taken from when reuseLooks is set.
+  struct FirstLook;
+  void chooseFirstCode(BlockRecord& record, int offset, int level,
+                       FirstLook* look = nullptr) const;
   // The first codes of the 8 x 8 blocks first to end - 1.
   void chooseFirstCodes(std::int32_t first, std::int32_t end);
+  // Starts a frame: the first codes of every 8 x 8 block, queued when not
+  // exact; returns their summed weighted error.
+  std::int64_t chooseFrameFirstCodes();
+  // Finalises the blocks and writes header and codes; returns the length.
+  int writeRecord(std::uint8_t* out, bool padEven);
+  // The default refinement: the block with the largest weighted error first.
+  void refineWorstFirst(int minSize);
   void refineBlock(std::int32_t block);
   void splitBlock(std::int32_t block);
   void assignShortColours();
@@ -78,9 +103,60 @@ class DifferenceFrameEncoder {
   // Fill code for colour: a short code (length 1) or 254 with the colour.
   void setFill(BlockRecord& record, int colour) const;
 
+  // The best encode's refinement (DifferenceFrameEncoderBest.cpp): instead of
+  // the worst block, the block whose next step removes the most error per
+  // byte is refined next, until the budget is spent.
+  struct Step {
+    // Unvalued: a pattern or split of a first code, queued at the most it
+    // can be worth and valued when it comes first.
+    enum class Kind : std::uint8_t { None, Unvalued, Pattern, Split, Raw };
+    Kind kind = Kind::None;
+    BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
+  };
+  // Codes the frame again by rate into out, until the record is about
+  // targetLength bytes long; returns its length.
+  int encodeByRate(std::uint8_t* out, int minSize, int defaultLength, bool padEven);
+  // One try at that: the first codes by true error or by the default weights.
+  int codeByRate(std::uint8_t* out, int minSize, int targetLength, bool padEven,
+                 bool firstCodesByRate);
+  // Takes the best-valued steps while the size estimate is below sizeLimit.
+  void refineByRate(int sizeLimit);
+  // Finds the next step of block and queues it by its error removed per byte.
+  void planStep(std::int32_t block, bool value = false);
+  // The error a split of the pattern block record removes and the bytes it adds.
+  void valueSplit(const BlockRecord& record, std::int64_t& gain, int& cost) const;
+  void takeStep(std::int32_t block);
+  // The searches behind an 8 x 8 block's first code in the best encode, kept
+  // so that a second try with the default's choice need not search again.
+  struct FirstLook {
+    std::int64_t keep = 0;  // codec errors of keep, fill and copy
+    std::int64_t fill = 0;
+    std::int64_t copy = 0;
+    std::int64_t keepImpact = 0;
+    std::int64_t fillImpact = 0;
+    std::int64_t copyImpact = 0;
+    int colour = 0;
+    int displacement = -1;  // none usable: -1
+  };
+  // The first code of a block with the smallest impact; the first code the
+  // default weights choose from a look, with its impact as the error.
+  void chooseFirstCodeByImpact(BlockRecord& record, FirstLook* look) const;
+  void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
+  // The pattern of the block search refitted to the smallest impact.
+  BlockSearch::Pattern fittedPattern(int offset, int level) const;
+
   int width;
   int height;
   WorkerPool* workers = nullptr;
+  const ImpactDistance* impact = nullptr;  // set for the best encode
+  bool byRate = false;      // this pass compares codes by their impacts
+  bool reuseLooks = false;  // this pass takes the first looks of the last
+  std::vector<FirstLook> firstLooks;  // per 8 x 8 block
+  // Record bytes the best encode wrote beyond the default encode's so far.
+  std::int64_t byteBalance = 0;
+  std::int64_t defaultBytes = 0;  // the default encode's record bytes so far
+  int nextLength = 0;
+  const DisplacementTable& displacementTable;
   BlockSearch search;
   DifferenceFrameDecoder decoder;
   FrameSizeControl sizes;
@@ -90,12 +166,16 @@ class DifferenceFrameEncoder {
   // Per-frame state.
   const std::uint8_t* frame = nullptr;
   const std::uint8_t* keepPicture = nullptr;  // recon: the frame two back
+  const std::uint8_t* reference = nullptr;    // prevRecon: the frame before
   bool fast = false;
   std::int64_t sizeEstimate = 0;
   int budget = 0;
   std::array<std::uint8_t, 256> shortCodes{};
   std::array<std::uint8_t, 8> shortColours{};
   std::vector<std::int32_t> writeList;
+  std::vector<Step> steps;  // per block record
+  // Planned steps: error removed per byte and the block, a max-heap.
+  std::vector<std::pair<double, std::int32_t>> stepHeap;
   std::int64_t totalError = 0;
 };
 

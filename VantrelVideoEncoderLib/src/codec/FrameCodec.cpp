@@ -1,11 +1,14 @@
 #include "codec/FrameCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "codec/CodecPalette.h"
 #include "codec/DifferenceFrameDecoder.h"
+#include "codec/ImpactDistance.h"
 #include "codec/DifferenceFrameEncoder.h"
 #include "codec/DisplacementTable.h"
 #include "codec/FrameSizeControl.h"
@@ -39,7 +42,20 @@ class FrameCodecState {
   int height = 0;
   bool ready = false;
   WorkerPool* workers = nullptr;
+  bool bestEncode = false;
+  ImpactDistance impact;  // the best encode's measure of the picture
   std::unique_ptr<DifferenceFrameEncoder> differenceEncoder;
+  // The best encode runs the default encode of the movie beside it, with its
+  // own pictures, so that each frame can take the bytes the default took.
+  std::unique_ptr<DifferenceFrameEncoder> defaultEncoder;
+  std::vector<std::uint8_t> defaultPictures[2];
+  std::vector<std::uint8_t> defaultRecord;
+  int defaultCurrent = 0;
+  const std::uint8_t* defaultFrame = nullptr;  // the default reduction's frame
+  // The default encode's palette when the best encode's differs.
+  std::array<std::uint32_t, 256> defaultWords{};
+  bool ownDefaultPalette = false;
+  CodecPalette defaultPalette;
 };
 
 FrameCodec::FrameCodec() : state(std::make_unique<FrameCodecState>()) {}
@@ -55,7 +71,7 @@ bool FrameCodec::frameSizeIsSupported(int frameWidth, int frameHeight) {
 }
 
 void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
-                                int frameWidth, int frameHeight, int /*depthCode*/) {
+                                int frameWidth, int frameHeight, int depthCode) {
   FrameCodecState& s = *state;
   s.ready = false;
   s.differenceEncoder.reset();
@@ -67,10 +83,40 @@ void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
   s.differenceEncoder = std::make_unique<DifferenceFrameEncoder>(
       s.palette, s.displacements, frameWidth, frameHeight);
   s.differenceEncoder->setWorkers(s.workers);
+  s.defaultEncoder.reset();
+  if (s.bestEncode) {
+    s.impact.build(s.palette.words(), depthCode, frameWidth, frameHeight);
+    s.differenceEncoder->setBestEncode(&s.impact);
+    if (s.ownDefaultPalette) s.defaultPalette.build(s.defaultWords.data(), fineGrid);
+    s.defaultEncoder = std::make_unique<DifferenceFrameEncoder>(
+        s.ownDefaultPalette ? s.defaultPalette : s.palette, s.displacements, frameWidth,
+        frameHeight);
+    s.defaultEncoder->setWorkers(s.workers);
+    for (auto& picture : s.defaultPictures)
+      picture.assign(static_cast<std::size_t>(frameWidth) * frameHeight, 0);
+    s.defaultRecord.assign(kRecordBufferSize, 0);
+  }
   s.ready = true;
 }
 
 void FrameCodec::setWorkers(WorkerPool* threads) { state->workers = threads; }
+
+void FrameCodec::setBestEncode(bool on) { state->bestEncode = on; }
+
+void FrameCodec::setDefaultFrame(const std::uint8_t* frame) { state->defaultFrame = frame; }
+
+void FrameCodec::setDefaultPalette(const std::uint32_t* palette) {
+  FrameCodecState& s = *state;
+  s.ownDefaultPalette = palette != nullptr;
+  if (palette != nullptr) std::copy(palette, palette + 256, s.defaultWords.begin());
+}
+
+const std::uint8_t* FrameCodec::defaultColourMap() const {
+  const FrameCodecState& s = *state;
+  if (s.width == 0) return nullptr;
+  return s.defaultEncoder && s.ownDefaultPalette ? s.defaultPalette.colourMap()
+                                                 : s.palette.colourMap();
+}
 
 const std::uint8_t* FrameCodec::colourMap() const {
   return state->width == 0 ? nullptr : state->palette.colourMap();
@@ -94,10 +140,27 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
     if (prevRecon != nullptr) {
       std::memcpy(prevRecon, recon, static_cast<std::size_t>(s.width) * s.height);
     }
+    if (s.defaultEncoder) {
+      // The default encode's own key frame, of its own picture.
+      const KeyFrameEncoder defaultKeys(s.ownDefaultPalette ? s.defaultPalette : s.palette);
+      defaultKeys.encode(s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
+                     s.defaultPictures[0].data(), s.width, s.height, prevRecon == nullptr,
+                     padEven);
+      s.defaultPictures[1] = s.defaultPictures[0];
+    }
     quality = 1.0;
     return length;
   }
 
+  if (s.defaultEncoder) {
+    s.defaultCurrent ^= 1;
+    const DifferenceFrameEncoder::Result shadow = s.defaultEncoder->encode(
+        s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
+        s.defaultPictures[s.defaultCurrent].data(),
+        s.defaultPictures[s.defaultCurrent ^ 1].data(), fastMode, minSize, maxSize,
+        targetSize, padEven, frameIndex);
+    s.differenceEncoder->setNextLength(shadow.length);
+  }
   const DifferenceFrameEncoder::Result result =
       s.differenceEncoder->encode(out, frame, recon, prevRecon, fastMode, minSize,
                                   maxSize, targetSize, padEven, frameIndex);

@@ -44,6 +44,24 @@ class FrameCodec {
   // initFrameCodec, and the pool must outlive the frames compressed with it.
   // The records are the same for any pool.
   void setWorkers(WorkerPool* threads);
+  // The best encode (off by default): difference frames choose their codes by
+  // the error each byte removes and fit pattern colours to their groups, for
+  // better pictures in about the same bytes; slower. Applies from the next
+  // initFrameCodec. The records stay valid for every decoder of the format.
+  void setBestEncode(bool on);
+  // The best encode spends the bytes the default encode takes for each frame,
+  // and runs it beside itself to know them. Where the best encode's frames
+  // come from a different colour reduction, frame (which must stay valid)
+  // holds each frame as the default reduction gives it when compressFrame is
+  // called; null (the default): the frames as given.
+  void setDefaultFrame(const std::uint8_t* frame);
+  // The default encode's palette (256 words, copied), where the best encode's
+  // palette differs from it; null (the default): the same palette. Applies
+  // from the next initFrameCodec.
+  void setDefaultPalette(const std::uint32_t* palette);
+  // The colour map of the default encode's palette (as colourMap() without
+  // a palette of its own).
+  const std::uint8_t* defaultColourMap() const;
 
   // The inverse colour map for the grid in use: 32768 bytes (fine grid, cell
   // index red5 << 10 | green5 << 5 | blue5) or 4096 bytes (coarse grid, cell index

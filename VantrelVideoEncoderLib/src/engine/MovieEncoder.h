@@ -112,6 +112,8 @@ class MovieEncoder {
   bool loopPlayback = false;
   std::int32_t frameRate = 15;
   bool fastEncode = false;
+  // Slower difference frames with better pictures in the same bytes.
+  bool bestEncode = false;
   bool grayscale = false;
   bool hifiAudio = false;
   bool audioBoostOn = true;

@@ -25,6 +25,8 @@ namespace {
 constexpr int kAbortBeforeFrame = 0;
 constexpr int kAbortInAudio = 1;
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
+// Rounds of the best encode's palette refinement.
+constexpr int kPaletteRounds = 4;
 constexpr const char* kNoVideoText = "The video stream isn't open";
 constexpr const char* kBadRateText = "The video stream reports no usable frame rate.";
 constexpr const char* kOutOfMemoryText = "Not enough memory to encode the movie.";
@@ -220,6 +222,10 @@ void VideoEncodeDriver::analysisPass() {
   std::fill(engine.colorHistogram.begin(), engine.colorHistogram.end(), 0u);
   quantiser.beginPaletteAnalysis();
   const bool fixedPalette = request.colorDepth >= 24 || engine.grayscale;
+  paletteSums.reset();
+  if (engine.bestEncode && !engine.fastEncode && !fixedPalette) {
+    paletteSums = std::make_unique<PaletteRefinement>();
+  }
   // The fixed palettes need no statistics: one frame proves the source reads.
   const int toAnalyse = fixedPalette ? std::min(frameCount, 1) : frameCount;
   const std::size_t pictureWords = std::size_t(workWidth) * workHeight;
@@ -261,6 +267,7 @@ void VideoEncodeDriver::analysisPass() {
     if (fixedPalette) break;
     addFrameToHistogram(workImage, fineGrid, engine.colorHistogram.data(),
                         engine.pixelKeys.data(), i == 0);
+    if (paletteSums) paletteSums->addPicture(workImage);
     if (secondChanged() || i == frameCount - 1) {
       report(eventCode(ProgressEvent::Analysis), 0,
              static_cast<std::intptr_t>(packPair(i + 1, frameCount)));
@@ -310,7 +317,25 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
     quantiser.buildPalette(palette);
   }
   palette[0] = kWhite;
+  const bool best = engine.bestEncode && !engine.fastEncode;
+  // The best encode refines a computed palette to the movie's pixels; the
+  // default encode it runs beside itself keeps the palette as it was.
+  const bool refined = best && paletteSums != nullptr;
+  if (refined) {
+    std::copy(palette, palette + kPaletteEntries, defaultPalette.begin());
+    paletteSums->refine(palette, kPaletteRounds);
+    paletteSums.reset();
+  }
+  codec.setDefaultPalette(refined ? defaultPalette.data() : nullptr);
   codec.setWorkers(&workers);
+  codec.setBestEncode(best);
+  closest = nullptr;
+  if (best) {
+    closestSamples.build(palette, request.colorDepth);
+    closest = &closestSamples;
+    defaultFrame.resize(engine.outputFrame.size());
+  }
+  codec.setDefaultFrame(best ? defaultFrame.data() : nullptr);
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 
@@ -366,7 +391,13 @@ void VideoEncodeDriver::encodeFrame(int i, std::uint32_t* pixels) {
   flipForOutput(pixels, workWidth, workHeight, request.colorDepth, request.flipVertical,
                 request.flipHorizontal, request.rotate);
   convertFrame(workImage, engine.outputFrame.data(), request.colorDepth, request.rotate,
-               request.width, request.height, codec.colourMap(), fineGrid);
+               request.width, request.height, codec.colourMap(), fineGrid, closest);
+  if (closest != nullptr) {
+    // The best encode's byte targets come from the default encode of the
+    // default reduction's frames.
+    convertFrame(workImage, defaultFrame.data(), request.colorDepth, request.rotate,
+                 request.width, request.height, codec.defaultColourMap(), fineGrid);
+  }
   recordOffsets[std::size_t(2) * (i + 1)] = static_cast<std::int32_t>(writer.position());
 
   const int targetSize = rateControl.nextTargetSize(engine.maxFrameSize);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -10,7 +11,9 @@
 #include "codec/FrameCodec.h"
 #include "database/DatabaseWriter.h"
 #include "engine/RateControl.h"
+#include "image/ClosestSamples.h"
 #include "image/FrameImage.h"
+#include "image/PaletteRefinement.h"
 #include "image/OctreePalette.h"
 #include "image/Placement.h"
 #include "threads/WorkerPool.h"
@@ -125,6 +128,14 @@ class VideoEncodeDriver {
   Placement placement;
   OctreePalette quantiser;
   FrameCodec codec;
+  // The best encode's colour reduction, and the one in use (null: the default).
+  ClosestSamples closestSamples;
+  const ClosestSamples* closest = nullptr;
+  std::vector<std::uint8_t> defaultFrame;  // the default reduction's frame
+  // The best encode's pixel sums for refining the palette, and the palette as
+  // the colour analysis made it.
+  std::unique_ptr<PaletteRefinement> paletteSums;
+  std::array<std::uint32_t, 256> defaultPalette{};
   RateControl rateControl;
 };
 

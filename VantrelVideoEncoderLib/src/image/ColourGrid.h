@@ -70,4 +70,13 @@ constexpr int colourDistance(std::uint32_t a, std::uint32_t b) {
   return (77 * dRed * dRed + 150 * dGreen * dGreen + 29 * dBlue * dBlue + 128) >> 8;
 }
 
+// The squared RGB difference of two pixels, the channels weighed alike: the
+// measure of picture quality (PSNR) that the best encode aims at.
+constexpr int rgbSquaredDifference(std::uint32_t a, std::uint32_t b) {
+  const int dRed = static_cast<int>((a >> 16) & 0xff) - static_cast<int>((b >> 16) & 0xff);
+  const int dGreen = static_cast<int>((a >> 8) & 0xff) - static_cast<int>((b >> 8) & 0xff);
+  const int dBlue = static_cast<int>(a & 0xff) - static_cast<int>(b & 0xff);
+  return dRed * dRed + dGreen * dGreen + dBlue * dBlue;
+}
+
 }  // namespace vantrel

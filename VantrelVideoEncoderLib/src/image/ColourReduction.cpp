@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "image/ClosestSamples.h"
 #include "image/ColourGrid.h"
 
 namespace vantrel {
@@ -60,7 +61,8 @@ int softCurve(int t) {
 int softLevel(int t) { return std::clamp((softCurve(t) + 490620) >> 16, 0, 14); }
 
 void convertPaletted(const FrameImage& work, std::uint8_t* frame, bool rotate, int frameWidth,
-                     int targetHeight, const std::uint8_t* colourMap, bool fineGrid) {
+                     int targetHeight, const std::uint8_t* colourMap, bool fineGrid,
+                     const ClosestSamples* closest) {
   const int workWidth = work.imageWidth;
   const int workHeight = work.imageHeight;
   for (int y = 0; y < workHeight; ++y) {
@@ -70,22 +72,24 @@ void convertPaletted(const FrameImage& work, std::uint8_t* frame, bool rotate, i
       const int frameRow = rotate ? targetHeight - 1 - x : targetHeight - 1 - y;
       const int frameColumn = rotate ? y : x;
       if (frameRow < 0 || frameRow >= targetHeight || frameColumn >= frameWidth) continue;
-      frame[frameRow * frameWidth + frameColumn] = colourMap[cellIndex(row[x], fineGrid)];
+      frame[frameRow * frameWidth + frameColumn] = closest != nullptr
+                                                       ? closest->nearestEntry(row[x])
+                                                       : colourMap[cellIndex(row[x], fineGrid)];
     }
   }
 }
 
 void convertTruecolor(const FrameImage& work, std::uint8_t* frame, int depthCode, bool rotate,
-                      int frameWidth, int targetHeight) {
+                      int frameWidth, int targetHeight, const ClosestSamples* closest) {
   const bool plus = depthCode == kTruecolorPlusDepth;
   const LumaCode& code = plus ? kLuma25 : kLuma24;
   const int workWidth = work.imageWidth;
   const int workHeight = work.imageHeight;
   const int lumaBytes = frameWidth * targetHeight;
   const int frameBytes = frameWidth * storedFrameHeight(depthCode, targetHeight);
-  const auto putLuma = [&](int row, int column, std::uint32_t pixel) {
+  const auto putLuma = [&](int row, int column, int luma) {
     if (row < 0 || row >= targetHeight || column < 0 || column >= frameWidth) return;
-    frame[row * frameWidth + column] = static_cast<std::uint8_t>(lumaOf(pixel, code));
+    frame[row * frameWidth + column] = static_cast<std::uint8_t>(luma);
   };
   for (int j = 0; j + 1 < workHeight; j += 2) {
     const std::uint32_t* lower = work.pixels + static_cast<std::int64_t>(j) * workWidth;
@@ -93,20 +97,8 @@ void convertTruecolor(const FrameImage& work, std::uint8_t* frame, int depthCode
     const int topRow = workHeight - 1 - j;  // frame row of picture row j
     for (int x = 0; x + 1 < workWidth; x += 2) {
       const std::uint32_t group[4] = {lower[x], lower[x + 1], upper[x], upper[x + 1]};
-      int chromaIndex;
-      if (rotate) {
-        putLuma(x, topRow, group[0]);
-        putLuma(x + 1, topRow, group[1]);
-        putLuma(x, topRow - 1, group[2]);
-        putLuma(x + 1, topRow - 1, group[3]);
-        chromaIndex = lumaBytes + (x * frameWidth + topRow - 1) / 2;
-      } else {
-        putLuma(topRow, x, group[0]);
-        putLuma(topRow, x + 1, group[1]);
-        putLuma(topRow - 1, x, group[2]);
-        putLuma(topRow - 1, x + 1, group[3]);
-        chromaIndex = lumaBytes + ((topRow - 1) * frameWidth + x) / 2;
-      }
+      int lumas[4];
+      for (int p = 0; p < 4; ++p) lumas[p] = lumaOf(group[p], code);
       int sumBlue = 0;
       int sumGreen = 0;
       int sumRed = 0;
@@ -124,6 +116,21 @@ void convertTruecolor(const FrameImage& work, std::uint8_t* frame, int depthCode
         // Only the low 8 bits are kept, so pure yellow's U of -1 is stored as 255.
         u = (482 * sumBlue - 319 * sumGreen - 163 * sumRed + 491520) >> 16;
         v = 15 * ((482 * sumRed - 404 * sumGreen - 78 * sumBlue + 491520) >> 16);
+      }
+      if (closest != nullptr) closest->refineGroup(group, lumas, u, v);
+      int chromaIndex;
+      if (rotate) {
+        putLuma(x, topRow, lumas[0]);
+        putLuma(x + 1, topRow, lumas[1]);
+        putLuma(x, topRow - 1, lumas[2]);
+        putLuma(x + 1, topRow - 1, lumas[3]);
+        chromaIndex = lumaBytes + (x * frameWidth + topRow - 1) / 2;
+      } else {
+        putLuma(topRow, x, lumas[0]);
+        putLuma(topRow, x + 1, lumas[1]);
+        putLuma(topRow - 1, x, lumas[2]);
+        putLuma(topRow - 1, x + 1, lumas[3]);
+        chromaIndex = lumaBytes + ((topRow - 1) * frameWidth + x) / 2;
       }
       const int vIndex = chromaIndex + frameWidth / 2;
       if (chromaIndex >= lumaBytes && chromaIndex < frameBytes) {
@@ -206,14 +213,15 @@ std::uint8_t truecolorLuma(std::uint32_t pixel, int depthCode) {
 
 void convertFrame(const FrameImage& workImage, std::uint8_t* frame, int depthCode, bool rotate,
                   int frameWidth, int targetHeight, const std::uint8_t* colourMap,
-                  bool fineGrid) {
+                  bool fineGrid, const ClosestSamples* closest) {
   if (workImage.pixels == nullptr || frame == nullptr || frameWidth <= 0 || targetHeight <= 0) {
     return;
   }
   if (depthCode >= kTruecolorDepth) {
-    convertTruecolor(workImage, frame, depthCode, rotate, frameWidth, targetHeight);
-  } else if (colourMap != nullptr) {
-    convertPaletted(workImage, frame, rotate, frameWidth, targetHeight, colourMap, fineGrid);
+    convertTruecolor(workImage, frame, depthCode, rotate, frameWidth, targetHeight, closest);
+  } else if (colourMap != nullptr || closest != nullptr) {
+    convertPaletted(workImage, frame, rotate, frameWidth, targetHeight, colourMap, fineGrid,
+                    closest);
   }
 }
 

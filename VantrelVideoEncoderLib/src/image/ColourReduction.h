@@ -5,6 +5,10 @@
 #include "image/FrameImage.h"
 
 namespace vantrel {
+class ClosestSamples;
+}
+
+namespace vantrel {
 
 // Reduction of the 32-bit working image to the handheld pixel formats.
 //
@@ -59,8 +63,10 @@ std::uint8_t truecolorLuma(std::uint32_t pixel, int depthCode);
 // by fineGrid. Codes 24 and 25: luma per pixel, then U and V per 2 x 2 group
 // (colourMap and fineGrid are not used). A working image whose size does not fit
 // the frame writes nothing outside the frame: only the pixels that fit are written.
+// With closest (the best encode), the samples are those it chooses instead.
 void convertFrame(const FrameImage& workImage, std::uint8_t* frame, int depthCode,
                   bool rotate, int frameWidth, int targetHeight,
-                  const std::uint8_t* colourMap, bool fineGrid);
+                  const std::uint8_t* colourMap, bool fineGrid,
+                  const ClosestSamples* closest = nullptr);
 
 }  // namespace vantrel

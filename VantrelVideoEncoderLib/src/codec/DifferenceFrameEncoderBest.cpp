@@ -1,0 +1,319 @@
+// The best encode's refinement of a difference frame: errors are impacts
+// (ImpactDistance), the squared RGB differences the player shows. Every
+// block with an error has a planned next step (a fitted two-colour pattern, a split into
+// quadrants, or the raw samples of a 2 x 2 block) valued by the error it
+// removes per byte it adds; the best-valued step is taken until the budget
+// is spent.
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "codec/CodecTables.h"
+#include "codec/DifferenceFrameEncoder.h"
+#include "codec/FrameRecordFormat.h"
+#include "codec/PatternFit.h"
+
+namespace vantrel {
+
+using namespace frame_record;
+
+namespace {
+
+constexpr std::int64_t kNoError = std::numeric_limits<std::int64_t>::max();
+
+// A step that adds no bytes still counts as half a byte, so that its value
+// stays finite and grows with the error it removes.
+constexpr double kLeastCost = 0.5;
+constexpr int kRawLength = 5;
+constexpr int kPatternLength = 4;
+// Rounds of further refinement after the first record, and how far below the
+// target length a record may stay.
+constexpr int kSizeRounds = 12;
+constexpr int kSizeSlack = 4;
+// The first round stops this fraction (1 / n) short of the budget.
+constexpr int kFirstShortfall = 8;
+// The movie's best-encode frames may run ahead of the default's bytes by one
+// part in this many.
+constexpr int kExcessShare = 125;
+
+double valuePerByte(std::int64_t gain, int cost) {
+  return static_cast<double>(gain) / std::max(kLeastCost, static_cast<double>(cost));
+}
+
+}  // namespace
+
+void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
+                                                     FirstLook* look) const {
+  const int offset = record.offset;
+  const int level = record.level;
+  const int side = blockSide(level);
+  const std::int32_t* table = impact->tableAt(offset);
+  const std::uint8_t* want = frame + offset;
+  FirstLook found;
+  found.keep = search.blockError(keepPicture, level, offset);
+  found.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
+  found.fill = found.copy = found.fillImpact = found.copyImpact = kNoError;
+  if (found.keep != 0 || found.keepImpact != 0) {
+    const BlockSearch::Fill fill = search.findFillColour(level, offset);
+    const BlockSearch::Copy copy = search.findCopy(level, offset);
+    found.colour = fill.colour;
+    found.fill = fill.error;
+    found.fillImpact = impact->fillError(table, fill.colour, want, side);
+    if (copy.displacement >= 0) {
+      found.displacement = copy.displacement;
+      found.copy = copy.error;
+      found.copyImpact = impact->blockError(
+          table, reference + offset + displacementTable.offset(copy.displacement), want, side);
+    }
+  }
+  if (look != nullptr) *look = found;
+  record.code = kKeepCode;
+  record.codeLength = 1;
+  record.error = found.keepImpact;
+  // Ties go to keep first, then to copy.
+  if (found.fillImpact < found.keepImpact && found.fillImpact < found.copyImpact) {
+    setFill(record, found.colour);
+    record.error = found.fillImpact;
+  } else if (found.copyImpact < found.keepImpact && found.copyImpact <= found.fillImpact) {
+    record.code = static_cast<std::uint8_t>(found.displacement);
+    record.error = found.copyImpact;
+  }
+  record.rawError = record.error;
+  record.savedCode = record.code;
+  record.savedOperand = record.operands[0];
+  record.savedError = record.error;
+}
+
+void DifferenceFrameEncoder::chooseFirstCodeFromLook(BlockRecord& record,
+                                                     const FirstLook& look) const {
+  // The default encode's choice (its weights, its ties) among the same codes.
+  const ErrorWeights& weights = kErrorWeights[record.level];
+  record.code = kKeepCode;
+  record.codeLength = 1;
+  record.error = look.keepImpact;
+  if (look.keep != 0) {
+    const std::int64_t keepWeighted = look.keep * weights.keep;
+    const std::int64_t fillWeighted = look.fill * weights.fill;
+    const std::int64_t copyWeighted =
+        look.displacement >= 0 ? look.copy * weights.copy : kNoError;
+    if (fillWeighted < keepWeighted && fillWeighted < copyWeighted) {
+      setFill(record, look.colour);
+      record.error = look.fillImpact;
+    } else if (copyWeighted < keepWeighted && copyWeighted <= fillWeighted) {
+      record.code = static_cast<std::uint8_t>(look.displacement);
+      record.error = look.copyImpact;
+    }
+  }
+  record.rawError = record.error;
+  record.savedCode = record.code;
+  record.savedOperand = record.operands[0];
+  record.savedError = record.error;
+}
+
+BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level) const {
+  const int side = blockSide(level);
+  BlockSearch::Pattern pattern =
+      level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
+  const std::int32_t* table = impact->tableAt(offset);
+  const std::uint64_t bits = side == 8 ? kPattern8Table[pattern.index]
+                                       : std::uint64_t{kPattern4Table[pattern.index]};
+  pattern.error = 0;
+  for (int r = 0; r < side; ++r) {
+    for (int c = 0; c < side; ++c) {
+      const int colour = (bits >> (r * side + c)) & 1 ? pattern.colour1 : pattern.colour0;
+      pattern.error += table[colour * 256 + frame[offset + r * width + c]];
+    }
+  }
+  return PatternFit::fit(frame + offset, width, side, pattern, table);
+}
+
+void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t& gain,
+                                        int& cost) const {
+  // The quadrants with their first codes, and as they would be with the
+  // better of their next steps; the split is worth the better of the two.
+  const int level = record.level;
+  const int half = blockSide(level) / 2;
+  const int offset = record.offset;
+  const int childOffsets[4] = {offset, offset + half, offset + (width + 1) * half,
+                               offset + width * half};
+  std::int64_t firstError = 0;
+  int firstLength = level == kLevel8x8 ? 1 : 0;
+  std::int64_t refinedError = 0;
+  int refinedLength = firstLength;
+  for (const int childOffset : childOffsets) {
+    BlockRecord child;
+    chooseFirstCode(child, childOffset, level - 1);
+    firstError += child.rawError;
+    firstLength += child.codeLength;
+    if (child.rawError == 0) {
+      refinedLength += child.codeLength;
+    } else if (level - 1 == kLevel2x2) {
+      refinedLength += kRawLength;
+    } else {
+      const BlockSearch::Pattern pattern = fittedPattern(childOffset, level - 1);
+      const bool better = pattern.error < child.rawError;
+      refinedError += better ? pattern.error : child.rawError;
+      refinedLength += better ? kPatternLength : child.codeLength;
+    }
+  }
+  const std::int64_t firstGain = record.rawError - firstError;
+  const int firstCost = firstLength - record.codeLength;
+  const std::int64_t refinedGain = record.rawError - refinedError;
+  const int refinedCost = refinedLength - record.codeLength;
+  if (valuePerByte(firstGain, firstCost) >= valuePerByte(refinedGain, refinedCost)) {
+    gain = firstGain;
+    cost = firstCost;
+  } else {
+    gain = refinedGain;
+    cost = refinedCost;
+  }
+}
+
+void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
+  const BlockRecord& record = pool[block];
+  Step& step = steps[block];
+  step.kind = Step::Kind::None;
+  if (record.rawError == 0) return;
+  std::int64_t gain = 0;
+  int cost = 0;
+  if (record.level == kLevel2x2) {
+    step.kind = Step::Kind::Raw;
+    gain = record.rawError;
+    cost = kRawLength - record.codeLength;
+  } else if (!value && record.code != kPatternCode) {
+    // Neither a pattern nor a split of it removes more than the block's error,
+    // and neither costs fewer bytes than a pattern, so this bound holds until
+    // the step is valued.
+    step.kind = Step::Kind::Unvalued;
+    gain = record.rawError;
+    cost = kPatternLength - record.codeLength;
+  } else {
+    if (record.code != kPatternCode) {
+      const BlockSearch::Pattern pattern = fittedPattern(record.offset, record.level);
+      if (pattern.error < record.rawError) {
+        step.kind = Step::Kind::Pattern;
+        step.pattern = pattern;
+        gain = record.rawError - pattern.error;
+        cost = kPatternLength - record.codeLength;
+      }
+    }
+    if (step.kind == Step::Kind::None) {
+      step.kind = Step::Kind::Split;
+      valueSplit(record, gain, cost);
+    }
+  }
+  if (gain <= 0) {
+    step.kind = Step::Kind::None;
+    return;
+  }
+  stepHeap.emplace_back(valuePerByte(gain, cost), -block);
+  std::push_heap(stepHeap.begin(), stepHeap.end());
+}
+
+void DifferenceFrameEncoder::takeStep(std::int32_t block) {
+  BlockRecord& record = pool[block];
+  const Step step = steps[block];
+  steps[block].kind = Step::Kind::None;
+  switch (step.kind) {
+    case Step::Kind::None:
+      return;
+    case Step::Kind::Unvalued:
+      planStep(block, true);
+      return;
+    case Step::Kind::Raw:
+      refineBlock(block);
+      return;
+    case Step::Kind::Pattern:
+      sizeEstimate += kPatternLength - record.codeLength;
+      record.code = kPatternCode;
+      record.operands = {static_cast<std::uint8_t>(step.pattern.index),
+                         static_cast<std::uint8_t>(step.pattern.colour0),
+                         static_cast<std::uint8_t>(step.pattern.colour1), 0};
+      record.codeLength = kPatternLength;
+      record.rawError = step.pattern.error;
+      record.error = step.pattern.error;
+      planStep(block);
+      return;
+    case Step::Kind::Split: {
+      // A first code that no pattern improves is made a pattern block in
+      // name only for the split: the split replaces its code entirely.
+      record.code = kPatternCode;
+      refineBlock(block);
+      const std::int32_t first = pool[block].children;
+      if (first == kNoBlock) return;
+      for (int q = 0; q < 4; ++q) {
+        BlockRecord& child = pool[first + q];
+        child.error = child.rawError;  // without the queue's border bonus
+        planStep(first + q);
+      }
+      return;
+    }
+  }
+}
+
+int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int defaultLength,
+                                         bool padEven) {
+  // The bytes this encode wrote beyond the default's so far come off this
+  // frame's target (or are added to it), so that the movie's frame bytes
+  // stay within a step of the default encode's.
+  const int targetLength = static_cast<int>(std::clamp<std::int64_t>(
+      defaultLength - byteBalance, kCodeStreamOffset, defaultLength + defaultLength / 2));
+  // First codes chosen by their true errors repeat less than the default
+  // encode's; when they outgrow the target by more than the movie's bytes can
+  // take up (kExcessShare of the default's bytes so far), the frame starts
+  // again from the default's first codes.
+  defaultBytes += defaultLength;
+  int length = codeByRate(out, minSize, targetLength, padEven, true);
+  if (byteBalance + length - defaultLength > defaultBytes / kExcessShare) {
+    length = codeByRate(out, minSize, targetLength, padEven, false);
+  }
+  byteBalance += length - defaultLength;
+  return length;
+}
+
+int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targetLength,
+                                       bool padEven, bool firstCodesByRate) {
+  // A second try takes the default's choice among the first try's searches.
+  byRate = firstCodesByRate;
+  reuseLooks = !firstCodesByRate;
+  chooseFrameFirstCodes();
+  reuseLooks = false;
+  byRate = true;
+  if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
+  stepHeap.clear();
+  const int topLevelBlocks = (width / 8) * (height / 8);
+  for (std::int32_t block = 0; block < topLevelBlocks; ++block) planStep(block);
+
+  // As in the default encode, the short colours come from the fills made up
+  // to the minimum size; the default queue takes no part here.
+  const int firstLimit = targetLength - targetLength / kFirstShortfall;
+  refineByRate(std::min(minSize, firstLimit));
+  queue.clear();
+  assignShortColours();
+  // The size estimate does not know the runs the writer makes, and these
+  // codes repeat less than the default encode's: the refinement stops short
+  // of the budget and goes on in rounds until the written record is long
+  // enough.
+  refineByRate(firstLimit);
+  int length = writeRecord(out, padEven);
+  for (int round = 0; round < kSizeRounds && length < targetLength - kSizeSlack; ++round) {
+    if (stepHeap.empty()) break;
+    refineByRate(static_cast<int>(sizeEstimate) + std::max(1, (targetLength - length) / 2));
+    length = writeRecord(out, padEven);
+  }
+  queue.clear();
+  byRate = false;
+  return length;
+}
+
+void DifferenceFrameEncoder::refineByRate(int sizeLimit) {
+  while (sizeEstimate < sizeLimit && !stepHeap.empty()) {
+    std::pop_heap(stepHeap.begin(), stepHeap.end());
+    const std::int32_t block = -stepHeap.back().second;
+    stepHeap.pop_back();
+    takeStep(block);
+  }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,80 @@
+#include "codec/ImpactDistance.h"
+
+#include "image/ColourGrid.h"
+#include "image/TruecolorShown.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kEntries = 256;
+constexpr int kTableSize = kEntries * kEntries;
+// Pixels one colour-difference sample covers.
+constexpr int kChromaPixels = 4;
+
+// Colour differences are judged on mid gray, luma without colour.
+constexpr double kMidGray = 128.0;
+
+}  // namespace
+
+void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int frameWidth,
+                           int frameHeight) {
+  width = frameWidth;
+  truecolor = depthCode == 24 || depthCode == 25;
+  if (!truecolor) {
+    chromaStart = frameWidth * frameHeight;
+    tables.assign(kTableSize, 0);
+    for (int a = 0; a < kEntries; ++a) {
+      for (int b = 0; b < kEntries; ++b)
+        tables[a * kEntries + b] = rgbSquaredDifference(palette[a], palette[b]);
+    }
+    return;
+  }
+  // frameHeight is the stored height: luma rows, then half as many rows of
+  // colour differences.
+  chromaStart = frameWidth * (frameHeight * 2 / 3);
+  tables.assign(3 * kTableSize, 0);
+  std::vector<std::uint32_t> meanings[3];
+  for (int s = 0; s < kEntries; ++s) {
+    meanings[0].push_back(shownColour(shownLuma(s, depthCode), 0.0, 0.0));
+    meanings[1].push_back(shownColour(kMidGray, shownBlueDifference(s, depthCode), 0.0));
+    meanings[2].push_back(shownColour(kMidGray, 0.0, shownRedDifference(s, depthCode)));
+  }
+  for (int kind = 0; kind < 3; ++kind) {
+    const int pixels = kind == 0 ? 1 : kChromaPixels;
+    std::int32_t* table = &tables[kind * kTableSize];
+    for (int a = 0; a < kEntries; ++a) {
+      for (int b = 0; b < kEntries; ++b) {
+        table[a * kEntries + b] =
+            pixels * rgbSquaredDifference(meanings[kind][a], meanings[kind][b]);
+      }
+    }
+  }
+}
+
+const std::int32_t* ImpactDistance::tableAt(int offset) const {
+  if (offset < chromaStart) return tables.data();
+  const int column = (offset - chromaStart) % width;
+  return &tables[(column < width / 2 ? 1 : 2) * kTableSize];
+}
+
+std::int64_t ImpactDistance::blockError(const std::int32_t* table, const std::uint8_t* have,
+                                        const std::uint8_t* want, int side) const {
+  std::int64_t sum = 0;
+  for (int r = 0; r < side; ++r) {
+    for (int c = 0; c < side; ++c) sum += table[have[r * width + c] * kEntries + want[r * width + c]];
+  }
+  return sum;
+}
+
+std::int64_t ImpactDistance::fillError(const std::int32_t* table, int colour,
+                                       const std::uint8_t* want, int side) const {
+  const std::int32_t* row = table + colour * kEntries;
+  std::int64_t sum = 0;
+  for (int r = 0; r < side; ++r) {
+    for (int c = 0; c < side; ++c) sum += row[want[r * width + c]];
+  }
+  return sum;
+}
+
+}  // namespace vantrel

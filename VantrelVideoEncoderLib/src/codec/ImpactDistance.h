@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace vantrel {
+
+// The best encode's measure of how different two samples look on the
+// handheld: the squared difference of the RGB colours the player shows for
+// them, summed over the three channels and over the pixels one sample covers.
+// The codec's colour distance weighs the channels by their share of
+// brightness and, in the truecolor layouts, measures a colour-difference
+// sample by its table entry, which understates it against luma by 1 to 50
+// times (most for the strong colours of the non-linear layout). Bytes spent
+// by this measure go where the picture gains most.
+//
+// In the truecolor layouts a sample's meaning depends on where it is (luma
+// rows, then rows of U and V halves), so there is one table per kind of row.
+class ImpactDistance {
+ public:
+  // palette: the codec's 256 entries; depthCode 24 or 25 selects the truecolor
+  // layouts, anything else palette indices. Sizes are the codec frame's.
+  void build(const std::uint32_t* palette, int depthCode, int frameWidth, int frameHeight);
+
+  // The 256 x 256 table (row a, column b) for the samples of a block whose
+  // top-left sample is at offset; a block never spans two kinds of row.
+  const std::int32_t* tableAt(int offset) const;
+
+  // Summed distance between a side x side block of have and of want, both
+  // given at the block's top-left sample in rows of the frame's width.
+  std::int64_t blockError(const std::int32_t* table, const std::uint8_t* have,
+                          const std::uint8_t* want, int side) const;
+  // Summed distance between one colour and a block of want.
+  std::int64_t fillError(const std::int32_t* table, int colour, const std::uint8_t* want,
+                         int side) const;
+
+ private:
+  int width = 0;
+  int chromaStart = 0;  // offset of the first colour-difference row, or past the frame
+  bool truecolor = false;
+  std::vector<std::int32_t> tables;  // luma or palette, then U, then V
+};
+
+}  // namespace vantrel

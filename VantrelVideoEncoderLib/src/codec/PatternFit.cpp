@@ -1,0 +1,134 @@
+#include "codec/PatternFit.h"
+
+#include <array>
+#include <bit>
+#include <limits>
+
+#include "codec/CodecTables.h"
+
+namespace vantrel {
+
+namespace {
+
+// Candidate colours: the entries a frame's samples are mapped to.
+constexpr int kFirstColour = 1;
+constexpr int kLastColour = 254;
+constexpr int kMaxRounds = 2;
+
+std::uint64_t patternBits(int side, int index) {
+  return side == 8 ? kPattern8Table[index] : std::uint64_t{kPattern4Table[index]};
+}
+
+}  // namespace
+
+BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int side,
+                                     BlockSearch::Pattern start,
+                                     const std::int32_t* distances) {
+  const int count = side * side;
+  std::array<std::uint8_t, 64> samples{};
+  for (int r = 0; r < side; ++r) {
+    for (int c = 0; c < side; ++c) samples[r * side + c] = block[r * width + c];
+  }
+  BlockSearch::Pattern best = start;
+  // Slots of the distinct values of a group, marked by the pass that filled them.
+  std::array<int, 256> stamp{};
+  std::array<int, 256> slot{};
+  int pass = 0;
+  for (int round = 0; round < kMaxRounds; ++round) {
+    // The colour of each group with the smallest summed distance, over the
+    // group's current colour and its own distinct sample values.
+    const std::uint64_t bits = patternBits(side, best.index);
+    std::array<int, 2> colours{best.colour0, best.colour1};
+    std::int64_t colourError = 0;
+    for (int group = 0; group < 2; ++group) {
+      std::array<std::uint8_t, 64> values{};
+      std::array<int, 64> counts{};
+      int distinct = 0;
+      ++pass;
+      for (int i = 0; i < count; ++i) {
+        if (static_cast<int>((bits >> i) & 1) != group) continue;
+        const int v = samples[i];
+        if (stamp[v] != pass) {
+          stamp[v] = pass;
+          slot[v] = distinct;
+          values[distinct] = static_cast<std::uint8_t>(v);
+          counts[distinct++] = 0;
+        }
+        ++counts[slot[v]];
+      }
+      if (distinct == 0) continue;
+      std::int64_t bestSum = std::numeric_limits<std::int64_t>::max();
+      for (int n = -1; n < distinct; ++n) {
+        const int colour = n < 0 ? colours[group] : values[n];
+        if (colour < kFirstColour || colour > kLastColour) continue;
+        const std::int32_t* row = distances + colour * 256;
+        std::int64_t sum = 0;
+        for (int k = 0; k < distinct && sum < bestSum; ++k)
+          sum += std::int64_t{row[values[k]]} * counts[k];
+        if (sum < bestSum) {
+          bestSum = sum;
+          colours[group] = colour;
+        }
+      }
+      colourError += bestSum;
+    }
+    bool improved = false;
+    if (colourError < best.error) {
+      improved = true;
+      best.colour0 = colours[0];
+      best.colour1 = colours[1];
+      best.error = colourError;
+    }
+
+    // With those colours, the best pattern in either colour order: the error is
+    // the distances to colour0 plus, on the set bits, the difference of the
+    // two; swapping the colours gives the distances to colour1 minus it.
+    const std::int32_t* row0 = distances + best.colour0 * 256;
+    const std::int32_t* row1 = distances + best.colour1 * 256;
+    std::int64_t total0 = 0;
+    std::int64_t total1 = 0;
+    std::array<std::int32_t, 64> difference{};
+    for (int i = 0; i < count; ++i) {
+      total0 += row0[samples[i]];
+      total1 += row1[samples[i]];
+      difference[i] = row1[samples[i]] - row0[samples[i]];
+    }
+    // The moved error of a pattern, row by row: for every row, the sum of
+    // the differences over each set of its columns.
+    std::array<std::array<std::int32_t, 256>, 8> rowSums;
+    const int columnSets = 1 << side;
+    for (int r = 0; r < side; ++r) {
+      std::array<std::int32_t, 256>& sums = rowSums[r];
+      sums[0] = 0;
+      for (int set = 1; set < columnSets; ++set) {
+        const int lowest = std::countr_zero(static_cast<unsigned>(set));
+        sums[set] = sums[set & (set - 1)] + difference[r * side + lowest];
+      }
+    }
+    for (int index = 0; index < kPatternCount; ++index) {
+      const std::uint64_t set = patternBits(side, index);
+      std::int64_t moved = 0;
+      for (int r = 0; r < side; ++r) moved += rowSums[r][(set >> (r * side)) & (columnSets - 1)];
+      if (total0 + moved < best.error) {
+        best.index = index;
+        best.error = total0 + moved;
+        improved = true;
+      }
+      if (total1 - moved < best.error) {
+        std::swap(best.colour0, best.colour1);
+        std::swap(row0, row1);
+        std::swap(total0, total1);
+        for (int r = 0; r < side; ++r) {
+          for (int k = 0; k < columnSets; ++k) rowSums[r][k] = -rowSums[r][k];
+        }
+        best.index = index;
+        best.error = total0 - moved;  // the old total1 - moved
+        improved = true;
+      }
+    }
+    if (!improved) break;
+  }
+  return best;
+}
+
+}  // namespace vantrel

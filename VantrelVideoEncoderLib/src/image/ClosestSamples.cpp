@@ -1,0 +1,177 @@
+#include "image/ClosestSamples.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "image/ColourGrid.h"
+#include "image/ColourReduction.h"
+#include "image/TruecolorShown.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kFirstColour = 1;
+constexpr int kLastColour = 254;
+// Half the diagonal of a fine grid cell (8 levels a side, pixels within 4.5
+// of its centre per channel).
+const double kCellReach = 4.5 * std::sqrt(3.0);
+
+// Stored sample of colour-difference step s: U and V of code 24 and 25.
+int uSample(int step, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? step + 1 : step & 0xff;
+}
+int vSample(int step, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? 16 + 15 * step : (15 * step) & 0xff;
+}
+int uStep(int sample, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? sample - 1 : (sample > 127 ? sample - 256 : sample);
+}
+int vStep(int sample, int depthCode) {
+  return depthCode == kTruecolorPlusDepth ? (sample - 16) / 15
+                                          : (sample > 232 ? sample - 256 : sample) / 15;
+}
+
+}  // namespace
+
+void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
+  depth = depthCode;
+  if (depthCode >= kTruecolorDepth) {
+    const bool plus = depthCode == kTruecolorPlusDepth;
+    // The samples the formulas can give: code 24 luma 16 to 113 except
+    // multiples of 15, steps -1 to 15; code 25 luma 17 to 144 except 16 plus
+    // multiples of 15, steps 0 to 14.
+    firstLuma = plus ? 17 : 16;
+    lastLuma = plus ? 144 : 113;
+    firstStep = plus ? 0 : -1;
+    lastStep = plus ? 14 : 15;
+    for (int s = 0; s < 256; ++s) {
+      lumaLevel[s] = shownLuma(s, depthCode);
+      blueLevel[s] = shownBlueDifference(s, depthCode);
+      redLevel[s] = shownRedDifference(s, depthCode);
+      lumaStored[s] = s >= firstLuma && s <= lastLuma && (s - (plus ? 16 : 0)) % 15 != 0;
+    }
+    return;
+  }
+  for (int i = 0; i < 256; ++i) entries[i] = palette[i] & 0xffffff;
+  // A movie's pixels fall in few of the cells: each cell's list is made when
+  // a pixel first falls in it.
+  cellLists.assign(kFineGridCells, CellList{});
+  candidates.clear();
+}
+
+void ClosestSamples::listCandidates(int cell) const {
+  // An entry can be nearest to a pixel of the cell only if it is within the
+  // distance of the entry nearest to the centre plus twice the cell's reach.
+  const std::uint32_t centre = static_cast<std::uint32_t>(((cell >> 10) & 31) * 8 + 4) << 16 |
+                               static_cast<std::uint32_t>(((cell >> 5) & 31) * 8 + 4) << 8 |
+                               static_cast<std::uint32_t>((cell & 31) * 8 + 4);
+  std::array<int, 256> distances{};
+  int nearest = std::numeric_limits<int>::max();
+  for (int e = kFirstColour; e <= kLastColour; ++e) {
+    distances[e] = rgbSquaredDifference(centre, entries[e]);
+    nearest = std::min(nearest, distances[e]);
+  }
+  const double reach = std::sqrt(double(nearest)) + 2 * kCellReach;
+  CellList& list = cellLists[cell];
+  list.start = static_cast<std::int32_t>(candidates.size());
+  for (int e = kFirstColour; e <= kLastColour; ++e) {
+    if (distances[e] <= reach * reach) candidates.push_back(static_cast<std::uint8_t>(e));
+  }
+  list.count = static_cast<std::int32_t>(candidates.size()) - list.start;
+}
+
+std::uint8_t ClosestSamples::nearestEntry(std::uint32_t pixel) const {
+  const int cell = fineCellIndex(pixel);
+  if (cellLists[cell].count == 0) listCandidates(cell);
+  const CellList& list = cellLists[cell];
+  int best = kFirstColour;
+  int bestError = std::numeric_limits<int>::max();
+  for (std::int32_t k = list.start; k < list.start + list.count; ++k) {
+    const int error = rgbSquaredDifference(pixel, entries[candidates[k]]);
+    // Candidates are in entry order: a tie keeps the lower entry.
+    if (error < bestError) {
+      bestError = error;
+      best = candidates[k];
+    }
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+int ClosestSamples::lumaError(std::uint32_t pixel, int luma, double blue, double red) const {
+  // shownColour's rounding and clamping, squared against the pixel.
+  const double level = lumaLevel[luma];
+  const auto channelError = [](double value, int target) {
+    const int shown = value <= 0.0 ? 0 : value >= 254.5 ? 255 : static_cast<int>(value + 0.5);
+    return (shown - target) * (shown - target);
+  };
+  return channelError(level + 1.402 * red, int((pixel >> 16) & 0xff)) +
+         channelError(level - 0.344136 * blue - 0.714136 * red, int((pixel >> 8) & 0xff)) +
+         channelError(level + 1.772 * blue, int(pixel & 0xff));
+}
+
+int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& error) const {
+  // Unclamped, the best luma level is the mean over the channels of the pixel
+  // less each channel's colour-difference term; the stored values around it
+  // are tried.
+  const double mean = (double((pixel >> 16) & 0xff) + double((pixel >> 8) & 0xff) +
+                       double(pixel & 0xff) - (1.402 - 0.714136) * red - (1.772 - 0.344136) * blue) /
+                      3.0;
+  // The stored values just below and just above it (stepping over the
+  // values the layout does not store).
+  const int below = firstLuma + static_cast<int>(std::floor(mean / lumaLevel[firstLuma + 1]));
+  int low = std::clamp(below, firstLuma, lastLuma);
+  if (!lumaStored[low]) low = low > firstLuma ? low - 1 : low + 1;
+  int high = std::clamp(below + 1, firstLuma, lastLuma);
+  if (!lumaStored[high]) high = high < lastLuma ? high + 1 : high - 1;
+  error = lumaError(pixel, low, blue, red);
+  if (high == low) return low;
+  const int highError = lumaError(pixel, high, blue, red);
+  if (highError < error) {
+    error = highError;
+    return high;
+  }
+  return low;
+}
+
+void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const {
+  const int u0 = uStep(u, depth);
+  const int v0 = vStep(v, depth);
+  int bestError = 0;
+  {
+    const double blue = blueLevel[u & 0xff];
+    const double red = redLevel[v & 0xff];
+    for (int p = 0; p < 4; ++p) bestError += lumaError(group[p], lumas[p], blue, red);
+  }
+  // One colour difference at a time: U a step either side with V as the
+  // formulas gave it, then V a step either side with the better U.
+  const auto tryPair = [&](int uStepValue, int vStepValue) {
+    if (uStepValue < firstStep || uStepValue > lastStep || vStepValue < firstStep ||
+        vStepValue > lastStep) {
+      return;
+    }
+    const int uSampleValue = uSample(uStepValue, depth);
+    const int vSampleValue = vSample(vStepValue, depth);
+    const double blue = blueLevel[uSampleValue];
+    const double red = redLevel[vSampleValue];
+    int total = 0;
+    int chosen[4];
+    for (int p = 0; p < 4 && total < bestError; ++p) {
+      int error = 0;
+      chosen[p] = bestLuma(group[p], blue, red, error);
+      total += error;
+    }
+    if (total < bestError) {
+      bestError = total;
+      u = uSampleValue;
+      v = vSampleValue;
+      for (int p = 0; p < 4; ++p) lumas[p] = chosen[p];
+    }
+  };
+  for (const int us : {u0, u0 - 1, u0 + 1}) tryPair(us, v0);
+  const int u1 = uStep(u, depth);
+  for (const int vs : {v0 - 1, v0 + 1}) tryPair(u1, vs);
+}
+
+}  // namespace vantrel

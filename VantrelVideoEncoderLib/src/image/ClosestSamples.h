@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vantrel {
+
+// The best encode's colour reduction: the handheld samples that the player
+// shows closest to the working picture, by the squared RGB difference summed
+// over the channels. The default reduction takes the palette entry nearest to
+// a pixel's grid cell, and the truecolor samples by fixed formulas that
+// truncate; these choices are never further from the picture and often nearer.
+// Not for use on several threads at once: nearestEntry fills a cache.
+class ClosestSamples {
+ public:
+  // palette: the movie's 256 entries (for the 8-bit codes); depthCode as the
+  // colour reduction takes it.
+  void build(const std::uint32_t* palette, int depthCode);
+
+  // The palette entry 1 to 254 nearest to pixel (ties: the lower entry).
+  std::uint8_t nearestEntry(std::uint32_t pixel) const;
+
+  // A 2 x 2 group's samples: group holds the pixels (lower left, lower right,
+  // upper left, upper right), lumas, u and v the samples the formulas gave.
+  // Tries each colour difference a step either side (U first, then V) and,
+  // for each, the best luma of every pixel; keeps the closest, the formulas'
+  // on a tie.
+  void refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const;
+
+ private:
+  // Squared RGB difference of the player's colour from pixel, and the best
+  // luma sample for pixel under the given colour differences.
+  int bestLuma(std::uint32_t pixel, double blue, double red, int& error) const;
+  int lumaError(std::uint32_t pixel, int luma, double blue, double red) const;
+
+  int depth = 0;
+  // 8-bit codes: per fine grid cell, the entries that can be nearest to a
+  // pixel in it (in candidates; none yet: count 0), made on first use.
+  struct CellList {
+    std::int32_t start = 0;
+    std::int32_t count = 0;
+  };
+  void listCandidates(int cell) const;
+  mutable std::vector<CellList> cellLists;
+  mutable std::vector<std::uint8_t> candidates;
+  std::array<std::uint32_t, 256> entries{};
+  // Truecolor codes: the levels of every sample value, and which luma values
+  // and colour-difference steps the layout stores.
+  std::array<double, 256> lumaLevel{};
+  std::array<double, 256> blueLevel{};  // U samples
+  std::array<double, 256> redLevel{};   // V samples
+  std::array<bool, 256> lumaStored{};
+  int firstLuma = 0;
+  int lastLuma = 0;
+  int firstStep = 0;
+  int lastStep = 0;
+};
+
+}  // namespace vantrel

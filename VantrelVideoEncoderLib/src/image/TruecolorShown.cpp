@@ -1,0 +1,54 @@
+#include "image/TruecolorShown.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kPlusDepth = 25;
+// A linear step: the sums of four pixels at 964 / 65536 per level.
+constexpr double kLinearStep = 65536.0 / (4.0 * 964.0);
+// The curve of the plus layout works on t = 4 x 962 x the difference.
+constexpr double kPlusFactor = 4.0 * 962.0;
+
+double linearDifference(int step) { return (step + 0.5 - 7.5) * kLinearStep; }
+
+// Undoes u = (f(t) + 490620) >> 16 at the middle of step u.
+double plusDifference(int step) {
+  const double f = (step + 0.5) * 65536.0 - 490620.0;
+  const double magnitude = std::min(std::fabs(f), 786000.0);
+  const double t = 262144.0 * magnitude / (786432.0 - magnitude);
+  return (f < 0 ? -t : t) / kPlusFactor;
+}
+
+std::uint32_t level(double value) {
+  return static_cast<std::uint32_t>(std::clamp(std::floor(value + 0.5), 0.0, 255.0));
+}
+
+}  // namespace
+
+double shownLuma(int sample, int depthCode) {
+  return depthCode == kPlusDepth ? (sample - 17) * 65536.0 / 32896.0
+                                 : (sample - 16) * 65536.0 / 24930.0;
+}
+
+double shownBlueDifference(int sample, int depthCode) {
+  if (depthCode == kPlusDepth) return plusDifference(sample - 1);
+  // Steps just below zero were stored as their low 8 bits.
+  return linearDifference(sample > 127 ? sample - 256 : sample);
+}
+
+double shownRedDifference(int sample, int depthCode) {
+  if (depthCode == kPlusDepth) return plusDifference((sample - 16) / 15);
+  return linearDifference((sample > 232 ? sample - 256 : sample) / 15);
+}
+
+std::uint32_t shownColour(double luma, double blueDifference, double redDifference) {
+  return level(luma + 1.402 * redDifference) << 16 |
+         level(luma - 0.344136 * blueDifference - 0.714136 * redDifference) << 8 |
+         level(luma + 1.772 * blueDifference);
+}
+
+}  // namespace vantrel

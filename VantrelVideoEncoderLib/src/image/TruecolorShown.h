@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+namespace vantrel {
+
+// How the player shows the samples of the truecolor layouts (codes 24 and
+// 25): luma and the two colour differences as levels of 8-bit RGB, and the
+// colour they make. Used where the encoder judges a truecolor picture by what
+// the handheld will show of it.
+
+// Luma sample (code 24: 16 + 24930 / 65536 of a level, code 25:
+// 17 + 32896 / 65536) as a level.
+double shownLuma(int sample, int depthCode);
+// U and V samples as colour differences in levels, centred on 0. Code 24
+// stores 15 linear steps of a 2 x 2 group's sums (the low 8 bits of U; V in
+// multiples of 15), code 25 15 steps of the curve
+// f(t) = 786432 t / (262144 + |t|) (U 1 to 15, V 16 + 15 x step).
+double shownBlueDifference(int sample, int depthCode);
+double shownRedDifference(int sample, int depthCode);
+
+// The pixel 0x00RRGGBB for luma and colour differences in levels, each
+// channel rounded and clamped to 0 to 255.
+std::uint32_t shownColour(double luma, double blueDifference, double redDifference);
+
+}  // namespace vantrel
