@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "support/ClipWriterHandles.h"
@@ -161,7 +162,8 @@ std::string openVideo(AVFormatContext* output, const EncodedClip& shape,
   }
   if (shape.video == ClipVideo::H264) {
     av_opt_set(enc->priv_data, "preset", "veryfast", 0);
-    av_opt_set(enc->priv_data, "crf", "16", 0);
+    av_opt_set(enc->priv_data, "crf", std::to_string(shape.h264Crf).c_str(), 0);
+    if (shape.h264FastDecode) av_opt_set(enc->priv_data, "tune", "fastdecode", 0);
   } else {
     enc->flags |= AV_CODEC_FLAG_QSCALE;
     enc->global_quality = FF_QP2LAMBDA * 2;

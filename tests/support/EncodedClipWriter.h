@@ -30,6 +30,12 @@ struct EncodedClip {
   int fpsDen = 1;
   int keyFrameInterval = 12;
   int bFrames = 0;  // MPEG-4 only: B-frames between reference frames (stored out of order)
+  // H.264 only: x264's constant rate factor; higher spends fewer bits, which
+  // also makes the clip cheaper to decode.
+  int h264Crf = 16;
+  // H.264 only: x264's "fastdecode" tuning (no CABAC, no deblocking filter),
+  // which phones and cameras use for cheap playback.
+  bool h264FastDecode = false;
   // How players are told to show the pictures: turned clockwise by this many
   // degrees (0, 90, 180, 270; stored as a display matrix, MP4 and MOV only),
   // then mirrored left to right when mirrored.
