@@ -68,12 +68,15 @@ class BlockSearch {
   Pattern findPattern8(int offset) const;
   Pattern findPattern4(int offset) const;
 
+  // Whether a copy whose source block (side x side) starts at sample source
+  // of the reference is one the copy search may choose.
+  bool copyIsUsable(int source, int side) const;
+
  private:
   template <int kSide>
   Pattern findPattern(int offset) const;
   template <int kSide>
   Pattern findPatternAvx2(int offset) const;
-  bool copyIsUsable(int source, int side) const;
   // The vector copy search's sums of the 4 x 4 blocks of band (four rows)
   // for every candidate, made for the kSumColumns columns around column x
   // the first time a block there asks: blocks that keep their samples never

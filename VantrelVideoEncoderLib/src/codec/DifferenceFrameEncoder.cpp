@@ -334,6 +334,7 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   reference = prevRecon;
   fast = fastMode;
   search.setPictures(newFrame, prevRecon);
+  ++frameNumber;
   const bool best = impact != nullptr;
   int length = 0;
   if (best && nextLength > 0) {

@@ -59,7 +59,10 @@ class DifferenceFrameEncoder {
   // encoder's use of it): see FrameCodec::setBestEncode. Null: the default.
   void setBestEncode(const ImpactDistance* measure) {
     impact = measure;
-    firstLooks.resize(measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0);
+    const std::size_t blocks = measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0;
+    firstLooks.resize(blocks);
+    patternMemos[0].assign(blocks * 4, PatternMemo{});
+    patternMemos[1].assign(blocks, PatternMemo{});
   }
   // The best encode's record length for the next frame: what the default
   // encode of the same movie wrote for it (0: what this frame's default
@@ -142,6 +145,9 @@ class DifferenceFrameEncoder {
   // default weights choose from a look, with its impact as the error.
   void chooseFirstCodeByImpact(BlockRecord& record, FirstLook* look) const;
   void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
+  // Chooses the 8 x 8 blocks' first codes again, favouring runs of one code,
+  // with value the error a byte is worth.
+  void favourRuns(double value);
   // The pattern of the block search refitted to the smallest impact.
   BlockSearch::Pattern fittedPattern(int offset, int level) const;
 
@@ -152,6 +158,17 @@ class DifferenceFrameEncoder {
   bool byRate = false;      // this pass compares codes by their impacts
   bool reuseLooks = false;  // this pass takes the first looks of the last
   std::vector<FirstLook> firstLooks;  // per 8 x 8 block
+  // The error removed per byte by the last step of a frame, and so far in
+  // this one: what the next frame's runs weigh a byte at.
+  double byteValue = 0.0;
+  double lastValue = 0.0;
+  // Fitted patterns of the 4 x 4 and 8 x 8 block positions, found in frame.
+  struct PatternMemo {
+    std::uint32_t frame = 0;
+    BlockSearch::Pattern pattern;
+  };
+  mutable std::vector<PatternMemo> patternMemos[2];
+  std::uint32_t frameNumber = 0;  // counts frames from 1
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;
   std::int64_t defaultBytes = 0;  // the default encode's record bytes so far

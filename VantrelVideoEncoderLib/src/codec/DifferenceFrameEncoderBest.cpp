@@ -112,7 +112,14 @@ void DifferenceFrameEncoder::chooseFirstCodeFromLook(BlockRecord& record,
 }
 
 BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level) const {
+  // A block's fitted pattern depends on the frame's samples only: each is
+  // found once a frame (a split is valued with its quadrants' patterns, which
+  // they take again when they are refined themselves).
   const int side = blockSide(level);
+  const std::size_t index = static_cast<std::size_t>(offset / width / side) * (width / side) +
+                            static_cast<std::size_t>(offset % width / side);
+  PatternMemo& memo = patternMemos[level - 1][index];
+  if (memo.frame == frameNumber) return memo.pattern;
   BlockSearch::Pattern pattern =
       level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
   const std::int32_t* table = impact->tableAt(offset);
@@ -125,7 +132,9 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
       pattern.error += table[colour * 256 + frame[offset + r * width + c]];
     }
   }
-  return PatternFit::fit(frame + offset, width, side, pattern, table);
+  memo.pattern = PatternFit::fit(frame + offset, width, side, pattern, table);
+  memo.frame = frameNumber;
+  return memo.pattern;
 }
 
 void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t& gain,
@@ -272,6 +281,55 @@ int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int def
   return length;
 }
 
+void DifferenceFrameEncoder::favourRuns(double value) {
+  // The writer codes four or more 8 x 8 blocks in a row with one code in
+  // three bytes, so a block that takes its predecessor's code costs about
+  // nothing. Each block's first code is chosen again, in writing order, by
+  // its impact plus value times the bytes it adds.
+  const int topLevelBlocks = (width / 8) * (height / 8);
+  int previousCode = -1;
+  for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
+    BlockRecord& record = pool[block];
+    const FirstLook& look = firstLooks[block];
+    const int side = blockSide(record.level);
+    const auto cost = [&](int code, std::int64_t error, int bytes) {
+      return static_cast<double>(error) + value * (code == previousCode ? bytes - 1 : bytes);
+    };
+    int bestCode = record.code;
+    double best = cost(record.code, record.error, record.codeLength);
+    std::int64_t bestError = record.error;
+    const auto consider = [&](int code, std::int64_t error, int bytes) {
+      const double candidate = cost(code, error, bytes);
+      if (candidate < best) {
+        best = candidate;
+        bestCode = code;
+        bestError = error;
+      }
+    };
+    consider(kKeepCode, look.keepImpact, 1);
+    if (look.displacement >= 0) consider(look.displacement, look.copyImpact, 1);
+    if (previousCode >= 0 && previousCode <= kLastCopyCode && previousCode != look.displacement &&
+        search.copyIsUsable(record.offset + displacementTable.offset(previousCode), side)) {
+      consider(previousCode,
+               impact->blockError(impact->tableAt(record.offset),
+                                  reference + record.offset + displacementTable.offset(previousCode),
+                                  frame + record.offset, side),
+               1);
+    }
+    if (bestCode != record.code) {
+      // Keep or a copy: one byte, no operand.
+      sizeEstimate -= record.codeLength - 1;
+      record.code = static_cast<std::uint8_t>(bestCode);
+      record.codeLength = 1;
+      record.operands[0] = 0;
+      record.error = record.rawError = record.savedError = bestError;
+      record.savedCode = record.code;
+      record.savedOperand = 0;
+    }
+    previousCode = record.code;
+  }
+}
+
 int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targetLength,
                                        bool padEven, bool firstCodesByRate) {
   // A second try takes the default's choice among the first try's searches.
@@ -280,6 +338,7 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
   chooseFrameFirstCodes();
   reuseLooks = false;
   byRate = true;
+  if (firstCodesByRate) favourRuns(byteValue);
   if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
   stepHeap.clear();
   const int topLevelBlocks = (width / 8) * (height / 8);
@@ -304,6 +363,7 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
   }
   queue.clear();
   byRate = false;
+  byteValue = lastValue;
   return length;
 }
 
@@ -311,6 +371,7 @@ void DifferenceFrameEncoder::refineByRate(int sizeLimit) {
   while (sizeEstimate < sizeLimit && !stepHeap.empty()) {
     std::pop_heap(stepHeap.begin(), stepHeap.end());
     const std::int32_t block = -stepHeap.back().second;
+    if (steps[block].kind != Step::Kind::Unvalued) lastValue = stepHeap.back().first;
     stepHeap.pop_back();
     takeStep(block);
   }
