@@ -1,6 +1,7 @@
 #include "codec/ImpactDistance.h"
 
 #include "image/ColourGrid.h"
+#include "image/ColourReduction.h"
 #include "image/TruecolorShown.h"
 
 namespace vantrel {
@@ -20,8 +21,7 @@ constexpr double kMidGray = 128.0;
 void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int frameWidth,
                            int frameHeight) {
   width = frameWidth;
-  truecolor = depthCode == 24 || depthCode == 25;
-  if (!truecolor) {
+  if (depthCode != kTruecolorDepth && depthCode != kTruecolorPlusDepth) {
     chromaStart = frameWidth * frameHeight;
     tables.assign(kTableSize, 0);
     for (int a = 0; a < kEntries; ++a) {
