@@ -12,7 +12,6 @@
 #include "codec/DisplacementTable.h"
 #include "codec/FrameSizeControl.h"
 #include "codec/ImpactDistance.h"
-#include "codec/PatternFit.h"
 
 namespace vantrel {
 
@@ -57,13 +56,7 @@ class DifferenceFrameEncoder {
   void setWorkers(WorkerPool* threads) { workers = threads; }
   // The best encode, judging pictures by measure (which must outlive the
   // encoder's use of it): see FrameCodec::setBestEncode. Null: the default.
-  void setBestEncode(const ImpactDistance* measure) {
-    impact = measure;
-    const std::size_t blocks = measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0;
-    firstLooks.resize(blocks);
-    patternMemos[0].assign(blocks * 4, PatternMemo{});
-    patternMemos[1].assign(blocks, PatternMemo{});
-  }
+  void setBestEncode(const ImpactDistance* measure);
   // The best encode's record length for the next frame: what the default
   // encode of the same movie wrote for it (0: what this frame's default
   // codes take).

@@ -43,6 +43,15 @@ double valuePerByte(std::int64_t gain, int cost) {
 
 }  // namespace
 
+void DifferenceFrameEncoder::setBestEncode(const ImpactDistance* measure) {
+  impact = measure;
+  const std::size_t blocks =
+      measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0;
+  firstLooks.resize(blocks);
+  patternMemos[0].assign(blocks * 4, PatternMemo{});
+  patternMemos[1].assign(blocks, PatternMemo{});
+}
+
 void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
                                                      FirstLook* look) const {
   const int offset = record.offset;

@@ -37,7 +37,6 @@ class ImpactDistance {
  private:
   int width = 0;
   int chromaStart = 0;  // offset of the first colour-difference row, or past the frame
-  bool truecolor = false;
   std::vector<std::int32_t> tables;  // luma or palette, then U, then V
 };
 
