@@ -1,9 +1,11 @@
-// The best encode's refinement of a difference frame: errors are impacts
-// (ImpactDistance), the squared RGB differences the player shows. Every
-// block with an error has a planned next step (a fitted two-colour pattern, a split into
-// quadrants, or the raw samples of a 2 x 2 block) valued by the error it
-// removes per byte it adds; the best-valued step is taken until the budget
-// is spent.
+// The best encode's coding of a difference frame. Errors are impacts
+// (ImpactDistance): the squared RGB differences the player shows. The first
+// codes are those of the smallest impact, chosen again to favour runs of one
+// code. Every block with an error then has a planned next step (a fitted
+// two-colour pattern, a split into quadrants, or the raw samples of a 2 x 2
+// block) valued by the error it removes per byte it adds, and the
+// best-valued step is taken until the record is about as long as the default
+// encode's record of the frame.
 
 #include <algorithm>
 #include <array>
