@@ -138,6 +138,14 @@ class DifferenceFrameEncoder {
   // default weights choose from a look, with its impact as the error.
   void chooseFirstCodeByImpact(BlockRecord& record, FirstLook* look) const;
   void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
+  // Gives record the code of look with the smallest score (ties: keep, then
+  // copy), with its impact as the error.
+  void takeFirstCode(BlockRecord& record, const FirstLook& look, std::int64_t keepScore,
+                     std::int64_t fillScore, std::int64_t copyScore) const;
+  // Keep or a copy: one byte, no operand.
+  void setOneByteCode(BlockRecord& record, int code, std::int64_t error) const;
+  // The error of a block's first code, remembered as its first evaluation.
+  static void setFirstError(BlockRecord& record, std::int64_t error);
   // Chooses the 8 x 8 blocks' first codes again, favouring runs of one code,
   // with value the error a byte is worth.
   void favourRuns(double value);

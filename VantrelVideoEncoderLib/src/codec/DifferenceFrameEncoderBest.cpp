@@ -79,47 +79,48 @@ void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
     }
   }
   if (look != nullptr) *look = found;
-  record.code = kKeepCode;
-  record.codeLength = 1;
-  record.error = found.keepImpact;
-  // Ties go to keep first, then to copy.
-  if (found.fillImpact < found.keepImpact && found.fillImpact < found.copyImpact) {
-    setFill(record, found.colour);
-    record.error = found.fillImpact;
-  } else if (found.copyImpact < found.keepImpact && found.copyImpact <= found.fillImpact) {
-    record.code = static_cast<std::uint8_t>(found.displacement);
-    record.error = found.copyImpact;
-  }
-  record.rawError = record.error;
-  record.savedCode = record.code;
-  record.savedOperand = record.operands[0];
-  record.savedError = record.error;
+  takeFirstCode(record, found, found.keepImpact, found.fillImpact, found.copyImpact);
 }
 
 void DifferenceFrameEncoder::chooseFirstCodeFromLook(BlockRecord& record,
                                                      const FirstLook& look) const {
-  // The default encode's choice (its weights, its ties) among the same codes.
+  // The default encode's choice (its weights, its ties) among the same codes;
+  // a block its keep shows exactly keeps.
   const ErrorWeights& weights = kErrorWeights[record.level];
-  record.code = kKeepCode;
-  record.codeLength = 1;
-  record.error = look.keepImpact;
-  if (look.keep != 0) {
-    const std::int64_t keepWeighted = look.keep * weights.keep;
-    const std::int64_t fillWeighted = look.fill * weights.fill;
-    const std::int64_t copyWeighted =
-        look.displacement >= 0 ? look.copy * weights.copy : kNoError;
-    if (fillWeighted < keepWeighted && fillWeighted < copyWeighted) {
-      setFill(record, look.colour);
-      record.error = look.fillImpact;
-    } else if (copyWeighted < keepWeighted && copyWeighted <= fillWeighted) {
-      record.code = static_cast<std::uint8_t>(look.displacement);
-      record.error = look.copyImpact;
-    }
+  if (look.keep == 0) {
+    takeFirstCode(record, look, 0, kNoError, kNoError);
+    return;
   }
-  record.rawError = record.error;
+  takeFirstCode(record, look, look.keep * weights.keep, look.fill * weights.fill,
+                look.displacement >= 0 ? look.copy * weights.copy : kNoError);
+}
+
+void DifferenceFrameEncoder::takeFirstCode(BlockRecord& record, const FirstLook& look,
+                                           std::int64_t keepScore, std::int64_t fillScore,
+                                           std::int64_t copyScore) const {
+  // Ties go to keep first, then to copy.
+  if (fillScore < keepScore && fillScore < copyScore) {
+    setFill(record, look.colour);
+    setFirstError(record, look.fillImpact);
+  } else if (copyScore < keepScore && copyScore <= fillScore) {
+    setOneByteCode(record, look.displacement, look.copyImpact);
+  } else {
+    setOneByteCode(record, kKeepCode, look.keepImpact);
+  }
+}
+
+void DifferenceFrameEncoder::setOneByteCode(BlockRecord& record, int code,
+                                            std::int64_t error) const {
+  record.code = static_cast<std::uint8_t>(code);
+  record.codeLength = 1;
+  record.operands[0] = 0;
+  setFirstError(record, error);
+}
+
+void DifferenceFrameEncoder::setFirstError(BlockRecord& record, std::int64_t error) {
+  record.error = record.rawError = record.savedError = error;
   record.savedCode = record.code;
   record.savedOperand = record.operands[0];
-  record.savedError = record.error;
 }
 
 BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level) const {
@@ -328,14 +329,8 @@ void DifferenceFrameEncoder::favourRuns(double value) {
                1);
     }
     if (bestCode != record.code) {
-      // Keep or a copy: one byte, no operand.
       sizeEstimate -= record.codeLength - 1;
-      record.code = static_cast<std::uint8_t>(bestCode);
-      record.codeLength = 1;
-      record.operands[0] = 0;
-      record.error = record.rawError = record.savedError = bestError;
-      record.savedCode = record.code;
-      record.savedOperand = 0;
+      setOneByteCode(record, bestCode, bestError);
     }
     previousCode = record.code;
   }

@@ -56,6 +56,14 @@ class FrameCodecState {
   std::array<std::uint32_t, 256> defaultWords{};
   bool ownDefaultPalette = false;
   CodecPalette defaultPalette;
+
+  // The default encode's palette, and its picture of the frame given.
+  const CodecPalette& defaultColours() const {
+    return ownDefaultPalette ? defaultPalette : palette;
+  }
+  const std::uint8_t* defaultInput(const std::uint8_t* frame) const {
+    return defaultFrame != nullptr ? defaultFrame : frame;
+  }
 };
 
 FrameCodec::FrameCodec() : state(std::make_unique<FrameCodecState>()) {}
@@ -89,8 +97,7 @@ void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
     s.differenceEncoder->setBestEncode(&s.impact);
     if (s.ownDefaultPalette) s.defaultPalette.build(s.defaultWords.data(), fineGrid);
     s.defaultEncoder = std::make_unique<DifferenceFrameEncoder>(
-        s.ownDefaultPalette ? s.defaultPalette : s.palette, s.displacements, frameWidth,
-        frameHeight);
+        s.defaultColours(), s.displacements, frameWidth, frameHeight);
     s.defaultEncoder->setWorkers(s.workers);
     for (auto& picture : s.defaultPictures)
       picture.assign(static_cast<std::size_t>(frameWidth) * frameHeight, 0);
@@ -114,8 +121,7 @@ void FrameCodec::setDefaultPalette(const std::uint32_t* palette) {
 const std::uint8_t* FrameCodec::defaultColourMap() const {
   const FrameCodecState& s = *state;
   if (s.width == 0) return nullptr;
-  return s.defaultEncoder && s.ownDefaultPalette ? s.defaultPalette.colourMap()
-                                                 : s.palette.colourMap();
+  return s.defaultEncoder ? s.defaultColours().colourMap() : s.palette.colourMap();
 }
 
 const std::uint8_t* FrameCodec::colourMap() const {
@@ -142,10 +148,9 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
     }
     if (s.defaultEncoder) {
       // The default encode's own key frame, of its own picture.
-      const KeyFrameEncoder defaultKeys(s.ownDefaultPalette ? s.defaultPalette : s.palette);
-      defaultKeys.encode(s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
-                     s.defaultPictures[0].data(), s.width, s.height, prevRecon == nullptr,
-                     padEven);
+      const KeyFrameEncoder defaultKeys(s.defaultColours());
+      defaultKeys.encode(s.defaultRecord.data(), s.defaultInput(frame), s.defaultPictures[0].data(),
+                         s.width, s.height, prevRecon == nullptr, padEven);
       s.defaultPictures[1] = s.defaultPictures[0];
     }
     quality = 1.0;
@@ -155,8 +160,7 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
   if (s.defaultEncoder) {
     s.defaultCurrent ^= 1;
     const DifferenceFrameEncoder::Result shadow = s.defaultEncoder->encode(
-        s.defaultRecord.data(), s.defaultFrame != nullptr ? s.defaultFrame : frame,
-        s.defaultPictures[s.defaultCurrent].data(),
+        s.defaultRecord.data(), s.defaultInput(frame), s.defaultPictures[s.defaultCurrent].data(),
         s.defaultPictures[s.defaultCurrent ^ 1].data(), fastMode, minSize, maxSize,
         targetSize, padEven, frameIndex);
     s.differenceEncoder->setNextLength(shadow.length);

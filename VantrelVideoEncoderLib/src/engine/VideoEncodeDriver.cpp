@@ -218,12 +218,14 @@ void VideoEncodeDriver::composeWorkImage(FrameImage& target) {
                        request.contrast, carriesGrayPictures(request.colorDepth, engine.grayscale));
 }
 
+bool VideoEncodeDriver::bestEncode() const { return engine.bestEncode && !engine.fastEncode; }
+
 void VideoEncodeDriver::analysisPass() {
   std::fill(engine.colorHistogram.begin(), engine.colorHistogram.end(), 0u);
   quantiser.beginPaletteAnalysis();
   const bool fixedPalette = request.colorDepth >= 24 || engine.grayscale;
   paletteSums.reset();
-  if (engine.bestEncode && !engine.fastEncode && !fixedPalette) {
+  if (bestEncode() && !fixedPalette) {
     paletteSums = std::make_unique<PaletteRefinement>();
   }
   // The fixed palettes need no statistics: one frame proves the source reads.
@@ -317,10 +319,10 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
     quantiser.buildPalette(palette);
   }
   palette[0] = kWhite;
-  const bool best = engine.bestEncode && !engine.fastEncode;
+  const bool best = bestEncode();
   // The best encode refines a computed palette to the movie's pixels; the
   // default encode it runs beside itself keeps the palette as it was.
-  const bool refined = best && paletteSums != nullptr;
+  const bool refined = paletteSums != nullptr;
   if (refined) {
     std::copy(palette, palette + kPaletteEntries, defaultPalette.begin());
     paletteSums->refine(palette, kPaletteRounds);

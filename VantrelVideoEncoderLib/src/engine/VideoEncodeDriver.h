@@ -128,6 +128,8 @@ class VideoEncodeDriver {
   Placement placement;
   OctreePalette quantiser;
   FrameCodec codec;
+  // The best encode runs unless the fast one is asked for too.
+  bool bestEncode() const;
   // The best encode's colour reduction, and the one in use (null: the default).
   ClosestSamples closestSamples;
   const ClosestSamples* closest = nullptr;

@@ -18,21 +18,6 @@ constexpr int kLastColour = 254;
 // of its centre per channel).
 const double kCellReach = 4.5 * std::sqrt(3.0);
 
-// Stored sample of colour-difference step s: U and V of code 24 and 25.
-int uSample(int step, int depthCode) {
-  return depthCode == kTruecolorPlusDepth ? step + 1 : step & 0xff;
-}
-int vSample(int step, int depthCode) {
-  return depthCode == kTruecolorPlusDepth ? 16 + 15 * step : (15 * step) & 0xff;
-}
-int uStep(int sample, int depthCode) {
-  return depthCode == kTruecolorPlusDepth ? sample - 1 : (sample > 127 ? sample - 256 : sample);
-}
-int vStep(int sample, int depthCode) {
-  return depthCode == kTruecolorPlusDepth ? (sample - 16) / 15
-                                          : (sample > 232 ? sample - 256 : sample) / 15;
-}
-
 }  // namespace
 
 void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
@@ -136,8 +121,8 @@ int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& 
 }
 
 void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const {
-  const int u0 = uStep(u, depth);
-  const int v0 = vStep(v, depth);
+  const int u0 = blueDifferenceStep(u, depth);
+  const int v0 = redDifferenceStep(v, depth);
   int bestError = 0;
   {
     const double blue = blueLevel[u & 0xff];
@@ -151,8 +136,8 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
         vStepValue > lastStep) {
       return;
     }
-    const int uSampleValue = uSample(uStepValue, depth);
-    const int vSampleValue = vSample(vStepValue, depth);
+    const int uSampleValue = blueDifferenceSample(uStepValue, depth);
+    const int vSampleValue = redDifferenceSample(vStepValue, depth);
     const double blue = blueLevel[uSampleValue];
     const double red = redLevel[vSampleValue];
     int total = 0;
@@ -170,7 +155,7 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
     }
   };
   for (const int us : {u0, u0 - 1, u0 + 1}) tryPair(us, v0);
-  const int u1 = uStep(u, depth);
+  const int u1 = blueDifferenceStep(u, depth);
   for (const int vs : {v0 - 1, v0 + 1}) tryPair(u1, vs);
 }
 

@@ -34,15 +34,33 @@ double shownLuma(int sample, int depthCode) {
                                  : (sample - 16) * 65536.0 / 24930.0;
 }
 
-double shownBlueDifference(int sample, int depthCode) {
-  if (depthCode == kPlusDepth) return plusDifference(sample - 1);
+int blueDifferenceStep(int sample, int depthCode) {
+  if (depthCode == kPlusDepth) return sample - 1;
   // Steps just below zero were stored as their low 8 bits.
-  return linearDifference(sample > 127 ? sample - 256 : sample);
+  return sample > 127 ? sample - 256 : sample;
+}
+
+int redDifferenceStep(int sample, int depthCode) {
+  if (depthCode == kPlusDepth) return (sample - 16) / 15;
+  return (sample > 232 ? sample - 256 : sample) / 15;
+}
+
+int blueDifferenceSample(int step, int depthCode) {
+  return depthCode == kPlusDepth ? step + 1 : step & 0xff;
+}
+
+int redDifferenceSample(int step, int depthCode) {
+  return depthCode == kPlusDepth ? 16 + 15 * step : (15 * step) & 0xff;
+}
+
+double shownBlueDifference(int sample, int depthCode) {
+  const int step = blueDifferenceStep(sample, depthCode);
+  return depthCode == kPlusDepth ? plusDifference(step) : linearDifference(step);
 }
 
 double shownRedDifference(int sample, int depthCode) {
-  if (depthCode == kPlusDepth) return plusDifference((sample - 16) / 15);
-  return linearDifference((sample > 232 ? sample - 256 : sample) / 15);
+  const int step = redDifferenceStep(sample, depthCode);
+  return depthCode == kPlusDepth ? plusDifference(step) : linearDifference(step);
 }
 
 std::uint32_t shownColour(double luma, double blueDifference, double redDifference) {

@@ -19,6 +19,14 @@ double shownLuma(int sample, int depthCode);
 double shownBlueDifference(int sample, int depthCode);
 double shownRedDifference(int sample, int depthCode);
 
+// The colour-difference step (0 to 14 as the formulas give them; code 24
+// also -1 and 15) a stored U or V sample stands for, and the sample that
+// stores a step.
+int blueDifferenceStep(int sample, int depthCode);
+int redDifferenceStep(int sample, int depthCode);
+int blueDifferenceSample(int step, int depthCode);
+int redDifferenceSample(int step, int depthCode);
+
 // The pixel 0x00RRGGBB for luma and colour differences in levels, each
 // channel rounded and clamped to 0 to 255.
 std::uint32_t shownColour(double luma, double blueDifference, double redDifference);
