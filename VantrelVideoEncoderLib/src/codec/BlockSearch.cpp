@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "codec/CodecTables.h"
+#include "codec/PatternRows.h"
 
 // The build defines VANTREL_X86_VECTORS where the SSE4.1 and AVX2 searches are
 // compiled (64-bit x86); elsewhere the plain loops are the only ones.
@@ -37,42 +38,36 @@ constexpr int candidateAt(int k) {
   return (k & 1) != 0 ? kZeroDisplacement - step : kZeroDisplacement + step;
 }
 
-// The channel sums of every subset of each row's samples of a block, so that
-// a pattern's group sums take one lookup per row. The three sums share one
-// word, 21 bits each: sums of up to 64 samples of 8 bits never carry from one
-// field into the next.
+// The channel sums of a block's samples over each distinct row of the
+// pattern table (PatternRows), so that a pattern's group sums take one lookup
+// per row. The three sums share one word, 21 bits each: sums of up to 64
+// samples of 8 bits never carry from one field into the next.
 template <int kSide>
 struct PatternSums {
   static constexpr int kSamples = kSide * kSide;
-  static constexpr int kMasks = 1 << kSide;
-  static constexpr unsigned kRowMask = kMasks - 1;
   static constexpr int kFieldBits = 21;
   static constexpr std::uint64_t kFieldMask = (std::uint64_t{1} << kFieldBits) - 1;
 
   PatternSums(const CodecPalette& palette, const std::uint8_t* block, int width) {
+    std::array<std::uint64_t, kSamples> channels;
     std::uint64_t all = 0;
     for (int r = 0; r < kSide; ++r) {
       const std::uint8_t* row = block + r * width;
-      std::array<std::uint64_t, kMasks>& subsets = rowSums[r];
-      subsets[0] = 0;
-      // The subsets with sample c are those without it, plus the sample.
       for (int c = 0; c < kSide; ++c) {
         const int sample = row[c];
         samples[r * kSide + c] = static_cast<std::uint8_t>(sample);
         const int red = palette.red(sample);
         const int green = palette.green(sample);
         const int blue = palette.blue(sample);
-        const std::uint64_t channels = std::uint64_t(red) << (2 * kFieldBits) |
-                                       std::uint64_t(green) << kFieldBits |
-                                       std::uint64_t(blue);
+        channels[r * kSide + c] = std::uint64_t(red) << (2 * kFieldBits) |
+                                  std::uint64_t(green) << kFieldBits |
+                                  std::uint64_t(blue);
+        all += channels[r * kSide + c];
         squares += kRedWeight * red * red + kGreenWeight * green * green +
                    kBlueWeight * blue * blue;
-        const int half = 1 << c;
-        for (int mask = 0; mask < half; ++mask)
-          subsets[half + mask] = subsets[mask] + channels;
       }
-      all += subsets[kRowMask];
     }
+    rows.sumRows(rowSums.data(), [&](int r, int c) { return channels[r * kSide + c]; });
     total = unpack(all);
   }
 
@@ -87,11 +82,9 @@ struct PatternSums {
                       : static_cast<std::uint64_t>(kPattern4Table[index]);
   }
 
-  // The channel sums of the samples whose bits are set.
-  std::array<int, 3> sumOf(std::uint64_t bits) const {
-    std::uint64_t sum = 0;
-    for (int r = 0; r < kSide; ++r) sum += rowSums[r][(bits >> (kSide * r)) & kRowMask];
-    return unpack(sum);
+  // The channel sums of the samples pattern index sets.
+  std::array<int, 3> sumOf(int index) const {
+    return unpack(rows.patternSum(rowSums.data(), index));
   }
 
   // True when a pattern with these group sums and counts cannot score below
@@ -107,7 +100,8 @@ struct PatternSums {
     if (count0 == 0 || count1 == 0) return false;
     auto spread = [](const std::array<int, 3>& s) {
       return kRedWeight * std::int64_t(s[0]) * s[0] +
-             kGreenWeight * std::int64_t(s[1]) * s[1] + kBlueWeight * std::int64_t(s[2]) * s[2];
+             kGreenWeight * std::int64_t(s[1]) * s[1] +
+             kBlueWeight * std::int64_t(s[2]) * s[2];
     };
     // squares - limit - spread0 / count0 - spread1 / count1 > 0, times both counts.
     const std::int64_t limit = 256 * (best - 1) + 127 * kSamples;
@@ -119,9 +113,10 @@ struct PatternSums {
   static constexpr int kGreenWeight = 150;
   static constexpr int kBlueWeight = 29;
 
+  const PatternRows<kSide>& rows = PatternRows<kSide>::table();
   std::array<std::uint8_t, kSamples> samples{};
-  // Not zeroed first: the constructor writes every entry.
-  std::array<std::array<std::uint64_t, kMasks>, kSide> rowSums;
+  // Not zeroed first: the constructor writes every entry in use.
+  std::array<std::uint64_t, PatternRows<kSide>::kMaxRows> rowSums;
   // The sum of 77 r^2 + 150 g^2 + 29 b^2 over the block's samples.
   std::int64_t squares = 0;
   std::array<int, 3> total{};
@@ -412,7 +407,7 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
     const std::uint64_t bits = Sums::patternBits(index);
     const int count1 = ones[index];
     const int count0 = Sums::kSamples - count1;
-    const std::array<int, 3> sum1 = sums.sumOf(bits);
+    const std::array<int, 3> sum1 = sums.sumOf(index);
     const std::array<int, 3> sum0 = {sums.total[0] - sum1[0], sums.total[1] - sum1[1],
                                      sums.total[2] - sum1[2]};
     if (best.error != kNoError && sums.cannotBeat(best.error, sum1, sum0, count1, count0))
@@ -445,7 +440,7 @@ BlockSearch::Pattern BlockSearch::findPattern(int offset) const {
     const std::uint64_t bits = PatternSums<kSide>::patternBits(index);
     const int count1 = std::popcount(bits);
     const int count0 = kSamples - count1;
-    const std::array<int, 3> sum1 = sums.sumOf(bits);
+    const std::array<int, 3> sum1 = sums.sumOf(index);
     // Each group takes the colour nearest to its rounded average. The tables
     // hold no empty group; should one occur it borrows the other group's colour.
     auto groupColour = [&](const std::array<int, 3>& sum, int count) {

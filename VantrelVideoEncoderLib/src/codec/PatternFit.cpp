@@ -1,10 +1,11 @@
 #include "codec/PatternFit.h"
 
 #include <array>
-#include <bit>
 #include <limits>
+#include <utility>
 
 #include "codec/CodecTables.h"
+#include "codec/PatternRows.h"
 
 namespace vantrel {
 
@@ -19,15 +20,15 @@ std::uint64_t patternBits(int side, int index) {
   return side == 8 ? kPattern8Table[index] : std::uint64_t{kPattern4Table[index]};
 }
 
-}  // namespace
-
-BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int side,
-                                     BlockSearch::Pattern start,
-                                     const std::int32_t* distances) {
-  const int count = side * side;
+template <int kSide>
+BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
+                             BlockSearch::Pattern start, const std::int32_t* distances) {
+  using Rows = PatternRows<kSide>;
+  const Rows& rows = Rows::table();
+  constexpr int count = kSide * kSide;
   std::array<std::uint8_t, 64> samples{};
-  for (int r = 0; r < side; ++r) {
-    for (int c = 0; c < side; ++c) samples[r * side + c] = block[r * width + c];
+  for (int r = 0; r < kSide; ++r) {
+    for (int c = 0; c < kSide; ++c) samples[r * kSide + c] = block[r * width + c];
   }
   BlockSearch::Pattern best = start;
   // Slots of the distinct values of a group, marked by the pass that filled them.
@@ -37,7 +38,7 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
   for (int round = 0; round < kMaxRounds; ++round) {
     // The colour of each group with the smallest summed distance, over the
     // group's current colour and its own distinct sample values.
-    const std::uint64_t bits = patternBits(side, best.index);
+    const std::uint64_t bits = patternBits(kSide, best.index);
     std::array<int, 2> colours{best.colour0, best.colour1};
     std::int64_t colourError = 0;
     for (int group = 0; group < 2; ++group) {
@@ -93,42 +94,41 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
       total1 += row1[samples[i]];
       difference[i] = row1[samples[i]] - row0[samples[i]];
     }
-    // The moved error of a pattern, row by row: for every row, the sum of
-    // the differences over each set of its columns.
-    std::array<std::array<std::int32_t, 256>, 8> rowSums;
-    const int columnSets = 1 << side;
-    for (int r = 0; r < side; ++r) {
-      std::array<std::int32_t, 256>& sums = rowSums[r];
-      sums[0] = 0;
-      for (int set = 1; set < columnSets; ++set) {
-        const int lowest = std::countr_zero(static_cast<unsigned>(set));
-        sums[set] = sums[set & (set - 1)] + difference[r * side + lowest];
-      }
-    }
+    // The moved error of a pattern: the sum of the differences over its set
+    // samples, from the sums of the table's distinct rows. The errors of both
+    // colour orders are compared in the order the colours currently have.
+    std::array<std::int32_t, Rows::kMaxRows> rowSums;
+    rows.sumRows(rowSums.data(), [&](int r, int c) { return difference[r * kSide + c]; });
+    bool swapped = false;
     for (int index = 0; index < kPatternCount; ++index) {
-      const std::uint64_t set = patternBits(side, index);
-      std::int64_t moved = 0;
-      for (int r = 0; r < side; ++r) moved += rowSums[r][(set >> (r * side)) & (columnSets - 1)];
-      if (total0 + moved < best.error) {
+      const std::int64_t moved = rows.patternSum(rowSums.data(), index);
+      const std::int64_t inOrder = total0 + moved;
+      const std::int64_t reversed = total1 - moved;
+      if ((swapped ? reversed : inOrder) < best.error) {
         best.index = index;
-        best.error = total0 + moved;
+        best.error = swapped ? reversed : inOrder;
         improved = true;
       }
-      if (total1 - moved < best.error) {
-        std::swap(best.colour0, best.colour1);
-        std::swap(row0, row1);
-        std::swap(total0, total1);
-        for (int r = 0; r < side; ++r) {
-          for (int k = 0; k < columnSets; ++k) rowSums[r][k] = -rowSums[r][k];
-        }
+      if ((swapped ? inOrder : reversed) < best.error) {
+        swapped = !swapped;
         best.index = index;
-        best.error = total0 - moved;  // the old total1 - moved
+        best.error = swapped ? reversed : inOrder;
         improved = true;
       }
     }
+    if (swapped) std::swap(best.colour0, best.colour1);
     if (!improved) break;
   }
   return best;
+}
+
+}  // namespace
+
+BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int side,
+                                     BlockSearch::Pattern start,
+                                     const std::int32_t* distances) {
+  return side == 8 ? fitSide<8>(block, width, start, distances)
+                   : fitSide<4>(block, width, start, distances);
 }
 
 }  // namespace vantrel
