@@ -82,7 +82,11 @@ struct PatternSums {
                       : static_cast<std::uint64_t>(kPattern4Table[index]);
   }
 
-  // The channel sums of the samples pattern index sets.
+  // The channel sums of the samples pattern index sets, packed as in rowSums.
+  std::uint64_t packedSum(int index) const {
+    return rows.patternSum(rowSums.data(), index);
+  }
+  // The same, unpacked.
   std::array<int, 3> sumOf(int index) const {
     return unpack(rows.patternSum(rowSums.data(), index));
   }
@@ -121,6 +125,19 @@ struct PatternSums {
   std::int64_t squares = 0;
   std::array<int, 3> total{};
 };
+
+// The set bits of every pattern of the two tables, as doubles for the vector
+// bounds.
+template <int kSide>
+const std::array<double, kPatternCount>& patternOnesAsDoubles() {
+  alignas(32) static const std::array<double, kPatternCount> ones = [] {
+    std::array<double, kPatternCount> counts{};
+    for (int index = 0; index < kPatternCount; ++index)
+      counts[index] = std::popcount(PatternSums<kSide>::patternBits(index));
+    return counts;
+  }();
+  return ones;
+}
 
 // (sum + count / 2) / count for sums of up to 64 channel values, as a multiply
 // and a shift: with the reciprocal rounded up, the error stays below 2^-17 and
@@ -401,17 +418,28 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
                                  palette.cellOf(divide(sum[2], count)));
   };
 
+  // The spread bound of every pattern first, four at a time; the loop then
+  // tests it with one multiply.
+  alignas(32) std::array<std::uint64_t, kPatternCount> packed;
+  for (int index = 0; index < kPatternCount; ++index)
+    packed[index] = sums.packedSum(index);
+  alignas(32) std::array<double, kPatternCount> num;
+  alignas(32) std::array<double, kPatternCount> den;
+  block_search_avx2::patternBounds(packed.data(), patternOnesAsDoubles<kSide>().data(),
+                                   Sums::kSamples, sums.total.data(), sums.squares,
+                                   num.data(), den.data());
+
   Pattern best;
   best.error = kNoError;
+  double limit = std::numeric_limits<double>::infinity();  // nothing to beat yet
   for (int index = 0; index < kPatternCount; ++index) {
+    if (den[index] > 0.0 && num[index] > limit * den[index]) continue;
     const std::uint64_t bits = Sums::patternBits(index);
     const int count1 = ones[index];
     const int count0 = Sums::kSamples - count1;
-    const std::array<int, 3> sum1 = sums.sumOf(index);
+    const std::array<int, 3> sum1 = Sums::unpack(packed[index]);
     const std::array<int, 3> sum0 = {sums.total[0] - sum1[0], sums.total[1] - sum1[1],
                                      sums.total[2] - sum1[2]};
-    if (best.error != kNoError && sums.cannotBeat(best.error, sum1, sum0, count1, count0))
-      continue;
     int colour0 = count0 > 0 ? groupColour(sum0, count0) : 0;
     const int colour1 = count1 > 0 ? groupColour(sum1, count1) : colour0;
     if (count0 == 0) colour0 = colour1;
@@ -422,6 +450,7 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
     if (error >= best.error) continue;
     best = Pattern{index, colour0, colour1, error};
     if (error == 0) break;
+    limit = static_cast<double>(256 * (error - 1) + 127 * Sums::kSamples);
   }
   return best;
 }

@@ -68,6 +68,21 @@ VANTREL_AVX2 inline __m256i laneMask(unsigned bits) {
   return _mm256_cmpeq_epi32(spread, lanes);
 }
 
+// Channel sums of up to 21 bits, as doubles: placed in the significand of
+// 2^52, then 2^52 taken away.
+VANTREL_AVX2 inline __m256d smallToDouble(__m256i values) {
+  const __m256i exponent = _mm256_set1_epi64x(0x4330000000000000);
+  return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(values, exponent)),
+                       _mm256_set1_pd(4503599627370496.0));
+}
+
+VANTREL_AVX2 inline __m256d spread(__m256d red, __m256d green, __m256d blue) {
+  const __m256d r = _mm256_mul_pd(_mm256_mul_pd(red, red), _mm256_set1_pd(77.0));
+  const __m256d g = _mm256_mul_pd(_mm256_mul_pd(green, green), _mm256_set1_pd(150.0));
+  const __m256d b = _mm256_mul_pd(_mm256_mul_pd(blue, blue), _mm256_set1_pd(29.0));
+  return _mm256_add_pd(_mm256_add_pd(r, g), b);
+}
+
 }  // namespace
 
 bool available() { return __builtin_cpu_supports("avx2") != 0; }
@@ -113,8 +128,38 @@ VANTREL_AVX2 void copySums4(const ChannelPlanes& want, const ChannelPlanes& have
       _mm256_store_si256(reinterpret_cast<__m256i*>(quads),
                          _mm256_hadd_epi32(pairs, pairs));
       const int lane[4] = {0, 1, 4, 5};
-      for (int b = 0; b < count; ++b) out[std::size_t(b) * kCandidateSlots + k] = quads[lane[b]];
+      for (int b = 0; b < count; ++b)
+        out[std::size_t(b) * kCandidateSlots + k] = quads[lane[b]];
     }
+  }
+}
+
+VANTREL_AVX2 void patternBounds(const std::uint64_t* sums, const double* ones, int count,
+                                const int* totals, std::int64_t squares, double* num,
+                                double* den) {
+  const __m256i field = _mm256_set1_epi64x((1 << 21) - 1);
+  const __m256d totalRed = _mm256_set1_pd(totals[0]);
+  const __m256d totalGreen = _mm256_set1_pd(totals[1]);
+  const __m256d totalBlue = _mm256_set1_pd(totals[2]);
+  const __m256d samples = _mm256_set1_pd(count);
+  const __m256d weightedSquares = _mm256_set1_pd(static_cast<double>(squares));
+  for (int p = 0; p < 256; p += 4) {
+    const __m256i packed = _mm256_load_si256(reinterpret_cast<const __m256i*>(sums + p));
+    const __m256d red1 = smallToDouble(_mm256_srli_epi64(packed, 42));
+    const __m256d green1 =
+        smallToDouble(_mm256_and_si256(_mm256_srli_epi64(packed, 21), field));
+    const __m256d blue1 = smallToDouble(_mm256_and_si256(packed, field));
+    const __m256d spread1 = spread(red1, green1, blue1);
+    const __m256d spread0 =
+        spread(_mm256_sub_pd(totalRed, red1), _mm256_sub_pd(totalGreen, green1),
+               _mm256_sub_pd(totalBlue, blue1));
+    const __m256d count1 = _mm256_load_pd(ones + p);
+    const __m256d count0 = _mm256_sub_pd(samples, count1);
+    const __m256d both = _mm256_mul_pd(count0, count1);
+    const __m256d moved =
+        _mm256_add_pd(_mm256_mul_pd(spread0, count1), _mm256_mul_pd(spread1, count0));
+    _mm256_store_pd(den + p, both);
+    _mm256_store_pd(num + p, _mm256_sub_pd(_mm256_mul_pd(weightedSquares, both), moved));
   }
 }
 

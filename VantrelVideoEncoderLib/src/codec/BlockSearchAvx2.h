@@ -29,6 +29,21 @@ void copySums4(const ChannelPlanes& want, const ChannelPlanes& have, int width, 
                int firstColumn, int endColumn, const CopyCandidates& candidates,
                std::int32_t* sums);
 
+// The spread bound of the pattern search (PatternSums::cannotBeat) for every
+// pattern at once. For pattern p, with its set samples' channel sums packed
+// in sums[p] (21 bits each, red highest), ones[p] set samples of count, and
+// the block's channel totals and weighted squares:
+//   den[p] = count0 x count1,
+//   num[p] = squares x den[p] - spread(sum0) x count1 - spread(sum1) x count0,
+// spread(s) = 77 s_red^2 + 150 s_green^2 + 29 s_blue^2. The test of
+// PatternSums::cannotBeat, multiplied out, is then
+//   num[p] > (256 (best - 1) + 127 count) x den[p].
+// Every value is a whole number below 2^53, so the doubles are exact and the
+// test drops exactly the patterns the integer test drops. sums, ones, num and
+// den hold 256 entries, 32-byte aligned.
+void patternBounds(const std::uint64_t* sums, const double* ones, int count,
+                   const int* totals, std::int64_t squares, double* num, double* den);
+
 // out[i] = row[samples[i]] for i below count (16 or 64).
 void distancesTo(const std::int32_t* row, const std::uint8_t* samples, int count,
                  std::int32_t* out);
