@@ -23,15 +23,6 @@ class PatternRows {
 
   static const PatternRows& table();
 
-  int rowCount() const { return count; }
-  // The block row and the column set (bit c: column c) of distinct row e.
-  int rowOf(int e) const { return rows[e]; }
-  unsigned columnsOf(int e) const { return columns[e]; }
-  // The distinct rows of pattern index, one per block row, top first.
-  const std::array<std::uint8_t, kSide>& rowsOf(int index) const {
-    return patterns[index];
-  }
-
   // Fills sums[e] with the sum of value(r, c) over the columns c of distinct
   // row e (r its block row).
   template <typename Sum, typename Value>
@@ -60,6 +51,8 @@ class PatternRows {
     return (sums[list[kRow]] + ...);
   }
 
+  // The distinct rows: their count, block rows and column sets (bit c:
+  // column c); and per pattern, its distinct row in each block row.
   int count = 0;
   std::array<std::uint8_t, kMaxRows> rows{};
   std::array<std::uint8_t, kMaxRows> columns{};
