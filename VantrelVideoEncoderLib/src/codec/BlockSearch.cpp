@@ -77,10 +77,7 @@ struct PatternSums {
             static_cast<int>(channels & kFieldMask)};
   }
 
-  static std::uint64_t patternBits(int index) {
-    return kSide == 8 ? kPattern8Table[index]
-                      : static_cast<std::uint64_t>(kPattern4Table[index]);
-  }
+  static std::uint64_t patternBits(int index) { return PatternRows<kSide>::bits(index); }
 
   // The channel sums of the samples pattern index sets, packed as in rowSums.
   std::uint64_t packedSum(int index) const {
@@ -126,19 +123,6 @@ struct PatternSums {
   std::array<int, 3> total{};
 };
 
-// The set bits of every pattern of the two tables, as doubles for the vector
-// bounds.
-template <int kSide>
-const std::array<double, kPatternCount>& patternOnesAsDoubles() {
-  alignas(32) static const std::array<double, kPatternCount> ones = [] {
-    std::array<double, kPatternCount> counts{};
-    for (int index = 0; index < kPatternCount; ++index)
-      counts[index] = std::popcount(PatternSums<kSide>::patternBits(index));
-    return counts;
-  }();
-  return ones;
-}
-
 // (sum + count / 2) / count for sums of up to 64 channel values, as a multiply
 // and a shift: with the reciprocal rounded up, the error stays below 2^-17 and
 // never reaches the next whole number (at least 1/64 away).
@@ -155,14 +139,14 @@ struct RoundedDivision {
   std::array<std::uint64_t, 65> reciprocal{};
 };
 
-// The number of set bits of every pattern of the two tables.
+// The number of set bits of every pattern of the two tables, as doubles for
+// the vector bounds (whole numbers, exact).
 template <int kSide>
-const std::array<int, kPatternCount>& patternOnes() {
-  static const std::array<int, kPatternCount> ones = [] {
-    std::array<int, kPatternCount> counts{};
-    for (int index = 0; index < kPatternCount; ++index) {
+const std::array<double, kPatternCount>& patternOnes() {
+  alignas(32) static const std::array<double, kPatternCount> ones = [] {
+    std::array<double, kPatternCount> counts{};
+    for (int index = 0; index < kPatternCount; ++index)
       counts[index] = std::popcount(PatternSums<kSide>::patternBits(index));
-    }
     return counts;
   }();
   return ones;
@@ -407,7 +391,7 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
   using Sums = PatternSums<kSide>;
   static const RoundedDivision divide;
   const Sums sums(palette, frame + offset, width);
-  const std::array<int, kPatternCount>& ones = patternOnes<kSide>();
+  const std::array<double, kPatternCount>& ones = patternOnes<kSide>();
   if (++blockStamp == 0) {
     std::fill(colourStamps.begin(), colourStamps.end(), 0u);
     blockStamp = 1;
@@ -425,9 +409,9 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
     packed[index] = sums.packedSum(index);
   alignas(32) std::array<double, kPatternCount> num;
   alignas(32) std::array<double, kPatternCount> den;
-  block_search_avx2::patternBounds(packed.data(), patternOnesAsDoubles<kSide>().data(),
-                                   Sums::kSamples, sums.total.data(), sums.squares,
-                                   num.data(), den.data());
+  block_search_avx2::patternBounds(packed.data(), ones.data(), Sums::kSamples,
+                                   sums.total.data(), sums.squares, num.data(),
+                                   den.data());
 
   Pattern best;
   best.error = kNoError;
@@ -435,7 +419,7 @@ BlockSearch::Pattern BlockSearch::findPatternAvx2(int offset) const {
   for (int index = 0; index < kPatternCount; ++index) {
     if (den[index] > 0.0 && num[index] > limit * den[index]) continue;
     const std::uint64_t bits = Sums::patternBits(index);
-    const int count1 = ones[index];
+    const int count1 = static_cast<int>(ones[index]);
     const int count0 = Sums::kSamples - count1;
     const std::array<int, 3> sum1 = Sums::unpack(packed[index]);
     const std::array<int, 3> sum0 = {sums.total[0] - sum1[0], sums.total[1] - sum1[1],

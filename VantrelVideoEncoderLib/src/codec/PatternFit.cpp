@@ -16,10 +16,6 @@ constexpr int kFirstColour = 1;
 constexpr int kLastColour = 254;
 constexpr int kMaxRounds = 2;
 
-std::uint64_t patternBits(int side, int index) {
-  return side == 8 ? kPattern8Table[index] : std::uint64_t{kPattern4Table[index]};
-}
-
 template <int kSide>
 BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
                              BlockSearch::Pattern start, const std::int32_t* distances) {
@@ -38,7 +34,7 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
   for (int round = 0; round < kMaxRounds; ++round) {
     // The colour of each group with the smallest summed distance, over the
     // group's current colour and its own distinct sample values.
-    const std::uint64_t bits = patternBits(kSide, best.index);
+    const std::uint64_t bits = Rows::bits(best.index);
     std::array<int, 2> colours{best.colour0, best.colour1};
     std::int64_t colourError = 0;
     for (int group = 0; group < 2; ++group) {

@@ -10,8 +10,7 @@ PatternRows<kSide>::PatternRows() {
   // found[r][set]: the distinct row of column set set in block row r, plus one.
   std::array<std::array<int, 1 << kSide>, kSide> found{};
   for (int index = 0; index < kPatternCount; ++index) {
-    const std::uint64_t bits =
-        kSide == 8 ? kPattern8Table[index] : std::uint64_t{kPattern4Table[index]};
+    const std::uint64_t bits = PatternRows::bits(index);
     for (int r = 0; r < kSide; ++r) {
       const unsigned set = static_cast<unsigned>(bits >> (kSide * r)) & kRowMask;
       if (found[r][set] == 0) {

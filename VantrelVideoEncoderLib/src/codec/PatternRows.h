@@ -23,6 +23,12 @@ class PatternRows {
 
   static const PatternRows& table();
 
+  // The bits of pattern index in the table of this side (bit kSide r + c set:
+  // colour1 at row r, column c).
+  static std::uint64_t bits(int index) {
+    return kSide == 8 ? kPattern8Table[index] : std::uint64_t{kPattern4Table[index]};
+  }
+
   // Fills sums[e] with the sum of value(r, c) over the columns c of distinct
   // row e (r its block row).
   template <typename Sum, typename Value>
