@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "image/ColourGrid.h"
@@ -14,9 +15,6 @@ namespace {
 
 constexpr int kFirstColour = 1;
 constexpr int kLastColour = 254;
-// Half the diagonal of a fine grid cell (8 levels a side, pixels within 4.5
-// of its centre per channel).
-const double kCellReach = 4.5 * std::sqrt(3.0);
 
 }  // namespace
 
@@ -47,22 +45,35 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
 }
 
 void ClosestSamples::listCandidates(int cell) const {
-  // An entry can be nearest to a pixel of the cell only if it is within the
-  // distance of the entry nearest to the centre plus twice the cell's reach.
-  const std::uint32_t centre = static_cast<std::uint32_t>(((cell >> 10) & 31) * 8 + 4) << 16 |
-                               static_cast<std::uint32_t>(((cell >> 5) & 31) * 8 + 4) << 8 |
-                               static_cast<std::uint32_t>((cell & 31) * 8 + 4);
-  std::array<int, 256> distances{};
-  int nearest = std::numeric_limits<int>::max();
+  // The cell holds the pixels of a box, 8 levels a side. An entry can be
+  // nearest to one of them only if its least distance to the box is no more
+  // than the greatest distance to the box of the entry whose greatest
+  // distance is least: that entry is at least as near to every pixel.
+  const std::array<int, 3> low = {((cell >> 10) & 31) * 8, ((cell >> 5) & 31) * 8,
+                                  (cell & 31) * 8};
+  std::array<int, 256> least{};
+  int bound = std::numeric_limits<int>::max();
   for (int e = kFirstColour; e <= kLastColour; ++e) {
-    distances[e] = rgbSquaredDifference(centre, entries[e]);
-    nearest = std::min(nearest, distances[e]);
+    const std::uint32_t word = entries[e];
+    const std::array<int, 3> level = {int((word >> 16) & 0xff), int((word >> 8) & 0xff),
+                                      int(word & 0xff)};
+    int near = 0;
+    int far = 0;
+    for (int c = 0; c < 3; ++c) {
+      const int below = low[c] - level[c];           // > 0: the entry is below the box
+      const int above = level[c] - (low[c] + 7);     // > 0: the entry is above it
+      const int outside = std::max({below, above, 0});
+      const int across = std::max(std::abs(level[c] - low[c]), std::abs(level[c] - low[c] - 7));
+      near += outside * outside;
+      far += across * across;
+    }
+    least[e] = near;
+    bound = std::min(bound, far);
   }
-  const double reach = std::sqrt(double(nearest)) + 2 * kCellReach;
   CellList& list = cellLists[cell];
   list.start = static_cast<std::int32_t>(candidates.size());
   for (int e = kFirstColour; e <= kLastColour; ++e) {
-    if (distances[e] <= reach * reach) candidates.push_back(static_cast<std::uint8_t>(e));
+    if (least[e] <= bound) candidates.push_back(static_cast<std::uint8_t>(e));
   }
   list.count = static_cast<std::int32_t>(candidates.size()) - list.start;
 }
