@@ -146,9 +146,11 @@ class DifferenceFrameEncoder {
   void setOneByteCode(BlockRecord& record, int code, std::int64_t error) const;
   // The error of a block's first code, remembered as its first evaluation.
   static void setFirstError(BlockRecord& record, std::int64_t error);
-  // Chooses the 8 x 8 blocks' first codes again, favouring runs of one code,
-  // with value the error a byte is worth.
-  void favourRuns(double value);
+  // Chooses the 8 x 8 blocks' first codes again, with the runs they make,
+  // value being the error a byte is worth; returns the bytes of their codes.
+  int chooseRuns(double value);
+  // The codes chooseRuns may give each 8 x 8 block, with their impacts.
+  void listRunOptions();
   // The pattern of the block search refitted to the smallest impact.
   BlockSearch::Pattern fittedPattern(int offset, int level) const;
 
@@ -159,6 +161,19 @@ class DifferenceFrameEncoder {
   bool byRate = false;      // this pass compares codes by their impacts
   bool reuseLooks = false;  // this pass takes the first looks of the last
   std::vector<FirstLook> firstLooks;  // per 8 x 8 block
+  // chooseRuns's options per block (the frame's most chosen copies among
+  // them) and its least costs per option and run state.
+  static constexpr int kRunCopies = 4;
+  static constexpr int kRunOptions = 3 + kRunCopies;
+  struct RunOption {
+    std::uint8_t code = 0;
+    std::uint8_t bytes = 1;  // with its operand
+    std::int64_t error = 0;
+  };
+  std::vector<RunOption> runOptions;
+  std::vector<int> runCounts;
+  std::vector<double> runCosts;
+  std::vector<std::int32_t> runFrom;
   // The error removed per byte by the last step of a frame, and so far in
   // this one: what the next frame's runs weigh a byte at.
   double byteValue = 0.0;

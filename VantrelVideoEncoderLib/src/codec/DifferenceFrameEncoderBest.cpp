@@ -38,6 +38,8 @@ constexpr int kFirstShortfall = 8;
 // The movie's best-encode frames may run ahead of the default's bytes by one
 // part in this many.
 constexpr int kExcessShare = 125;
+// Doublings of a byte's value tried for the first codes.
+constexpr int kValueRounds = 24;
 
 double valuePerByte(std::int64_t gain, int cost) {
   return static_cast<double>(gain) / std::max(kLeastCost, static_cast<double>(cost));
@@ -293,47 +295,136 @@ int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int def
   return length;
 }
 
-void DifferenceFrameEncoder::favourRuns(double value) {
-  // The writer codes four or more 8 x 8 blocks in a row with one code in
-  // three bytes, so a block that takes its predecessor's code costs about
-  // nothing. Each block's first code is chosen again, in writing order, by
-  // its impact plus value times the bytes it adds.
+namespace {
+
+// Run lengths the choice tells apart: the writer codes a run of L blocks in
+// min(L, 3) code bytes (four or more: repeat code, count, code), so a fourth
+// block costs no more than a third.
+constexpr int kRunStates = 3;
+
+}  // namespace
+
+void DifferenceFrameEncoder::listRunOptions() {
+  // Each block may keep, take its own copy or fill, or take one of the
+  // displacements most blocks of the frame chose (runs of one copy cover a
+  // picture that moves as a whole).
   const int topLevelBlocks = (width / 8) * (height / 8);
-  int previousCode = -1;
+  std::array<int, kLastCopyCode + 1> votes{};
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
-    BlockRecord& record = pool[block];
-    const FirstLook& look = firstLooks[block];
-    const int side = blockSide(record.level);
-    const auto cost = [&](int code, std::int64_t error, int bytes) {
-      return static_cast<double>(error) + value * (code == previousCode ? bytes - 1 : bytes);
-    };
-    int bestCode = record.code;
-    double best = cost(record.code, record.error, record.codeLength);
-    std::int64_t bestError = record.error;
-    const auto consider = [&](int code, std::int64_t error, int bytes) {
-      const double candidate = cost(code, error, bytes);
-      if (candidate < best) {
-        best = candidate;
-        bestCode = code;
-        bestError = error;
-      }
-    };
-    consider(kKeepCode, look.keepImpact, 1);
-    if (look.displacement >= 0) consider(look.displacement, look.copyImpact, 1);
-    if (previousCode >= 0 && previousCode <= kLastCopyCode && previousCode != look.displacement &&
-        search.copyIsUsable(record.offset + displacementTable.offset(previousCode), side)) {
-      consider(previousCode,
-               impact->blockError(impact->tableAt(record.offset),
-                                  reference + record.offset + displacementTable.offset(previousCode),
-                                  frame + record.offset, side),
-               1);
-    }
-    if (bestCode != record.code) {
-      sizeEstimate -= record.codeLength - 1;
-      setOneByteCode(record, bestCode, bestError);
-    }
-    previousCode = record.code;
+    if (firstLooks[block].displacement >= 0) ++votes[firstLooks[block].displacement];
   }
+  std::array<int, kRunCopies> common{};
+  common.fill(-1);
+  for (int d = 0; d <= kLastCopyCode; ++d) {
+    int slot = kRunCopies;
+    while (slot > 0 && (common[slot - 1] < 0 || votes[d] > votes[common[slot - 1]])) --slot;
+    if (slot == kRunCopies || votes[d] == 0) continue;
+    for (int k = kRunCopies - 1; k > slot; --k) common[k] = common[k - 1];
+    common[slot] = d;
+  }
+
+  runOptions.resize(static_cast<std::size_t>(topLevelBlocks) * kRunOptions);
+  runCounts.assign(topLevelBlocks, 0);
+  for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
+    const FirstLook& look = firstLooks[block];
+    const BlockRecord& record = pool[block];
+    RunOption* options = &runOptions[static_cast<std::size_t>(block) * kRunOptions];
+    int& count = runCounts[block];
+    const auto add = [&](int code, int bytes, std::int64_t error) {
+      for (int k = 0; k < count; ++k) {
+        if (options[k].code == code) return;
+      }
+      options[count++] = RunOption{static_cast<std::uint8_t>(code),
+                                   static_cast<std::uint8_t>(bytes), error};
+    };
+    add(kKeepCode, 1, look.keepImpact);
+    if (look.keepImpact != 0 || look.keep != 0) {
+      if (look.displacement >= 0) add(look.displacement, 1, look.copyImpact);
+      if (look.fillImpact != kNoError) add(kFillCode, 2, look.fillImpact);
+      const std::int32_t* table = impact->tableAt(record.offset);
+      for (const int d : common) {
+        if (d < 0 || d == look.displacement) continue;
+        const int source = record.offset + displacementTable.offset(d);
+        if (!search.copyIsUsable(source, 8)) continue;
+        add(d, 1, impact->blockError(table, reference + source, frame + record.offset, 8));
+      }
+    }
+  }
+}
+
+int DifferenceFrameEncoder::chooseRuns(double value) {
+  // The 8 x 8 blocks' first codes chosen together, in writing order, for the
+  // least impact plus value times the bytes the codes take with the runs the
+  // writer makes.
+  const int topLevelBlocks = (width / 8) * (height / 8);
+  runCosts.resize(static_cast<std::size_t>(topLevelBlocks) * kRunOptions * kRunStates);
+  runFrom.resize(runCosts.size());
+  constexpr double kNever = std::numeric_limits<double>::infinity();
+  for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
+    const RunOption* options = &runOptions[static_cast<std::size_t>(block) * kRunOptions];
+    const int count = runCounts[block];
+    // Least cost of the blocks so far ending in each option and run state.
+    double* costs = &runCosts[static_cast<std::size_t>(block) * kRunOptions * kRunStates];
+    std::int32_t* from = &runFrom[static_cast<std::size_t>(block) * kRunOptions * kRunStates];
+    const double* before = block > 0 ? costs - kRunOptions * kRunStates : nullptr;
+    const RunOption* previous = block > 0 ? options - kRunOptions : nullptr;
+    const int previousCount = block > 0 ? runCounts[block - 1] : 0;
+    for (int i = 0; i < count; ++i) {
+      const double own = static_cast<double>(options[i].error) +
+                         value * (options[i].bytes - 1);
+      for (int r = 0; r < kRunStates; ++r) costs[i * kRunStates + r] = kNever;
+      if (block == 0) {
+        costs[i * kRunStates] = own + value;
+        from[i * kRunStates] = -1;
+        continue;
+      }
+      for (int j = 0; j < previousCount; ++j) {
+        for (int r = 0; r < kRunStates; ++r) {
+          const double past = before[j * kRunStates + r];
+          if (past == kNever) continue;
+          const bool same = previous[j].code == options[i].code;
+          const int state = same ? std::min(r + 1, kRunStates - 1) : 0;
+          const double total = past + own + (same && r == kRunStates - 1 ? 0.0 : value);
+          if (total < costs[i * kRunStates + state]) {
+            costs[i * kRunStates + state] = total;
+            from[i * kRunStates + state] = j * kRunStates + r;
+          }
+        }
+      }
+    }
+  }
+
+  // The cheapest end, then back through the blocks.
+  int state = 0;
+  {
+    const double* costs =
+        &runCosts[static_cast<std::size_t>(topLevelBlocks - 1) * kRunOptions * kRunStates];
+    for (int k = 1; k < runCounts[topLevelBlocks - 1] * kRunStates; ++k) {
+      if (costs[k] < costs[state]) state = k;
+    }
+  }
+  int bytes = 0;
+  int nextCode = -1;
+  int nextRun = 0;
+  for (std::int32_t block = topLevelBlocks - 1; block >= 0; --block) {
+    const RunOption& option =
+        runOptions[static_cast<std::size_t>(block) * kRunOptions + state / kRunStates];
+    BlockRecord& record = pool[block];
+    sizeEstimate -= record.codeLength;
+    if (option.code == kFillCode) {
+      setFill(record, firstLooks[block].colour);
+      setFirstError(record, option.error);
+    } else {
+      setOneByteCode(record, option.code, option.error);
+    }
+    sizeEstimate += record.codeLength;
+    nextRun = option.code == nextCode ? nextRun + 1 : 1;
+    if (nextRun <= kRunStates) ++bytes;
+    bytes += option.bytes - 1;
+    nextCode = option.code;
+    state = runFrom[static_cast<std::size_t>(block) * kRunOptions * kRunStates + state];
+  }
+  return bytes;
 }
 
 int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targetLength,
@@ -344,7 +435,17 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
   chooseFrameFirstCodes();
   reuseLooks = false;
   byRate = true;
-  if (firstCodesByRate) favourRuns(byteValue);
+  if (firstCodesByRate) {
+    // A byte is first worth what the last frame's last step bought; while the
+    // first codes alone would take more than the first part of the target,
+    // bytes are worth more.
+    listRunOptions();
+    double value = std::max(byteValue, 1.0);
+    const int firstTarget = targetLength - targetLength / kFirstShortfall - kCodeStreamOffset;
+    for (int round = 0; round < kValueRounds && chooseRuns(value) > firstTarget; ++round) {
+      value *= 2.0;
+    }
+  }
   if (steps.size() < static_cast<std::size_t>(pool.capacity())) steps.resize(pool.capacity());
   stepHeap.clear();
   const int topLevelBlocks = (width / 8) * (height / 8);
