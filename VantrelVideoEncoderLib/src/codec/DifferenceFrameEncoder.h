@@ -119,6 +119,8 @@ class DifferenceFrameEncoder {
   void refineByRate(int sizeLimit);
   // Finds the next step of block and queues it by its error removed per byte.
   void planStep(std::int32_t block, bool value = false);
+  // The code bytes the writer's runs add when 8 x 8 block takes newCode.
+  int runPenalty(std::int32_t block, int newCode) const;
   // The error a split of the pattern block record removes and the bytes it adds.
   void valueSplit(const BlockRecord& record, std::int64_t& gain, int& cost) const;
   void takeStep(std::int32_t block);

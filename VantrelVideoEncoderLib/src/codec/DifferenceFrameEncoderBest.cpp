@@ -38,6 +38,10 @@ constexpr int kFirstShortfall = 8;
 // The movie's best-encode frames may run ahead of the default's bytes by one
 // part in this many.
 constexpr int kExcessShare = 125;
+// Run lengths the run choice tells apart: the writer codes a run of L blocks
+// in min(L, 3) code bytes (four or more: repeat code, count, code), so a
+// fourth block costs no more than a third.
+constexpr int kRunStates = 3;
 // Doublings of a byte's value tried for the first codes.
 constexpr int kValueRounds = 24;
 
@@ -193,6 +197,30 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t&
   }
 }
 
+int DifferenceFrameEncoder::runPenalty(std::int32_t block, int newCode) const {
+  // The writer codes a run of L 8 x 8 blocks of one code in min(L, 3) code
+  // bytes. A block that leaves its run may split it in two; one that takes
+  // the code of its neighbours may join theirs.
+  const std::int32_t topLevelBlocks = (width / 8) * (height / 8);
+  if (block >= topLevelBlocks) return 0;
+  const auto alike = [&](int code, std::int32_t step) {
+    int n = 0;
+    for (std::int32_t k = block + step; n < kRunStates && k >= 0 && k < topLevelBlocks &&
+                                        pool[k].code == code;
+         k += step) {
+      ++n;
+    }
+    return n;
+  };
+  const int code = pool[block].code;
+  const int before = alike(code, -1);
+  const int after = alike(code, 1);
+  const int newBefore = alike(newCode, -1);
+  const int newAfter = alike(newCode, 1);
+  return before + after - std::min(before + 1 + after, kRunStates) +
+         std::min(newBefore + 1 + newAfter, kRunStates) - newBefore - newAfter;
+}
+
 void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
   const BlockRecord& record = pool[block];
   Step& step = steps[block];
@@ -210,7 +238,7 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
     // the step is valued.
     step.kind = Step::Kind::Unvalued;
     gain = record.rawError;
-    cost = kPatternLength - record.codeLength;
+    cost = kPatternLength - record.codeLength + runPenalty(block, kPatternCode);
   } else {
     if (record.code != kPatternCode) {
       const BlockSearch::Pattern pattern = fittedPattern(record.offset, record.level);
@@ -218,12 +246,13 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
         step.kind = Step::Kind::Pattern;
         step.pattern = pattern;
         gain = record.rawError - pattern.error;
-        cost = kPatternLength - record.codeLength;
+        cost = kPatternLength - record.codeLength + runPenalty(block, kPatternCode);
       }
     }
     if (step.kind == Step::Kind::None) {
       step.kind = Step::Kind::Split;
       valueSplit(record, gain, cost);
+      cost += runPenalty(block, kFirstSplitCode);
     }
   }
   if (gain <= 0) {
@@ -294,15 +323,6 @@ int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int def
   byteBalance += length - defaultLength;
   return length;
 }
-
-namespace {
-
-// Run lengths the choice tells apart: the writer codes a run of L blocks in
-// min(L, 3) code bytes (four or more: repeat code, count, code), so a fourth
-// block costs no more than a third.
-constexpr int kRunStates = 3;
-
-}  // namespace
 
 void DifferenceFrameEncoder::listRunOptions() {
   // Each block may keep, take its own copy or fill, or take one of the
