@@ -1,11 +1,12 @@
 // The best encode's coding of a difference frame. Errors are impacts
 // (ImpactDistance): the squared RGB differences the player shows. The first
-// codes are those of the smallest impact, chosen again to favour runs of one
-// code. Every block with an error then has a planned next step (a fitted
-// two-colour pattern, a split into quadrants, or the raw samples of a 2 x 2
-// block) valued by the error it removes per byte it adds, and the
-// best-valued step is taken until the record is about as long as the default
-// encode's record of the frame.
+// codes are chosen together for the least impact plus the bytes they take
+// with the writer's runs of one code. Every block with an error then has a
+// planned next step (a fitted two-colour pattern, a split into quadrants, or
+// the raw samples of a 2 x 2 block) valued by the error it removes per byte
+// it adds (runs it breaks or joins included), and the best-valued step is
+// taken until the record is about as long as the default encode's record of
+// the frame.
 
 #include <algorithm>
 #include <array>
@@ -33,7 +34,8 @@ constexpr int kPatternLength = 4;
 // target length a record may stay.
 constexpr int kSizeRounds = 12;
 constexpr int kSizeSlack = 4;
-// The first round stops this fraction (1 / n) short of the budget.
+// The first codes, and the first round of steps, stop this fraction (1 / n)
+// short of the budget.
 constexpr int kFirstShortfall = 8;
 // The movie's best-encode frames may run ahead of the default's bytes by one
 // part in this many.
@@ -455,14 +457,16 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
   chooseFrameFirstCodes();
   reuseLooks = false;
   byRate = true;
+  const int firstLimit = targetLength - targetLength / kFirstShortfall;
   if (firstCodesByRate) {
     // A byte is first worth what the last frame's last step bought; while the
     // first codes alone would take more than the first part of the target,
     // bytes are worth more.
     listRunOptions();
     double value = std::max(byteValue, 1.0);
-    const int firstTarget = targetLength - targetLength / kFirstShortfall - kCodeStreamOffset;
-    for (int round = 0; round < kValueRounds && chooseRuns(value) > firstTarget; ++round) {
+    for (int round = 0; round < kValueRounds &&
+                        chooseRuns(value) > firstLimit - kCodeStreamOffset;
+         ++round) {
       value *= 2.0;
     }
   }
@@ -473,14 +477,12 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
 
   // As in the default encode, the short colours come from the fills made up
   // to the minimum size; the default queue takes no part here.
-  const int firstLimit = targetLength - targetLength / kFirstShortfall;
   refineByRate(std::min(minSize, firstLimit));
   queue.clear();
   assignShortColours();
-  // The size estimate does not know the runs the writer makes, and these
-  // codes repeat less than the default encode's: the refinement stops short
-  // of the budget and goes on in rounds until the written record is long
-  // enough.
+  // The size estimate counts a byte for every code, as if the writer made no
+  // runs: the refinement stops short of the budget and goes on in rounds
+  // until the written record is long enough.
   refineByRate(firstLimit);
   int length = writeRecord(out, padEven);
   for (int round = 0; round < kSizeRounds && length < targetLength - kSizeSlack; ++round) {
