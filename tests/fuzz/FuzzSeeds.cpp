@@ -252,6 +252,7 @@ std::vector<FuzzInput> commandLineSeeds() {
       bytesOf(clip + "-vidfile=a.mp4\n-outfile=dir/m.pdb\n-resolution=3\n-colordepth=25\n"
                      "-cropping=0.5\n-hifi\n-audioboost=300\n-noaudiofilter\n-hold\n-loop\n"
                      "-author=Someone\n-title=A title"),
+      bytesOf(clip + "-vidfile=a.avi\n-outfile=m.pdb\n-bestencode\n-colordepth=24\n-resolution=1"),
       bytesOf(clip + "-framerate=abc\n-unknown=1"),
       bytesOf(clip + "-nohifi\n-nocropping=1"),
   };

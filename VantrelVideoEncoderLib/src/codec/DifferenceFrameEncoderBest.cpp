@@ -379,6 +379,7 @@ int DifferenceFrameEncoder::chooseRuns(double value) {
   // least impact plus value times the bytes the codes take with the runs the
   // writer makes.
   const int topLevelBlocks = (width / 8) * (height / 8);
+  if (topLevelBlocks == 0) return 0;
   runCosts.resize(static_cast<std::size_t>(topLevelBlocks) * kRunOptions * kRunStates);
   runFrom.resize(runCosts.size());
   constexpr double kNever = std::numeric_limits<double>::infinity();
