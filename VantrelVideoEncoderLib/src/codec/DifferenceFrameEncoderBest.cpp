@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <numeric>
 
-#include "codec/CodecTables.h"
 #include "codec/DifferenceFrameEncoder.h"
 #include "codec/FrameRecordFormat.h"
 #include "codec/PatternFit.h"
@@ -140,19 +140,9 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
                             static_cast<std::size_t>(offset % width / side);
   PatternMemo& memo = patternMemos[level - 1][index];
   if (memo.frame == frameNumber) return memo.pattern;
-  BlockSearch::Pattern pattern =
+  const BlockSearch::Pattern start =
       level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
-  const std::int32_t* table = impact->tableAt(offset);
-  const std::uint64_t bits = side == 8 ? kPattern8Table[pattern.index]
-                                       : std::uint64_t{kPattern4Table[pattern.index]};
-  pattern.error = 0;
-  for (int r = 0; r < side; ++r) {
-    for (int c = 0; c < side; ++c) {
-      const int colour = (bits >> (r * side + c)) & 1 ? pattern.colour1 : pattern.colour0;
-      pattern.error += table[colour * 256 + frame[offset + r * width + c]];
-    }
-  }
-  memo.pattern = PatternFit::fit(frame + offset, width, side, pattern, table);
+  memo.pattern = PatternFit::fit(frame + offset, width, side, start, impact->tableAt(offset));
   memo.frame = frameNumber;
   return memo.pattern;
 }
@@ -335,15 +325,14 @@ void DifferenceFrameEncoder::listRunOptions() {
   for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
     if (firstLooks[block].displacement >= 0) ++votes[firstLooks[block].displacement];
   }
+  // The most chosen displacements first; on equal votes the lower one.
+  std::array<int, kLastCopyCode + 1> order{};
+  std::iota(order.begin(), order.end(), 0);
+  std::partial_sort(order.begin(), order.begin() + kRunCopies, order.end(), [&](int a, int b) {
+    return votes[a] > votes[b] || (votes[a] == votes[b] && a < b);
+  });
   std::array<int, kRunCopies> common{};
-  common.fill(-1);
-  for (int d = 0; d <= kLastCopyCode; ++d) {
-    int slot = kRunCopies;
-    while (slot > 0 && (common[slot - 1] < 0 || votes[d] > votes[common[slot - 1]])) --slot;
-    if (slot == kRunCopies || votes[d] == 0) continue;
-    for (int k = kRunCopies - 1; k > slot; --k) common[k] = common[k - 1];
-    common[slot] = d;
-  }
+  for (int k = 0; k < kRunCopies; ++k) common[k] = votes[order[k]] > 0 ? order[k] : -1;
 
   runOptions.resize(static_cast<std::size_t>(topLevelBlocks) * kRunOptions);
   runCounts.assign(topLevelBlocks, 0);

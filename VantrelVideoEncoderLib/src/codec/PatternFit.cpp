@@ -25,14 +25,20 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
   for (int r = 0; r < kSide; ++r) {
     for (int c = 0; c < kSide; ++c) samples[r * kSide + c] = block[r * width + c];
   }
+  // The start's error by this table (the search that found it measures
+  // differently).
+  const std::uint64_t bits = Rows::bits(start.index);
   BlockSearch::Pattern best = start;
+  best.error = 0;
+  for (int i = 0; i < count; ++i) {
+    best.error += distances[((bits >> i) & 1 ? start.colour1 : start.colour0) * 256 + samples[i]];
+  }
   // Slots of the distinct values of a group, marked by the pass that filled them.
   std::array<int, 256> stamp{};
   std::array<int, 256> slot{};
   int pass = 0;
   // The colour of each group with the smallest summed distance, over the
   // group's current colour and its own distinct sample values.
-  const std::uint64_t bits = Rows::bits(best.index);
   std::array<int, 2> colours{best.colour0, best.colour1};
   std::int64_t colourError = 0;
   for (int group = 0; group < 2; ++group) {

@@ -17,8 +17,8 @@ namespace vantrel {
 class PatternFit {
  public:
   // block: the top-left sample of a side x side block (side 4 or 8) in rows of
-  // width samples; start: a pattern for it with its error by distances (row
-  // a, column b: the distance of colour a from sample b).
+  // width samples; start: a pattern for it (its error is worked out here);
+  // distances: row a, column b the distance of colour a from sample b.
   static BlockSearch::Pattern fit(const std::uint8_t* block, int width, int side,
                                   BlockSearch::Pattern start, const std::int32_t* distances);
 };
