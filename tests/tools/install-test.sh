@@ -29,6 +29,21 @@ grep -q "^movie OK" "$prefix/inspect.log" || fail "the movie did not check out"
 grep -q "^preview: .*sample.mp4: " "$prefix/inspect.log" || fail "no preview was written"
 [ -s "$prefix/sample.mp4" ] || fail "the preview is empty"
 
+# The best encode in truecolor: no frame of it may fall below the default
+# encode's worst frame (its lowest frame PSNR against the source).
+worst() {
+  $run "$prefix/bin/vantrel" -vidfile="$prefix/sample.avi" -outfile="$prefix/$1.pdb" \
+    -colordepth=24 $2 >"$prefix/$1.log" 2>&1 || fail "vantrel $2 failed"
+  $run "$prefix/bin/vantrel-inspect" -quiet -source="$prefix/sample.avi" "$prefix/$1.pdb" \
+    >"$prefix/$1.inspect" 2>&1 || fail "the $1 movie did not check out"
+  sed -n 's/^total PSNR:.* worst \([0-9.]*\) dB.*/\1/p' "$prefix/$1.inspect"
+}
+default_worst=$(worst default "")
+best_worst=$(worst best -bestencode)
+[ -n "$default_worst" ] && [ -n "$best_worst" ] || fail "no frame PSNR in the inspector's report"
+awk -v b="$best_worst" -v d="$default_worst" 'BEGIN { exit !(b >= d) }' ||
+  fail "a -bestencode frame falls to $best_worst dB, below the default's worst $default_worst dB"
+
 # Every flag of a usage text (a word " -name" in it) appears in the manual page.
 check_flags() {
   flags=$(sed -n 's/^\(.*\)$/ \1/p' "$2" | grep -o -- ' -[a-z][a-z]*' | sort -u)

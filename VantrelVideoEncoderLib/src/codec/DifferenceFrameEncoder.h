@@ -107,6 +107,7 @@ class DifferenceFrameEncoder {
     // can be worth and valued when it comes first.
     enum class Kind : std::uint8_t { None, Unvalued, Pattern, Split, Raw };
     Kind kind = Kind::None;
+    bool lastResort = false;       // a split that pays only further down
     BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
   };
   // Codes the frame again by rate into out, until the record is about

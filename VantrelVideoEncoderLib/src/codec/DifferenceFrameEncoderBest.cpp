@@ -44,6 +44,10 @@ constexpr int kExcessShare = 125;
 // in min(L, 3) code bytes (four or more: repeat code, count, code), so a
 // fourth block costs no more than a third.
 constexpr int kRunStates = 3;
+// A split that pays only further down is valued at its error times this:
+// below the value of any step that pays (at least one part of error in the
+// largest cost of a step).
+constexpr double kLastResortScale = 1e-15;
 // Doublings of a byte's value tried for the first codes.
 constexpr int kValueRounds = 24;
 
@@ -217,6 +221,7 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
   const BlockRecord& record = pool[block];
   Step& step = steps[block];
   step.kind = Step::Kind::None;
+  step.lastResort = false;
   if (record.rawError == 0) return;
   std::int64_t gain = 0;
   int cost = 0;
@@ -247,11 +252,20 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
       cost += runPenalty(block, kFirstSplitCode);
     }
   }
+  double worth = valuePerByte(gain, cost);
   if (gain <= 0) {
-    step.kind = Step::Kind::None;
-    return;
+    // A split whose quadrants are no better a step down can still reach the
+    // picture further down (a 2 x 2 block takes its samples). Such splits
+    // come after every step that pays, the larger errors first, so that the
+    // bytes a frame would otherwise leave unspent go to its worst blocks.
+    if (step.kind != Step::Kind::Split) {
+      step.kind = Step::Kind::None;
+      return;
+    }
+    worth = static_cast<double>(record.rawError) * kLastResortScale;
+    step.lastResort = true;
   }
-  stepHeap.emplace_back(valuePerByte(gain, cost), -block);
+  stepHeap.emplace_back(worth, -block);
   std::push_heap(stepHeap.begin(), stepHeap.end());
 }
 
@@ -490,7 +504,10 @@ void DifferenceFrameEncoder::refineByRate(int sizeLimit) {
   while (sizeEstimate < sizeLimit && !stepHeap.empty()) {
     std::pop_heap(stepHeap.begin(), stepHeap.end());
     const std::int32_t block = -stepHeap.back().second;
-    if (steps[block].kind != Step::Kind::Unvalued) lastValue = stepHeap.back().first;
+    // What a byte bought: by a step that paid, not by a bound or a last resort.
+    if (steps[block].kind != Step::Kind::Unvalued && !steps[block].lastResort) {
+      lastValue = stepHeap.back().first;
+    }
     stepHeap.pop_back();
     takeStep(block);
   }
