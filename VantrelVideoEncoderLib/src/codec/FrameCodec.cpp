@@ -140,7 +140,7 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
   const bool keyFrame = prevRecon == nullptr || (keyInterval > 0 && frameIndex >= 0 &&
                                                  frameIndex % keyInterval == 0);
   if (keyFrame) {
-    const KeyFrameEncoder encoder(s.palette);
+    const KeyFrameEncoder encoder(s.palette, s.defaultEncoder ? &s.impact : nullptr);
     const int length = encoder.encode(out, frame, recon, s.width, s.height,
                                       prevRecon == nullptr, padEven);
     if (prevRecon != nullptr) {

@@ -19,6 +19,13 @@ constexpr int kChromaPixels = 2;
 // Colour differences are judged on mid gray, luma without colour.
 constexpr double kMidGray = 128.0;
 
+// Luma samples the formulas give: code 24 16 to 113 but multiples of 15,
+// code 25 17 to 144 but 16 plus multiples of 15.
+bool lumaIsStored(int sample, int depthCode) {
+  if (depthCode == kTruecolorPlusDepth) return sample >= 17 && sample <= 144 && (sample - 16) % 15 != 0;
+  return sample >= 16 && sample <= 113 && sample % 15 != 0;
+}
+
 }  // namespace
 
 void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int frameWidth,
@@ -27,6 +34,7 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
   if (depthCode != kTruecolorDepth && depthCode != kTruecolorPlusDepth) {
     chromaStart = frameWidth * frameHeight;
     tables.assign(kTableSize, 0);
+    for (Levels& kind : levels) kind.samples.clear();
     for (int a = 0; a < kEntries; ++a) {
       for (int b = 0; b < kEntries; ++b)
         tables[a * kEntries + b] = rgbSquaredDifference(palette[a], palette[b]);
@@ -44,6 +52,22 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
     meanings[2].push_back(shownColour(kMidGray, 0.0, shownRedDifference(s, depthCode)));
   }
   for (int kind = 0; kind < 3; ++kind) {
+    Levels& stored = levels[kind];
+    stored.samples.clear();
+    stored.place.fill(-1);
+    for (int s = 0; s < kEntries; ++s) {
+      const bool isStored =
+          kind == 0 ? lumaIsStored(s, depthCode)
+          : kind == 1 ? blueDifferenceSample(blueDifferenceStep(s, depthCode), depthCode) == s &&
+                            blueDifferenceStep(s, depthCode) >= 0 &&
+                            blueDifferenceStep(s, depthCode) <= 14
+                      : redDifferenceSample(redDifferenceStep(s, depthCode), depthCode) == s &&
+                            redDifferenceStep(s, depthCode) >= 0 &&
+                            redDifferenceStep(s, depthCode) <= 14;
+      if (!isStored) continue;
+      stored.place[s] = static_cast<std::int16_t>(stored.samples.size());
+      stored.samples.push_back(static_cast<std::uint8_t>(s));
+    }
     const int pixels = kind == 0 ? 1 : kChromaPixels;
     std::int32_t* table = &tables[kind * kTableSize];
     for (int a = 0; a < kEntries; ++a) {
@@ -59,6 +83,13 @@ const std::int32_t* ImpactDistance::tableAt(int offset) const {
   if (offset < chromaStart) return tables.data();
   const int column = (offset - chromaStart) % width;
   return &tables[(column < width / 2 ? 1 : 2) * kTableSize];
+}
+
+const ImpactDistance::Levels* ImpactDistance::levelsAt(int offset) const {
+  if (levels[0].samples.empty()) return nullptr;
+  if (offset < chromaStart) return &levels[0];
+  const int column = (offset - chromaStart) % width;
+  return &levels[column < width / 2 ? 1 : 2];
 }
 
 std::int64_t ImpactDistance::blockError(const std::int32_t* table, const std::uint8_t* have,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -25,6 +26,14 @@ class ImpactDistance {
   // The 256 x 256 table (row a, column b) for the samples of a block whose
   // top-left sample is at offset; a block never spans two kinds of row.
   const std::int32_t* tableAt(int offset) const;
+  // The truecolor samples the layout stores in the kind of row at offset,
+  // from the lowest level up, and each sample's place among them (-1: not
+  // stored); empty in the 8-bit modes, whose entries have no order.
+  struct Levels {
+    std::vector<std::uint8_t> samples;
+    std::array<std::int16_t, 256> place{};
+  };
+  const Levels* levelsAt(int offset) const;
 
   // Summed distance between a side x side block of have and of want, both
   // given at the block's top-left sample in rows of the frame's width.
@@ -38,6 +47,7 @@ class ImpactDistance {
   int width = 0;
   int chromaStart = 0;  // offset of the first colour-difference row, or past the frame
   std::vector<std::int32_t> tables;  // luma or palette, then U, then V
+  Levels levels[3];
 };
 
 }  // namespace vantrel

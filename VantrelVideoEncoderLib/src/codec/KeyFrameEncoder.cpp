@@ -1,6 +1,8 @@
 #include "codec/KeyFrameEncoder.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "codec/FrameRecordFormat.h"
 
@@ -45,7 +47,9 @@ int KeyFrameEncoder::encode(std::uint8_t* out, const std::uint8_t* frame,
   } else {
     for (int y = 0; y + 1 < frameHeight; y += 2) {
       for (int x = 0; x + 1 < frameWidth; x += 2) {
-        const std::uint8_t colour = groupColour(frame, frameWidth, x, y);
+        const std::uint8_t colour = measure != nullptr
+                                        ? closestGroupSample(frame, frameWidth, x, y)
+                                        : groupColour(frame, frameWidth, x, y);
         *pixels++ = colour;
         std::uint8_t* top = recon + static_cast<std::size_t>(y) * frameWidth + x;
         top[0] = colour;
@@ -80,6 +84,41 @@ std::uint8_t KeyFrameEncoder::groupColour(const std::uint8_t* frame, int frameWi
   const int shift = palette.fineGrid() ? 5 : 6;
   return static_cast<std::uint8_t>(
       palette.nearestInCell(red >> shift, green >> shift, (blue + 2) >> shift));
+}
+
+std::uint8_t KeyFrameEncoder::closestGroupSample(const std::uint8_t* frame, int frameWidth,
+                                                 int x, int y) const {
+  const int offset = y * frameWidth + x;
+  const std::uint8_t* top = frame + offset;
+  const int samples[4] = {top[0], top[1], top[frameWidth], top[frameWidth + 1]};
+  const std::int32_t* table = measure->tableAt(offset);
+  int first = kFirstPaletteIndex;
+  int last = kFirstPaletteIndex + kPaletteEntryCount - 1;
+  const ImpactDistance::Levels* levels = measure->levelsAt(offset);
+  if (levels != nullptr) {
+    first = static_cast<int>(levels->samples.size());
+    last = -1;
+    for (const int sample : samples) {
+      const int place = levels->place[sample];
+      if (place < 0) continue;
+      first = std::min(first, place);
+      last = std::max(last, place);
+    }
+  }
+  // A truecolor group of samples the layout never stores keeps its first.
+  int best = samples[0];
+  std::int64_t bestError = std::numeric_limits<std::int64_t>::max();
+  for (int k = first; k <= last; ++k) {
+    const int candidate = levels != nullptr ? levels->samples[k] : k;
+    const std::int32_t* row = table + candidate * 256;
+    const std::int64_t error = std::int64_t{row[samples[0]]} + row[samples[1]] +
+                               row[samples[2]] + row[samples[3]];
+    if (error < bestError) {
+      bestError = error;
+      best = candidate;
+    }
+  }
+  return static_cast<std::uint8_t>(best);
 }
 
 }  // namespace vantrel
