@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "codec/CodecPalette.h"
 #include "codec/CodecTestData.h"
+#include "codec/ImpactDistance.h"
+#include "image/ColourReduction.h"
 
 namespace vantrel {
 namespace {
@@ -127,6 +130,67 @@ TEST_F(KeyFrameEncoderTest, GroupAveragesRoundOnlyBlueOnBothGrids) {
                          ((sum[2] + 2) >> shift);
         ASSERT_EQ(out[16 + g], grid.colourMap()[cell])
             << fine << " " << trial << " " << g;
+      }
+    }
+  }
+}
+
+TEST_F(KeyFrameEncoderTest, BestEncodeGivesEachGroupTheStoredSampleClosestToItsFour) {
+  // 8-bit (the cube palette) and truecolor (16 x 8 pixels: 8 luma rows, then
+  // 4 rows of 8 U and 8 V samples): every group's sample must have the
+  // smallest summed impact of all the samples its rows may hold, and repeat
+  // in the reconstruction.
+  std::array<std::uint32_t, 256> truecolor{};
+  truecolorPalette(truecolor.data(), kTruecolorDepth);
+  std::vector<int> lumas;
+  for (int s = 16; s <= 113; ++s) {
+    if (s % 15 != 0) lumas.push_back(s);
+  }
+  std::vector<int> us;
+  std::vector<int> vs;
+  std::vector<int> entries;
+  for (int step = 0; step < 15; ++step) {
+    us.push_back(step);
+    vs.push_back(15 * step);
+  }
+  for (int e = 1; e <= 254; ++e) entries.push_back(e);
+  for (const bool truecolour : {false, true}) {
+    const int height = truecolour ? 12 : 8;
+    CodecPalette codecPalette;
+    codecPalette.build(truecolour ? truecolor.data() : palette.data(), true);
+    ImpactDistance impact;
+    impact.build(codecPalette.words(), truecolour ? kTruecolorDepth : 16, 16, height);
+    // The samples a position may hold: entries, or luma, U or V samples.
+    const auto storedAt = [&](int y, int x) -> const std::vector<int>& {
+      if (!truecolour) return entries;
+      return y < 8 ? lumas : x < 8 ? us : vs;
+    };
+    std::vector<std::uint8_t> frame = testing::noiseFrame(16, height, 7);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < 16; ++x) {
+        const std::vector<int>& stored = storedAt(y, x);
+        std::uint8_t& sample = frame[y * 16 + x];
+        sample = static_cast<std::uint8_t>(stored[sample % stored.size()]);
+      }
+    }
+    std::vector<std::uint8_t> recon(frame.size(), 0);
+    KeyFrameEncoder(codecPalette, &impact)
+        .encode(out.data(), frame.data(), recon.data(), 16, height, false, false);
+    for (int y = 0; y < height; y += 2) {
+      for (int x = 0; x < 16; x += 2) {
+        const int sample = out[16 + (y / 2) * 8 + x / 2];
+        const std::int32_t* table = impact.tableAt(y * 16 + x);
+        const auto error = [&](int s) {
+          std::int64_t sum = 0;
+          for (int k = 0; k < 4; ++k)
+            sum += table[s * 256 + frame[(y + k / 2) * 16 + x + k % 2]];
+          return sum;
+        };
+        const std::vector<int>& stored = storedAt(y, x);
+        ASSERT_NE(std::find(stored.begin(), stored.end(), sample), stored.end())
+            << y << " " << x;
+        for (const int other : stored) ASSERT_LE(error(sample), error(other)) << other;
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(recon[(y + k / 2) * 16 + x + k % 2], sample);
       }
     }
   }

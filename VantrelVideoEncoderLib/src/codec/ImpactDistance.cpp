@@ -19,11 +19,21 @@ constexpr int kChromaPixels = 2;
 // Colour differences are judged on mid gray, luma without colour.
 constexpr double kMidGray = 128.0;
 
-// Luma samples the formulas give: code 24 16 to 113 but multiples of 15,
-// code 25 17 to 144 but 16 plus multiples of 15.
-bool lumaIsStored(int sample, int depthCode) {
-  if (depthCode == kTruecolorPlusDepth) return sample >= 17 && sample <= 144 && (sample - 16) % 15 != 0;
-  return sample >= 16 && sample <= 113 && sample % 15 != 0;
+// Whether the layout stores sample in a row of the kind (0 luma, 1 U, 2 V):
+// lumas as the formulas give them (code 24 16 to 113 but multiples of 15,
+// code 25 17 to 144 but 16 plus multiples of 15), colour differences as
+// steps 0 to 14. In every kind, higher stored samples show higher levels.
+bool isStored(int sample, int kind, int depthCode) {
+  if (kind == 0) {
+    return depthCode == kTruecolorPlusDepth
+               ? sample >= 17 && sample <= 144 && (sample - 16) % 15 != 0
+               : sample >= 16 && sample <= 113 && sample % 15 != 0;
+  }
+  const int step = kind == 1 ? blueDifferenceStep(sample, depthCode)
+                             : redDifferenceStep(sample, depthCode);
+  const int back = kind == 1 ? blueDifferenceSample(step, depthCode)
+                             : redDifferenceSample(step, depthCode);
+  return step >= 0 && step <= 14 && back == sample;
 }
 
 }  // namespace
@@ -56,15 +66,7 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
     stored.samples.clear();
     stored.place.fill(-1);
     for (int s = 0; s < kEntries; ++s) {
-      const bool isStored =
-          kind == 0 ? lumaIsStored(s, depthCode)
-          : kind == 1 ? blueDifferenceSample(blueDifferenceStep(s, depthCode), depthCode) == s &&
-                            blueDifferenceStep(s, depthCode) >= 0 &&
-                            blueDifferenceStep(s, depthCode) <= 14
-                      : redDifferenceSample(redDifferenceStep(s, depthCode), depthCode) == s &&
-                            redDifferenceStep(s, depthCode) >= 0 &&
-                            redDifferenceStep(s, depthCode) <= 14;
-      if (!isStored) continue;
+      if (!isStored(s, kind, depthCode)) continue;
       stored.place[s] = static_cast<std::int16_t>(stored.samples.size());
       stored.samples.push_back(static_cast<std::uint8_t>(s));
     }

@@ -28,7 +28,7 @@ class ImpactDistance {
   const std::int32_t* tableAt(int offset) const;
   // The truecolor samples the layout stores in the kind of row at offset,
   // from the lowest level up, and each sample's place among them (-1: not
-  // stored); empty in the 8-bit modes, whose entries have no order.
+  // stored); null in the 8-bit modes, whose entries have no order.
   struct Levels {
     std::vector<std::uint8_t> samples;
     std::array<std::int16_t, 256> place{};

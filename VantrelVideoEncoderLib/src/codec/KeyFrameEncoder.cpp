@@ -86,8 +86,8 @@ std::uint8_t KeyFrameEncoder::groupColour(const std::uint8_t* frame, int frameWi
       palette.nearestInCell(red >> shift, green >> shift, (blue + 2) >> shift));
 }
 
-std::uint8_t KeyFrameEncoder::closestGroupSample(const std::uint8_t* frame, int frameWidth,
-                                                 int x, int y) const {
+std::uint8_t KeyFrameEncoder::closestGroupSample(const std::uint8_t* frame,
+                                                 int frameWidth, int x, int y) const {
   const int offset = y * frameWidth + x;
   const std::uint8_t* top = frame + offset;
   const int samples[4] = {top[0], top[1], top[frameWidth], top[frameWidth + 1]};

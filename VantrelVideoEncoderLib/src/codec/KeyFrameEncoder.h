@@ -17,7 +17,8 @@ class KeyFrameEncoder {
  public:
   // impact: the best encode's measure (it must outlive the encoder); null for
   // the default encode.
-  explicit KeyFrameEncoder(const CodecPalette& colours, const ImpactDistance* impact = nullptr)
+  explicit KeyFrameEncoder(const CodecPalette& colours,
+                           const ImpactDistance* impact = nullptr)
       : palette(colours), measure(impact) {}
 
   // Length of the key frame record before any padding byte.
