@@ -136,62 +136,50 @@ TEST_F(KeyFrameEncoderTest, GroupAveragesRoundOnlyBlueOnBothGrids) {
 }
 
 TEST_F(KeyFrameEncoderTest, BestEncodeGivesEachGroupTheStoredSampleClosestToItsFour) {
-  // 8-bit (the cube palette) and truecolor (16 x 8 pixels: 8 luma rows, then
-  // 4 rows of 8 U and 8 V samples): every group's sample must have the
-  // smallest summed impact of all the samples its rows may hold, and repeat
-  // in the reconstruction.
+  // 8-bit (the cube palette), and truecolor at 16 x 8 (8 luma rows, then 4 rows
+  // of 8 U and 8 V samples): each group's sample is one its rows may hold, with
+  // the least summed impact of them all, and fills the group in the picture.
   std::array<std::uint32_t, 256> truecolor{};
   truecolorPalette(truecolor.data(), kTruecolorDepth);
-  std::vector<int> lumas;
-  for (int s = 16; s <= 113; ++s) {
-    if (s % 15 != 0) lumas.push_back(s);
+  std::vector<int> stored[4];  // entries; code 24's lumas, U and V samples
+  for (int s = 1; s <= 254; ++s) {
+    stored[0].push_back(s);
+    if (s >= 16 && s <= 113 && s % 15 != 0) stored[1].push_back(s);
   }
-  std::vector<int> us;
-  std::vector<int> vs;
-  std::vector<int> entries;
   for (int step = 0; step < 15; ++step) {
-    us.push_back(step);
-    vs.push_back(15 * step);
+    stored[2].push_back(step);
+    stored[3].push_back(15 * step);
   }
-  for (int e = 1; e <= 254; ++e) entries.push_back(e);
   for (const bool truecolour : {false, true}) {
     const int height = truecolour ? 12 : 8;
     CodecPalette codecPalette;
     codecPalette.build(truecolour ? truecolor.data() : palette.data(), true);
     ImpactDistance impact;
     impact.build(codecPalette.words(), truecolour ? kTruecolorDepth : 16, 16, height);
-    // The samples a position may hold: entries, or luma, U or V samples.
-    const auto storedAt = [&](int y, int x) -> const std::vector<int>& {
-      if (!truecolour) return entries;
-      return y < 8 ? lumas : x < 8 ? us : vs;
+    const auto kind = [&](int y, int x) {
+      return !truecolour ? 0 : y < 8 ? 1 : x < 8 ? 2 : 3;
     };
     std::vector<std::uint8_t> frame = testing::noiseFrame(16, height, 7);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < 16; ++x) {
-        const std::vector<int>& stored = storedAt(y, x);
-        std::uint8_t& sample = frame[y * 16 + x];
-        sample = static_cast<std::uint8_t>(stored[sample % stored.size()]);
-      }
+    for (int i = 0; i < 16 * height; ++i) {
+      const std::vector<int>& from = stored[kind(i / 16, i % 16)];
+      frame[i] = static_cast<std::uint8_t>(from[frame[i] % from.size()]);
     }
     std::vector<std::uint8_t> recon(frame.size(), 0);
     KeyFrameEncoder(codecPalette, &impact)
         .encode(out.data(), frame.data(), recon.data(), 16, height, false, false);
-    for (int y = 0; y < height; y += 2) {
-      for (int x = 0; x < 16; x += 2) {
-        const int sample = out[16 + (y / 2) * 8 + x / 2];
-        const std::int32_t* table = impact.tableAt(y * 16 + x);
-        const auto error = [&](int s) {
-          std::int64_t sum = 0;
-          for (int k = 0; k < 4; ++k)
-            sum += table[s * 256 + frame[(y + k / 2) * 16 + x + k % 2]];
-          return sum;
-        };
-        const std::vector<int>& stored = storedAt(y, x);
-        ASSERT_NE(std::find(stored.begin(), stored.end(), sample), stored.end())
-            << y << " " << x;
-        for (const int other : stored) ASSERT_LE(error(sample), error(other)) << other;
-        for (int k = 0; k < 4; ++k) EXPECT_EQ(recon[(y + k / 2) * 16 + x + k % 2], sample);
-      }
+    for (int g = 0; g < 4 * height; ++g) {
+      const int top = g / 8 * 32 + g % 8 * 2;
+      const int group[4] = {top, top + 1, top + 16, top + 17};
+      const std::int32_t* table = impact.tableAt(top);
+      const auto error = [&](int s) {
+        std::int64_t sum = 0;
+        for (const int i : group) sum += table[s * 256 + frame[i]];
+        return sum;
+      };
+      const std::vector<int>& from = stored[kind(top / 16, top % 16)];
+      ASSERT_NE(std::find(from.begin(), from.end(), out[16 + g]), from.end()) << g;
+      for (const int other : from) ASSERT_LE(error(out[16 + g]), error(other)) << g;
+      for (const int i : group) EXPECT_EQ(recon[i], out[16 + g]) << g;
     }
   }
 }
