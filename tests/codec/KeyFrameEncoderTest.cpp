@@ -136,51 +136,44 @@ TEST_F(KeyFrameEncoderTest, GroupAveragesRoundOnlyBlueOnBothGrids) {
 }
 
 TEST_F(KeyFrameEncoderTest, BestEncodeGivesEachGroupTheStoredSampleClosestToItsFour) {
-  // 8-bit (the cube palette), and truecolor at 16 x 8 (8 luma rows, then 4 rows
-  // of 8 U and 8 V samples): each group's sample is one its rows may hold, with
-  // the least summed impact of them all, and fills the group in the picture.
-  std::array<std::uint32_t, 256> truecolor{};
-  truecolorPalette(truecolor.data(), kTruecolorDepth);
-  std::vector<int> stored[4];  // entries; code 24's lumas, U and V samples
-  for (int s = 1; s <= 254; ++s) {
-    stored[0].push_back(s);
-    if (s >= 16 && s <= 113 && s % 15 != 0) stored[1].push_back(s);
+  // Truecolor at 16 x 8 (8 luma rows, then 4 rows of 8 U and 8 V samples):
+  // each group's sample is one its rows may hold, with the least summed impact
+  // of them all, and fills the group in the picture.
+  std::array<std::uint32_t, 256> words{};
+  truecolorPalette(words.data(), kTruecolorDepth);
+  CodecPalette truecolor;
+  truecolor.build(words.data(), true);
+  ImpactDistance impact;
+  impact.build(truecolor.words(), kTruecolorDepth, 16, 12);
+  std::vector<int> stored[3];  // lumas, U and V samples
+  for (int s = 16; s <= 113; ++s) {
+    if (s % 15 != 0) stored[0].push_back(s);
   }
   for (int step = 0; step < 15; ++step) {
-    stored[2].push_back(step);
-    stored[3].push_back(15 * step);
+    stored[1].push_back(step);
+    stored[2].push_back(15 * step);
   }
-  for (const bool truecolour : {false, true}) {
-    const int height = truecolour ? 12 : 8;
-    CodecPalette codecPalette;
-    codecPalette.build(truecolour ? truecolor.data() : palette.data(), true);
-    ImpactDistance impact;
-    impact.build(codecPalette.words(), truecolour ? kTruecolorDepth : 16, 16, height);
-    const auto kind = [&](int y, int x) {
-      return !truecolour ? 0 : y < 8 ? 1 : x < 8 ? 2 : 3;
+  const auto kind = [](int i) { return i < 128 ? 0 : i % 16 < 8 ? 1 : 2; };
+  std::vector<std::uint8_t> frame = testing::noiseFrame(16, 12, 7);
+  for (int i = 0; i < 16 * 12; ++i) {
+    const std::vector<int>& from = stored[kind(i)];
+    frame[i] = static_cast<std::uint8_t>(from[frame[i] % from.size()]);
+  }
+  std::vector<std::uint8_t> recon(frame.size(), 0);
+  KeyFrameEncoder(truecolor, &impact)
+      .encode(out.data(), frame.data(), recon.data(), 16, 12, false, false);
+  for (int g = 0; g < 48; ++g) {
+    const int top = g / 8 * 32 + g % 8 * 2;
+    const int group[4] = {top, top + 1, top + 16, top + 17};
+    const auto error = [&](int s) {
+      std::int64_t sum = 0;
+      for (const int i : group) sum += impact.tableAt(top)[s * 256 + frame[i]];
+      return sum;
     };
-    std::vector<std::uint8_t> frame = testing::noiseFrame(16, height, 7);
-    for (int i = 0; i < 16 * height; ++i) {
-      const std::vector<int>& from = stored[kind(i / 16, i % 16)];
-      frame[i] = static_cast<std::uint8_t>(from[frame[i] % from.size()]);
-    }
-    std::vector<std::uint8_t> recon(frame.size(), 0);
-    KeyFrameEncoder(codecPalette, &impact)
-        .encode(out.data(), frame.data(), recon.data(), 16, height, false, false);
-    for (int g = 0; g < 4 * height; ++g) {
-      const int top = g / 8 * 32 + g % 8 * 2;
-      const int group[4] = {top, top + 1, top + 16, top + 17};
-      const std::int32_t* table = impact.tableAt(top);
-      const auto error = [&](int s) {
-        std::int64_t sum = 0;
-        for (const int i : group) sum += table[s * 256 + frame[i]];
-        return sum;
-      };
-      const std::vector<int>& from = stored[kind(top / 16, top % 16)];
-      ASSERT_NE(std::find(from.begin(), from.end(), out[16 + g]), from.end()) << g;
-      for (const int other : from) ASSERT_LE(error(out[16 + g]), error(other)) << g;
-      for (const int i : group) EXPECT_EQ(recon[i], out[16 + g]) << g;
-    }
+    const std::vector<int>& from = stored[kind(top)];
+    ASSERT_NE(std::find(from.begin(), from.end(), out[16 + g]), from.end()) << g;
+    for (const int other : from) ASSERT_LE(error(out[16 + g]), error(other)) << g;
+    for (const int i : group) EXPECT_EQ(recon[i], out[16 + g]) << g;
   }
 }
 
