@@ -19,23 +19,6 @@ constexpr int kChromaPixels = 2;
 // Colour differences are judged on mid gray, luma without colour.
 constexpr double kMidGray = 128.0;
 
-// Whether the layout stores sample in a row of the kind (0 luma, 1 U, 2 V):
-// lumas as the formulas give them (code 24 16 to 113 but multiples of 15,
-// code 25 17 to 144 but 16 plus multiples of 15), colour differences as
-// steps 0 to 14. In every kind, higher stored samples show higher levels.
-bool isStored(int sample, int kind, int depthCode) {
-  if (kind == 0) {
-    return depthCode == kTruecolorPlusDepth
-               ? sample >= 17 && sample <= 144 && (sample - 16) % 15 != 0
-               : sample >= 16 && sample <= 113 && sample % 15 != 0;
-  }
-  const int step = kind == 1 ? blueDifferenceStep(sample, depthCode)
-                             : redDifferenceStep(sample, depthCode);
-  const int back = kind == 1 ? blueDifferenceSample(step, depthCode)
-                             : redDifferenceSample(step, depthCode);
-  return step >= 0 && step <= 14 && back == sample;
-}
-
 }  // namespace
 
 void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int frameWidth,
@@ -62,13 +45,24 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
     meanings[2].push_back(shownColour(kMidGray, 0.0, shownRedDifference(s, depthCode)));
   }
   for (int kind = 0; kind < 3; ++kind) {
+    // The stored samples in level order: lumas, or colour-difference steps.
     Levels& stored = levels[kind];
     stored.samples.clear();
     stored.place.fill(-1);
-    for (int s = 0; s < kEntries; ++s) {
-      if (!isStored(s, kind, depthCode)) continue;
-      stored.place[s] = static_cast<std::int16_t>(stored.samples.size());
-      stored.samples.push_back(static_cast<std::uint8_t>(s));
+    const auto add = [&stored](int sample) {
+      stored.place[sample] = static_cast<std::int16_t>(stored.samples.size());
+      stored.samples.push_back(static_cast<std::uint8_t>(sample));
+    };
+    if (kind == 0) {
+      for (int s = firstStoredLuma(depthCode); s <= lastStoredLuma(depthCode); ++s) {
+        if (lumaIsStored(s, depthCode)) add(s);
+      }
+    } else {
+      for (int step = firstDifferenceStep(depthCode);
+           step <= lastDifferenceStep(depthCode); ++step) {
+        add(kind == 1 ? blueDifferenceSample(step, depthCode)
+                      : redDifferenceSample(step, depthCode));
+      }
     }
     const int pixels = kind == 0 ? 1 : kChromaPixels;
     std::int32_t* table = &tables[kind * kTableSize];

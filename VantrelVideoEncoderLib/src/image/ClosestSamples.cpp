@@ -21,19 +21,15 @@ constexpr int kLastColour = 254;
 void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
   depth = depthCode;
   if (depthCode >= kTruecolorDepth) {
-    const bool plus = depthCode == kTruecolorPlusDepth;
-    // The samples the formulas can give: code 24 luma 16 to 113 except
-    // multiples of 15, steps -1 to 15; code 25 luma 17 to 144 except 16 plus
-    // multiples of 15, steps 0 to 14.
-    firstLuma = plus ? 17 : 16;
-    lastLuma = plus ? 144 : 113;
-    firstStep = plus ? 0 : -1;
-    lastStep = plus ? 14 : 15;
+    firstLuma = firstStoredLuma(depthCode);
+    lastLuma = lastStoredLuma(depthCode);
+    firstStep = firstDifferenceStep(depthCode);
+    lastStep = lastDifferenceStep(depthCode);
     for (int s = 0; s < 256; ++s) {
       lumaLevel[s] = shownLuma(s, depthCode);
       blueLevel[s] = shownBlueDifference(s, depthCode);
       redLevel[s] = shownRedDifference(s, depthCode);
-      lumaStored[s] = s >= firstLuma && s <= lastLuma && (s - (plus ? 16 : 0)) % 15 != 0;
+      lumaStored[s] = lumaIsStored(s, depthCode);
     }
     return;
   }

@@ -34,6 +34,20 @@ double shownLuma(int sample, int depthCode) {
                                  : (sample - 16) * 65536.0 / 24930.0;
 }
 
+int firstStoredLuma(int depthCode) { return depthCode == kPlusDepth ? 17 : 16; }
+
+int lastStoredLuma(int depthCode) { return depthCode == kPlusDepth ? 144 : 113; }
+
+bool lumaIsStored(int sample, int depthCode) {
+  const int skipOrigin = depthCode == kPlusDepth ? 16 : 0;
+  return sample >= firstStoredLuma(depthCode) && sample <= lastStoredLuma(depthCode) &&
+         (sample - skipOrigin) % 15 != 0;
+}
+
+int firstDifferenceStep(int depthCode) { return depthCode == kPlusDepth ? 0 : -1; }
+
+int lastDifferenceStep(int depthCode) { return depthCode == kPlusDepth ? 14 : 15; }
+
 int blueDifferenceStep(int sample, int depthCode) {
   if (depthCode == kPlusDepth) return sample - 1;
   // Steps just below zero were stored as their low 8 bits.

@@ -27,6 +27,15 @@ int redDifferenceStep(int sample, int depthCode);
 int blueDifferenceSample(int step, int depthCode);
 int redDifferenceSample(int step, int depthCode);
 
+// What the formulas store: code 24 luma 16 to 113 but multiples of 15 and
+// colour-difference steps -1 to 15; code 25 luma 17 to 144 but 16 plus
+// multiples of 15, steps 0 to 14.
+int firstStoredLuma(int depthCode);
+int lastStoredLuma(int depthCode);
+bool lumaIsStored(int sample, int depthCode);
+int firstDifferenceStep(int depthCode);
+int lastDifferenceStep(int depthCode);
+
 // The pixel 0x00RRGGBB for luma and colour differences in levels, each
 // channel rounded and clamped to 0 to 255.
 std::uint32_t shownColour(double luma, double blueDifference, double redDifference);
