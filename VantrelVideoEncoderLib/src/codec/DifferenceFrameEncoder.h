@@ -122,8 +122,11 @@ class DifferenceFrameEncoder {
   void planStep(std::int32_t block, bool value = false);
   // The code bytes the writer's runs add when 8 x 8 block takes newCode.
   int runPenalty(std::int32_t block, int newCode) const;
-  // The error a split of the pattern block record removes and the bytes it adds.
-  void valueSplit(const BlockRecord& record, std::int64_t& gain, int& cost) const;
+  // The error a split of block record removes and the bytes it adds (runs
+  // more for the runs it breaks or joins), with the quadrants' first codes or,
+  // unless firstCodesOnly, their next steps where those are worth more.
+  void valueSplit(const BlockRecord& record, int runs, bool firstCodesOnly,
+                  std::int64_t& gain, int& cost) const;
   void takeStep(std::int32_t block);
   // The searches behind an 8 x 8 block's first code in the best encode, kept
   // so that a second try with the default's choice need not search again.
@@ -156,6 +159,9 @@ class DifferenceFrameEncoder {
   void listRunOptions();
   // The pattern of the block search refitted to the smallest impact.
   BlockSearch::Pattern fittedPattern(int offset, int level) const;
+  // The raster index of the side x side block at offset among the blocks of
+  // its size, for the memos.
+  std::size_t positionIndex(int offset, int side) const;
 
   int width;
   int height;
@@ -187,6 +193,12 @@ class DifferenceFrameEncoder {
     BlockSearch::Pattern pattern;
   };
   mutable std::vector<PatternMemo> patternMemos[2];
+  // The first looks of the 2 x 2 and 4 x 4 block positions, found in frame.
+  struct LookMemo {
+    std::uint32_t frame = 0;
+    FirstLook look;
+  };
+  mutable std::vector<LookMemo> lookMemos[2];
   std::uint32_t frameNumber = 0;  // counts frames from 1
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;

@@ -64,6 +64,13 @@ void DifferenceFrameEncoder::setBestEncode(const ImpactDistance* measure) {
   firstLooks.resize(blocks);
   patternMemos[0].assign(blocks * 4, PatternMemo{});
   patternMemos[1].assign(blocks, PatternMemo{});
+  lookMemos[0].assign(blocks * 16, LookMemo{});
+  lookMemos[1].assign(blocks * 4, LookMemo{});
+}
+
+std::size_t DifferenceFrameEncoder::positionIndex(int offset, int side) const {
+  return static_cast<std::size_t>(offset / width / side) * (width / side) +
+         static_cast<std::size_t>(offset % width / side);
 }
 
 void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
@@ -73,6 +80,17 @@ void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
   const int side = blockSide(level);
   const std::int32_t* table = impact->tableAt(offset);
   const std::uint8_t* want = frame + offset;
+  // The searches of a quadrant or 2 x 2 block depend on the pictures only:
+  // each position is searched once a frame, however often it is valued.
+  LookMemo* memo = nullptr;
+  if (level < kLevel8x8) {
+    memo = &lookMemos[level][positionIndex(offset, side)];
+    if (memo->frame == frameNumber) {
+      takeFirstCode(record, memo->look, memo->look.keepImpact, memo->look.fillImpact,
+                    memo->look.copyImpact);
+      return;
+    }
+  }
   FirstLook found;
   found.keep = search.blockError(keepPicture, level, offset);
   found.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
@@ -91,6 +109,7 @@ void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
     }
   }
   if (look != nullptr) *look = found;
+  if (memo != nullptr) *memo = LookMemo{frameNumber, found};
   takeFirstCode(record, found, found.keepImpact, found.fillImpact, found.copyImpact);
 }
 
@@ -140,9 +159,7 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
   // found once a frame (a split is valued with its quadrants' patterns, which
   // they take again when they are refined themselves).
   const int side = blockSide(level);
-  const std::size_t index = static_cast<std::size_t>(offset / width / side) * (width / side) +
-                            static_cast<std::size_t>(offset % width / side);
-  PatternMemo& memo = patternMemos[level - 1][index];
+  PatternMemo& memo = patternMemos[level - 1][positionIndex(offset, side)];
   if (memo.frame == frameNumber) return memo.pattern;
   const BlockSearch::Pattern start =
       level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
@@ -151,7 +168,8 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
   return memo.pattern;
 }
 
-void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t& gain,
+void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
+                                        bool firstCodesOnly, std::int64_t& gain,
                                         int& cost) const {
   // The quadrants with their first codes, and as they would be with the
   // better of their next steps; the split is worth the better of the two.
@@ -160,34 +178,35 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, std::int64_t&
   const int offset = record.offset;
   const int childOffsets[4] = {offset, offset + half, offset + (width + 1) * half,
                                offset + width * half};
+  std::array<BlockRecord, 4> children;
   std::int64_t firstError = 0;
   int firstLength = level == kLevel8x8 ? 1 : 0;
+  for (int q = 0; q < 4; ++q) {
+    chooseFirstCode(children[q], childOffsets[q], level - 1);
+    firstError += children[q].rawError;
+    firstLength += children[q].codeLength;
+  }
+  gain = record.rawError - firstError;
+  cost = firstLength - record.codeLength + runs;
+  if (firstCodesOnly) return;
   std::int64_t refinedError = 0;
-  int refinedLength = firstLength;
-  for (const int childOffset : childOffsets) {
-    BlockRecord child;
-    chooseFirstCode(child, childOffset, level - 1);
-    firstError += child.rawError;
-    firstLength += child.codeLength;
+  int refinedLength = level == kLevel8x8 ? 1 : 0;
+  for (int q = 0; q < 4; ++q) {
+    const BlockRecord& child = children[q];
     if (child.rawError == 0) {
       refinedLength += child.codeLength;
     } else if (level - 1 == kLevel2x2) {
       refinedLength += kRawLength;
     } else {
-      const BlockSearch::Pattern pattern = fittedPattern(childOffset, level - 1);
+      const BlockSearch::Pattern pattern = fittedPattern(childOffsets[q], level - 1);
       const bool better = pattern.error < child.rawError;
       refinedError += better ? pattern.error : child.rawError;
       refinedLength += better ? kPatternLength : child.codeLength;
     }
   }
-  const std::int64_t firstGain = record.rawError - firstError;
-  const int firstCost = firstLength - record.codeLength;
   const std::int64_t refinedGain = record.rawError - refinedError;
-  const int refinedCost = refinedLength - record.codeLength;
-  if (valuePerByte(firstGain, firstCost) >= valuePerByte(refinedGain, refinedCost)) {
-    gain = firstGain;
-    cost = firstCost;
-  } else {
+  const int refinedCost = refinedLength - record.codeLength + runs;
+  if (valuePerByte(refinedGain, refinedCost) > valuePerByte(gain, cost)) {
     gain = refinedGain;
     cost = refinedCost;
   }
@@ -246,10 +265,22 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
         cost = kPatternLength - record.codeLength + runPenalty(block, kPatternCode);
       }
     }
-    if (step.kind == Step::Kind::None) {
+    // A split can be worth more than the pattern even when the pattern
+    // removes more error: the step with the more error removed per byte is
+    // planned. Against a pattern the split is valued by its quadrants' first
+    // codes alone, which have been searched already or are searched once a
+    // frame; fitting the quadrants' patterns for every block would cost a
+    // fifth more time for little.
+    std::int64_t splitGain = 0;
+    int splitCost = 0;
+    valueSplit(record, runPenalty(block, kFirstSplitCode), step.kind != Step::Kind::None,
+               splitGain, splitCost);
+    if (step.kind == Step::Kind::None ||
+        (splitGain > 0 &&
+         valuePerByte(splitGain, splitCost) > valuePerByte(gain, cost))) {
       step.kind = Step::Kind::Split;
-      valueSplit(record, gain, cost);
-      cost += runPenalty(block, kFirstSplitCode);
+      gain = splitGain;
+      cost = splitCost;
     }
   }
   double worth = valuePerByte(gain, cost);
