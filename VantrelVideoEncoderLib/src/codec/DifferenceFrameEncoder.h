@@ -143,6 +143,8 @@ class DifferenceFrameEncoder {
   // The first code of a block with the smallest impact; the first code the
   // default weights choose from a look, with its impact as the error.
   void chooseFirstCodeByImpact(BlockRecord& record, FirstLook* look) const;
+  // The searches behind the first code of the block at offset, with impacts.
+  FirstLook searchFirstLook(int offset, int level) const;
   void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
   // Gives record the code of look with the smallest score (ties: keep, then
   // copy), with its impact as the error.
@@ -187,18 +189,16 @@ class DifferenceFrameEncoder {
   // this one: what the next frame's runs weigh a byte at.
   double byteValue = 0.0;
   double lastValue = 0.0;
-  // Fitted patterns of the 4 x 4 and 8 x 8 block positions, found in frame.
-  struct PatternMemo {
+  // What the best encode found for a block position in frame.
+  template <typename T>
+  struct FrameMemo {
     std::uint32_t frame = 0;
-    BlockSearch::Pattern pattern;
+    T value;
   };
-  mutable std::vector<PatternMemo> patternMemos[2];
-  // The first looks of the 2 x 2 and 4 x 4 block positions, found in frame.
-  struct LookMemo {
-    std::uint32_t frame = 0;
-    FirstLook look;
-  };
-  mutable std::vector<LookMemo> lookMemos[2];
+  // Fitted patterns of the 4 x 4 and 8 x 8 block positions, and first looks
+  // of the 2 x 2 and 4 x 4 ones.
+  mutable std::vector<FrameMemo<BlockSearch::Pattern>> patternMemos[2];
+  mutable std::vector<FrameMemo<FirstLook>> lookMemos[2];
   std::uint32_t frameNumber = 0;  // counts frames from 1
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;

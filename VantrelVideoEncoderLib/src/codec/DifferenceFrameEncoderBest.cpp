@@ -62,10 +62,10 @@ void DifferenceFrameEncoder::setBestEncode(const ImpactDistance* measure) {
   const std::size_t blocks =
       measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0;
   firstLooks.resize(blocks);
-  patternMemos[0].assign(blocks * 4, PatternMemo{});
-  patternMemos[1].assign(blocks, PatternMemo{});
-  lookMemos[0].assign(blocks * 16, LookMemo{});
-  lookMemos[1].assign(blocks * 4, LookMemo{});
+  patternMemos[0].assign(blocks * 4, {});
+  patternMemos[1].assign(blocks, {});
+  lookMemos[0].assign(blocks * 16, {});
+  lookMemos[1].assign(blocks * 4, {});
 }
 
 std::size_t DifferenceFrameEncoder::positionIndex(int offset, int side) const {
@@ -73,24 +73,11 @@ std::size_t DifferenceFrameEncoder::positionIndex(int offset, int side) const {
          static_cast<std::size_t>(offset % width / side);
 }
 
-void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
-                                                     FirstLook* look) const {
-  const int offset = record.offset;
-  const int level = record.level;
+DifferenceFrameEncoder::FirstLook DifferenceFrameEncoder::searchFirstLook(
+    int offset, int level) const {
   const int side = blockSide(level);
   const std::int32_t* table = impact->tableAt(offset);
   const std::uint8_t* want = frame + offset;
-  // The searches of a quadrant or 2 x 2 block depend on the pictures only:
-  // each position is searched once a frame, however often it is valued.
-  LookMemo* memo = nullptr;
-  if (level < kLevel8x8) {
-    memo = &lookMemos[level][positionIndex(offset, side)];
-    if (memo->frame == frameNumber) {
-      takeFirstCode(record, memo->look, memo->look.keepImpact, memo->look.fillImpact,
-                    memo->look.copyImpact);
-      return;
-    }
-  }
   FirstLook found;
   found.keep = search.blockError(keepPicture, level, offset);
   found.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
@@ -108,8 +95,25 @@ void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
           table, reference + offset + displacementTable.offset(copy.displacement), want, side);
     }
   }
+  return found;
+}
+
+void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
+                                                     FirstLook* look) const {
+  const int offset = record.offset;
+  const int level = record.level;
+  FirstLook found;
+  if (level < kLevel8x8) {
+    // The searches of a quadrant or 2 x 2 block depend on the pictures only:
+    // each position is searched once a frame, however often it is valued.
+    FrameMemo<FirstLook>& memo =
+        lookMemos[level][positionIndex(offset, blockSide(level))];
+    if (memo.frame != frameNumber) memo = {frameNumber, searchFirstLook(offset, level)};
+    found = memo.value;
+  } else {
+    found = searchFirstLook(offset, level);
+  }
   if (look != nullptr) *look = found;
-  if (memo != nullptr) *memo = LookMemo{frameNumber, found};
   takeFirstCode(record, found, found.keepImpact, found.fillImpact, found.copyImpact);
 }
 
@@ -159,13 +163,14 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
   // found once a frame (a split is valued with its quadrants' patterns, which
   // they take again when they are refined themselves).
   const int side = blockSide(level);
-  PatternMemo& memo = patternMemos[level - 1][positionIndex(offset, side)];
-  if (memo.frame == frameNumber) return memo.pattern;
+  FrameMemo<BlockSearch::Pattern>& memo =
+      patternMemos[level - 1][positionIndex(offset, side)];
+  if (memo.frame == frameNumber) return memo.value;
   const BlockSearch::Pattern start =
       level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
-  memo.pattern = PatternFit::fit(frame + offset, width, side, start, impact->tableAt(offset));
-  memo.frame = frameNumber;
-  return memo.pattern;
+  memo = {frameNumber,
+          PatternFit::fit(frame + offset, width, side, start, impact->tableAt(offset))};
+  return memo.value;
 }
 
 void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
@@ -178,9 +183,11 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
   const int offset = record.offset;
   const int childOffsets[4] = {offset, offset + half, offset + (width + 1) * half,
                                offset + width * half};
+  // An 8 x 8 split has a code of its own; a quadrant's is a bit of its parent's.
+  const int splitLength = level == kLevel8x8 ? 1 : 0;
   std::array<BlockRecord, 4> children;
   std::int64_t firstError = 0;
-  int firstLength = level == kLevel8x8 ? 1 : 0;
+  int firstLength = splitLength;
   for (int q = 0; q < 4; ++q) {
     chooseFirstCode(children[q], childOffsets[q], level - 1);
     firstError += children[q].rawError;
@@ -190,7 +197,7 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
   cost = firstLength - record.codeLength + runs;
   if (firstCodesOnly) return;
   std::int64_t refinedError = 0;
-  int refinedLength = level == kLevel8x8 ? 1 : 0;
+  int refinedLength = splitLength;
   for (int q = 0; q < 4; ++q) {
     const BlockRecord& child = children[q];
     if (child.rawError == 0) {
