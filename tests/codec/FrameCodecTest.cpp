@@ -1,11 +1,11 @@
-#include "codec/FrameCodec.h"
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "codec/CodecTestData.h"
+#include "codec/FrameCodec.h"
 #include "codec/FrameDecoder.h"
 
 namespace vantrel {
@@ -173,16 +173,41 @@ TEST_F(FrameCodecTest, ColourMapFollowsTheGrid) {
   EXPECT_EQ(codec.colourMap()[15 << 8], 1 + 5 * 36);
 }
 
+// Blocks of 4 x 4 that each move their own small way every frame: frame t
+// takes each block from frame t - 1 at that block's displacement.
+std::vector<std::uint8_t> quadrantsMoving(int t) {
+  static const int moves[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1},
+                                  {2, 0}, {-2, 0}, {1, 1}, {-1, -1}};
+  std::vector<std::uint8_t> frame = testing::texturedFrame(160, 160, 0, 0);
+  for (int k = 1; k <= t; ++k) {
+    const std::vector<std::uint8_t> previous = frame;
+    for (int y = 0; y < 160; ++y) {
+      for (int x = 0; x < 160; ++x) {
+        const int* move = moves[((y / 4) * 40 + x / 4 + k * 5) * 2654435761u % 8];
+        const int sx = std::clamp(x + move[0], 0, 159);
+        const int sy = std::clamp(y + move[1], 0, 159);
+        frame[y * 160 + x] = previous[sy * 160 + sx];
+      }
+    }
+  }
+  return frame;
+}
+
 TEST(FrameCodecBestTest, BestRecordsDecodeToTheReconstructionInTheDefaultBytes) {
-  // Moving texture with a square and panned texture in the cube palette, and a
-  // moving truecolor gradient; each encoded by default and by the best encode
-  // with the same settings.
+  // Moving texture with a square and panned texture in the cube palette, a
+  // moving truecolor gradient, and blocks of 4 x 4 moving each their own way;
+  // each encoded by default and by the best encode with the same settings.
   struct Clip {
     int width;
     int height;  // stored height
     int depthCode;
     std::array<std::uint32_t, 256> palette;
     std::vector<std::uint8_t> (*frame)(int t);
+    // The share of the default's quality figures the best encode's must pass.
+    // The figures are the codec's own measure, which the best encode does not
+    // aim at; where copies of single quadrants beat patterns, it comes within
+    // a few hundredths of the default only when it splits before it patterns.
+    double share = 1.0;
   };
   const Clip clips[] = {
       {160, 160, 16, testing::cubePalette(),
@@ -193,6 +218,7 @@ TEST(FrameCodecBestTest, BestRecordsDecodeToTheReconstructionInTheDefaultBytes) 
        [](int t) { return testing::noiseFrame(160, 160, t % 3); }},
       {160, 240, 24, testing::truecolorTable(),
        [](int t) { return testing::truecolorFrame(160, 160, t); }},
+      {160, 160, 16, testing::cubePalette(), quadrantsMoving, 0.97},
   };
   constexpr int kFrames = 12;
   for (const Clip& clip : clips) {
@@ -230,7 +256,7 @@ TEST(FrameCodecBestTest, BestRecordsDecodeToTheReconstructionInTheDefaultBytes) 
     }
     EXPECT_NEAR(static_cast<double>(bytes[1]), static_cast<double>(bytes[0]),
                 0.01 * static_cast<double>(bytes[0]));
-    EXPECT_GT(qualitySum[1], qualitySum[0]);
+    EXPECT_GT(qualitySum[1], clip.share * qualitySum[0]);
   }
 }
 
