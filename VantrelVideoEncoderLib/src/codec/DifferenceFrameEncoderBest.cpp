@@ -169,7 +169,8 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
   const BlockSearch::Pattern start =
       level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
   memo = {frameNumber,
-          PatternFit::fit(frame + offset, width, side, start, impact->tableAt(offset))};
+          PatternFit::fit(frame + offset, width, side, start, impact->tableAt(offset),
+                          impact->leaningAt(offset))};
   return memo.value;
 }
 

@@ -52,6 +52,7 @@ class FrameCodecState {
   std::vector<std::uint8_t> defaultRecord;
   int defaultCurrent = 0;
   const std::uint8_t* defaultFrame = nullptr;  // the default reduction's frame
+  const std::int32_t* leans = nullptr;         // the frame's samples' leans
   // The default encode's palette when the best encode's differs.
   std::array<std::uint32_t, 256> defaultWords{};
   bool ownDefaultPalette = false;
@@ -112,6 +113,8 @@ void FrameCodec::setBestEncode(bool on) { state->bestEncode = on; }
 
 void FrameCodec::setDefaultFrame(const std::uint8_t* frame) { state->defaultFrame = frame; }
 
+void FrameCodec::setSampleLeans(const std::int32_t* leans) { state->leans = leans; }
+
 void FrameCodec::setDefaultPalette(const std::uint32_t* palette) {
   FrameCodecState& s = *state;
   s.ownDefaultPalette = palette != nullptr;
@@ -139,6 +142,7 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
 
   const bool keyFrame = prevRecon == nullptr || (keyInterval > 0 && frameIndex >= 0 &&
                                                  frameIndex % keyInterval == 0);
+  s.impact.setLeans(frame, s.bestEncode ? s.leans : nullptr);
   if (keyFrame) {
     const KeyFrameEncoder encoder(s.palette, s.defaultEncoder ? &s.impact : nullptr);
     const int length = encoder.encode(out, frame, recon, s.width, s.height,

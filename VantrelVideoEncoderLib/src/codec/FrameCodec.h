@@ -55,6 +55,12 @@ class FrameCodec {
   // holds each frame as the default reduction gives it when compressFrame is
   // called; null (the default): the frames as given.
   void setDefaultFrame(const std::uint8_t* frame);
+  // The best encode in the truecolor layouts: leans (which must stay valid)
+  // holds, when compressFrame is called, each sample's lean toward the
+  // picture it stands for (convertFrame), so that the codes are judged
+  // against the picture rather than against the samples; null (the
+  // default): against the samples.
+  void setSampleLeans(const std::int32_t* leans);
   // The default encode's palette (256 words, copied), where the best encode's
   // palette differs from it; null (the default): the same palette. Applies
   // from the next initFrameCodec.

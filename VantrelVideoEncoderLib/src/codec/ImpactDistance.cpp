@@ -1,5 +1,8 @@
 #include "codec/ImpactDistance.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "image/ColourGrid.h"
 #include "image/ColourReduction.h"
 #include "image/TruecolorShown.h"
@@ -40,6 +43,12 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
   tables.assign(3 * kTableSize, 0);
   std::vector<std::uint32_t> meanings[3];
   for (int s = 0; s < kEntries; ++s) {
+    sixteenths[0][s] =
+        static_cast<std::int32_t>(std::lround(16.0 * shownLuma(s, depthCode)));
+    sixteenths[1][s] =
+        static_cast<std::int32_t>(std::lround(16.0 * shownBlueDifference(s, depthCode)));
+    sixteenths[2][s] =
+        static_cast<std::int32_t>(std::lround(16.0 * shownRedDifference(s, depthCode)));
     meanings[0].push_back(shownColour(shownLuma(s, depthCode), 0.0, 0.0));
     meanings[1].push_back(shownColour(kMidGray, shownBlueDifference(s, depthCode), 0.0));
     meanings[2].push_back(shownColour(kMidGray, 0.0, shownRedDifference(s, depthCode)));
@@ -64,6 +73,16 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
                       : redDifferenceSample(step, depthCode));
       }
     }
+    // Samples the layout does not store (a copy may bring luma into the
+    // colour-difference rows) lean no further than the last stored level.
+    const auto [lowest, highest] =
+        std::minmax_element(stored.samples.begin(), stored.samples.end(),
+                            [&](std::uint8_t a, std::uint8_t b) {
+                              return sixteenths[kind][a] < sixteenths[kind][b];
+                            });
+    const std::int32_t low = sixteenths[kind][*lowest];
+    const std::int32_t high = sixteenths[kind][*highest];
+    for (std::int32_t& level : sixteenths[kind]) level = std::clamp(level, low, high);
     const int pixels = kind == 0 ? 1 : kChromaPixels;
     std::int32_t* table = &tables[kind * kTableSize];
     for (int a = 0; a < kEntries; ++a) {
@@ -88,12 +107,43 @@ const ImpactDistance::Levels* ImpactDistance::levelsAt(int offset) const {
   return &levels[column < width / 2 ? 1 : 2];
 }
 
+void ImpactDistance::setLeans(const std::uint8_t* frame,
+                              const std::int32_t* sampleLeans) {
+  leanFrame = frame;
+  leans = sampleLeans;
+}
+
+ImpactDistance::Leaning ImpactDistance::leaningAt(int offset) const {
+  if (leans == nullptr) return {};
+  return {leans + offset,
+          sixteenths[(tableAt(offset) - tables.data()) / kTableSize].data()};
+}
+
+std::int64_t ImpactDistance::leanChange(const std::int32_t* table,
+                                        const std::uint8_t* have, int rowStep,
+                                        int columnStep, const std::uint8_t* want,
+                                        int side) const {
+  const std::int32_t* level = sixteenths[(table - tables.data()) / kTableSize].data();
+  const std::int32_t* lean = leans + (want - leanFrame);
+  std::int64_t sum = 0;
+  for (int r = 0; r < side; ++r) {
+    for (int c = 0; c < side; ++c) {
+      const int i = r * width + c;
+      sum += std::int64_t{lean[i]} *
+             (level[have[r * rowStep + c * columnStep]] - level[want[i]]);
+    }
+  }
+  return sum / 256;
+}
+
 std::int64_t ImpactDistance::blockError(const std::int32_t* table, const std::uint8_t* have,
                                         const std::uint8_t* want, int side) const {
   std::int64_t sum = 0;
   for (int r = 0; r < side; ++r) {
     for (int c = 0; c < side; ++c) sum += table[have[r * width + c] * kEntries + want[r * width + c]];
   }
+  if (leans != nullptr)
+    sum = std::max<std::int64_t>(0, sum + leanChange(table, have, width, 1, want, side));
   return sum;
 }
 
@@ -103,6 +153,10 @@ std::int64_t ImpactDistance::fillError(const std::int32_t* table, int colour,
   std::int64_t sum = 0;
   for (int r = 0; r < side; ++r) {
     for (int c = 0; c < side; ++c) sum += row[want[r * width + c]];
+  }
+  if (leans != nullptr) {
+    const std::uint8_t one = static_cast<std::uint8_t>(colour);
+    sum = std::max<std::int64_t>(0, sum + leanChange(table, &one, 0, 0, want, side));
   }
   return sum;
 }

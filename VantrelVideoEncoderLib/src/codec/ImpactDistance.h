@@ -35,6 +35,20 @@ class ImpactDistance {
   };
   const Levels* levelsAt(int offset) const;
 
+  // Measures against the pictures themselves rather than their samples:
+  // leans holds, for each sample of frame, how the squared difference of
+  // the shown colour from the picture changes per level of the sample (in
+  // sixteenths); a sample that moves toward the picture then counts less
+  // than one that moves away. Null (the default): against the samples.
+  void setLeans(const std::uint8_t* frame, const std::int32_t* leans);
+  // The leans of the samples from offset on (null without leans) and the
+  // levels (x 16) of the samples there.
+  struct Leaning {
+    const std::int32_t* leans = nullptr;
+    const std::int32_t* levels = nullptr;
+  };
+  Leaning leaningAt(int offset) const;
+
   // Summed distance between a side x side block of have and of want, both
   // given at the block's top-left sample in rows of the frame's width.
   std::int64_t blockError(const std::int32_t* table, const std::uint8_t* have,
@@ -47,6 +61,14 @@ class ImpactDistance {
   int width = 0;
   int chromaStart = 0;  // offset of the first colour-difference row, or past the frame
   std::vector<std::int32_t> tables;  // luma or palette, then U, then V
+  std::array<std::int32_t, 256> sixteenths[3]{};  // each kind's sample levels x 16
+  const std::uint8_t* leanFrame = nullptr;
+  const std::int32_t* leans = nullptr;
+  // The change leans give a side x side block of want when it shows have
+  // (its samples rowStep and columnStep apart: 0 and 0 for one colour).
+  std::int64_t leanChange(const std::int32_t* table, const std::uint8_t* have,
+                          int rowStep, int columnStep, const std::uint8_t* want,
+                          int side) const;
   Levels levels[3];
 };
 

@@ -95,6 +95,8 @@ std::uint8_t KeyFrameEncoder::closestGroupSample(const std::uint8_t* frame,
   int first = kFirstPaletteIndex;
   int last = kFirstPaletteIndex + kPaletteEntryCount - 1;
   const ImpactDistance::Levels* levels = measure->levelsAt(offset);
+  const ImpactDistance::Leaning leaning = measure->leaningAt(offset);
+  const int leanOffsets[4] = {0, 1, frameWidth, frameWidth + 1};
   if (levels != nullptr) {
     first = static_cast<int>(levels->samples.size());
     last = -1;
@@ -111,8 +113,16 @@ std::uint8_t KeyFrameEncoder::closestGroupSample(const std::uint8_t* frame,
   for (int k = first; k <= last; ++k) {
     const int candidate = levels != nullptr ? levels->samples[k] : k;
     const std::int32_t* row = table + candidate * 256;
-    const std::int64_t error = std::int64_t{row[samples[0]]} + row[samples[1]] +
-                               row[samples[2]] + row[samples[3]];
+    std::int64_t error = std::int64_t{row[samples[0]]} + row[samples[1]] +
+                         row[samples[2]] + row[samples[3]];
+    if (leaning.leans != nullptr) {
+      std::int64_t leanSum = 0;
+      for (int i = 0; i < 4; ++i) {
+        leanSum += std::int64_t{leaning.leans[leanOffsets[i]]} *
+                   (leaning.levels[candidate] - leaning.levels[samples[i]]);
+      }
+      error += leanSum / 256;
+    }
     if (error < bestError) {
       bestError = error;
       best = candidate;

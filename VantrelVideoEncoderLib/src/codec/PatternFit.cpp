@@ -1,5 +1,6 @@
 #include "codec/PatternFit.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <utility>
@@ -17,22 +18,40 @@ constexpr int kLastColour = 254;
 
 template <int kSide>
 BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
-                             BlockSearch::Pattern start, const std::int32_t* distances) {
+                             BlockSearch::Pattern start, const std::int32_t* distances,
+                             ImpactDistance::Leaning leaning) {
   using Rows = PatternRows<kSide>;
   const Rows& rows = Rows::table();
   constexpr int count = kSide * kSide;
   std::array<std::uint8_t, 64> samples{};
+  // Each sample's lean toward the picture (0 without leans), and its level.
+  std::array<std::int32_t, 64> leans{};
+  std::array<std::int32_t, 256> noLevels{};
+  const std::int32_t* levels =
+      leaning.levels != nullptr ? leaning.levels : noLevels.data();
   for (int r = 0; r < kSide; ++r) {
-    for (int c = 0; c < kSide; ++c) samples[r * kSide + c] = block[r * width + c];
+    for (int c = 0; c < kSide; ++c) {
+      samples[r * kSide + c] = block[r * width + c];
+      if (leaning.leans != nullptr) leans[r * kSide + c] = leaning.leans[r * width + c];
+    }
   }
+  // A pattern's error exactly as the measure gives it for the whole block.
+  const auto patternError = [&](int index, int colour0, int colour1) {
+    const std::uint64_t bits = Rows::bits(index);
+    std::int64_t sum = 0;
+    std::int64_t leanSum = 0;
+    for (int i = 0; i < count; ++i) {
+      const int colour = (bits >> i) & 1 ? colour1 : colour0;
+      sum += distances[colour * 256 + samples[i]];
+      leanSum += std::int64_t{leans[i]} * (levels[colour] - levels[samples[i]]);
+    }
+    return std::max<std::int64_t>(0, sum + leanSum / 256);
+  };
   // The start's error by this table (the search that found it measures
   // differently).
   const std::uint64_t bits = Rows::bits(start.index);
   BlockSearch::Pattern best = start;
-  best.error = 0;
-  for (int i = 0; i < count; ++i) {
-    best.error += distances[((bits >> i) & 1 ? start.colour1 : start.colour0) * 256 + samples[i]];
-  }
+  best.error = patternError(start.index, start.colour0, start.colour1);
   // Slots of the distinct values of a group, marked by the pass that filled them.
   std::array<int, 256> stamp{};
   std::array<int, 256> slot{};
@@ -46,9 +65,14 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
     std::array<int, 64> counts{};
     int distinct = 0;
     ++pass;
+    // The group's leans: colour x adds levels[x] x leanSum - leanLevels.
+    std::int64_t leanSum = 0;
+    std::int64_t leanLevels = 0;
     for (int i = 0; i < count; ++i) {
       if (static_cast<int>((bits >> i) & 1) != group) continue;
       const int v = samples[i];
+      leanSum += leans[i];
+      leanLevels += std::int64_t{leans[i]} * levels[v];
       if (stamp[v] != pass) {
         stamp[v] = pass;
         slot[v] = distinct;
@@ -63,7 +87,7 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
       const int colour = n < 0 ? colours[group] : values[n];
       if (colour < kFirstColour || colour > kLastColour) continue;
       const std::int32_t* row = distances + colour * 256;
-      std::int64_t sum = 0;
+      std::int64_t sum = (levels[colour] * leanSum - leanLevels) / 256;
       for (int k = 0; k < distinct && sum < bestSum; ++k)
         sum += std::int64_t{row[values[k]]} * counts[k];
       if (sum < bestSum) {
@@ -88,9 +112,13 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
   std::int64_t total1 = 0;
   std::array<std::int32_t, 64> difference{};
   for (int i = 0; i < count; ++i) {
-    total0 += row0[samples[i]];
-    total1 += row1[samples[i]];
-    difference[i] = row1[samples[i]] - row0[samples[i]];
+    const std::int32_t lean0 =
+        leans[i] * (levels[best.colour0] - levels[samples[i]]) / 256;
+    const std::int32_t lean1 =
+        leans[i] * (levels[best.colour1] - levels[samples[i]]) / 256;
+    total0 += row0[samples[i]] + lean0;
+    total1 += row1[samples[i]] + lean1;
+    difference[i] = row1[samples[i]] + lean1 - row0[samples[i]] - lean0;
   }
   // The moved error of a pattern: the sum of the differences over its set
   // samples, from the sums of the table's distinct rows. The errors of both
@@ -113,6 +141,8 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
     }
   }
   if (swapped) std::swap(best.colour0, best.colour1);
+  if (leaning.leans != nullptr)
+    best.error = patternError(best.index, best.colour0, best.colour1);
   return best;
 }
 
@@ -120,9 +150,10 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
 
 BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int side,
                                      BlockSearch::Pattern start,
-                                     const std::int32_t* distances) {
-  return side == 8 ? fitSide<8>(block, width, start, distances)
-                   : fitSide<4>(block, width, start, distances);
+                                     const std::int32_t* distances,
+                                     ImpactDistance::Leaning leaning) {
+  return side == 8 ? fitSide<8>(block, width, start, distances, leaning)
+                   : fitSide<4>(block, width, start, distances, leaning);
 }
 
 }  // namespace vantrel

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "codec/BlockSearch.h"
+#include "codec/ImpactDistance.h"
 
 namespace vantrel {
 
@@ -20,7 +21,9 @@ class PatternFit {
   // width samples; start: a pattern for it (its error is worked out here);
   // distances: row a, column b the distance of colour a from sample b.
   static BlockSearch::Pattern fit(const std::uint8_t* block, int width, int side,
-                                  BlockSearch::Pattern start, const std::int32_t* distances);
+                                  BlockSearch::Pattern start,
+                                  const std::int32_t* distances,
+                                  ImpactDistance::Leaning leaning = {});
 };
 
 }  // namespace vantrel

@@ -338,6 +338,9 @@ void VideoEncodeDriver::choosePalette(int framesAnalysed) {
     defaultFrame.resize(engine.outputFrame.size());
   }
   codec.setDefaultFrame(best ? defaultFrame.data() : nullptr);
+  const bool leaning = best && request.colorDepth >= 24;
+  sampleLeans.assign(leaning ? engine.outputFrame.size() : 0, 0);
+  codec.setSampleLeans(leaning ? sampleLeans.data() : nullptr);
   codec.initFrameCodec(palette, fineGrid, request.width, storedHeight, request.colorDepth);
 }
 
@@ -393,7 +396,8 @@ void VideoEncodeDriver::encodeFrame(int i, std::uint32_t* pixels) {
   flipForOutput(pixels, workWidth, workHeight, request.colorDepth, request.flipVertical,
                 request.flipHorizontal, request.rotate);
   convertFrame(workImage, engine.outputFrame.data(), request.colorDepth, request.rotate,
-               request.width, request.height, codec.colourMap(), fineGrid, closest);
+               request.width, request.height, codec.colourMap(), fineGrid, closest,
+               sampleLeans.empty() ? nullptr : sampleLeans.data());
   if (closest != nullptr) {
     // The best encode's byte targets come from the default encode of the
     // default reduction's frames.

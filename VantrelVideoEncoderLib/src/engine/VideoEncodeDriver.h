@@ -134,6 +134,7 @@ class VideoEncodeDriver {
   ClosestSamples closestSamples;
   const ClosestSamples* closest = nullptr;
   std::vector<std::uint8_t> defaultFrame;  // the default reduction's frame
+  std::vector<std::int32_t> sampleLeans;   // the best encode's leans of its frame
   // The best encode's pixel sums for refining the palette, and the palette as
   // the colour analysis made it.
   std::unique_ptr<PaletteRefinement> paletteSums;

@@ -91,6 +91,48 @@ std::uint8_t ClosestSamples::nearestEntry(std::uint32_t pixel) const {
   return static_cast<std::uint8_t>(best);
 }
 
+void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, int u,
+                                int v, std::int32_t* lumaLeans, std::int32_t& uLean,
+                                std::int32_t& vLean) const {
+  const double blue = blueLevel[u & 0xff];
+  const double red = redLevel[v & 0xff];
+  // The channels' shares of a colour difference's level.
+  constexpr double kBlueShares[3] = {0.0, -0.344136, 1.772};
+  constexpr double kRedShares[3] = {1.402, -0.714136, 0.0};
+  double blueSlope = 0.0;
+  double redSlope = 0.0;
+  bool clamped = false;
+  for (int p = 0; p < 4; ++p) {
+    const double level = lumaLevel[lumas[p]];
+    const double shown[3] = {level + 1.402 * red,
+                             level - 0.344136 * blue - 0.714136 * red,
+                             level + 1.772 * blue};
+    const int source[3] = {int((group[p] >> 16) & 0xff), int((group[p] >> 8) & 0xff),
+                           int(group[p] & 0xff)};
+    double lumaSlope = 0.0;
+    for (int c = 0; c < 3; ++c) {
+      if (shown[c] <= 0.0 || shown[c] >= 255.0) {
+        clamped = true;
+        continue;
+      }
+      const double residual = shown[c] - source[c];
+      lumaSlope += 2.0 * residual;
+      blueSlope += kBlueShares[c] * residual;
+      redSlope += kRedShares[c] * residual;
+    }
+    lumaLeans[p] = static_cast<std::int32_t>(std::lround(16.0 * lumaSlope));
+  }
+  // Where the player clamps a channel the error is not the smooth curve the
+  // leans describe: such groups are judged by their samples alone.
+  if (clamped) {
+    std::fill(lumaLeans, lumaLeans + 4, 0);
+    blueSlope = 0.0;
+    redSlope = 0.0;
+  }
+  uLean = static_cast<std::int32_t>(std::lround(16.0 * blueSlope));
+  vLean = static_cast<std::int32_t>(std::lround(16.0 * redSlope));
+}
+
 int ClosestSamples::lumaError(std::uint32_t pixel, int luma, double blue, double red) const {
   // shownColour's rounding and clamping, squared against the pixel.
   const double level = lumaLevel[luma];

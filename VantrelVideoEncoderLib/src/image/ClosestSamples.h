@@ -28,6 +28,14 @@ class ClosestSamples {
   // on a tie.
   void refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const;
 
+  // How the squared RGB difference of the group's shown colours from its
+  // pixels changes as a sample's level moves from the chosen one: its slope
+  // per level, in sixteenths, for the four lumas and for U and V (halved,
+  // as the codec's measure halves colour differences).
+  void groupLeans(const std::uint32_t* group, const int* lumas, int u, int v,
+                  std::int32_t* lumaLeans, std::int32_t& uLean,
+                  std::int32_t& vLean) const;
+
  private:
   // Squared RGB difference of the player's colour from pixel, and the best
   // luma sample for pixel under the given colour differences.

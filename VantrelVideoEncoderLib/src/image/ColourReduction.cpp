@@ -79,17 +79,24 @@ void convertPaletted(const FrameImage& work, std::uint8_t* frame, bool rotate, i
   }
 }
 
-void convertTruecolor(const FrameImage& work, std::uint8_t* frame, int depthCode, bool rotate,
-                      int frameWidth, int targetHeight, const ClosestSamples* closest) {
+void convertTruecolor(const FrameImage& work, std::uint8_t* frame, int depthCode,
+                      bool rotate, int frameWidth, int targetHeight,
+                      const ClosestSamples* closest, std::int32_t* leans) {
   const bool plus = depthCode == kTruecolorPlusDepth;
   const LumaCode& code = plus ? kLuma25 : kLuma24;
   const int workWidth = work.imageWidth;
   const int workHeight = work.imageHeight;
   const int lumaBytes = frameWidth * targetHeight;
   const int frameBytes = frameWidth * storedFrameHeight(depthCode, targetHeight);
+  std::int32_t lumaLeans[4] = {};
+  std::int32_t uLean = 0;
+  std::int32_t vLean = 0;
+  int put = 0;
   const auto putLuma = [&](int row, int column, int luma) {
+    const int p = put++;
     if (row < 0 || row >= targetHeight || column < 0 || column >= frameWidth) return;
     frame[row * frameWidth + column] = static_cast<std::uint8_t>(luma);
+    if (leans != nullptr) leans[row * frameWidth + column] = lumaLeans[p];
   };
   for (int j = 0; j + 1 < workHeight; j += 2) {
     const std::uint32_t* lower = work.pixels + static_cast<std::int64_t>(j) * workWidth;
@@ -118,6 +125,9 @@ void convertTruecolor(const FrameImage& work, std::uint8_t* frame, int depthCode
         v = 15 * ((482 * sumRed - 404 * sumGreen - 78 * sumBlue + 491520) >> 16);
       }
       if (closest != nullptr) closest->refineGroup(group, lumas, u, v);
+      if (leans != nullptr)
+        closest->groupLeans(group, lumas, u, v, lumaLeans, uLean, vLean);
+      put = 0;
       int chromaIndex;
       if (rotate) {
         putLuma(x, topRow, lumas[0]);
@@ -135,9 +145,11 @@ void convertTruecolor(const FrameImage& work, std::uint8_t* frame, int depthCode
       const int vIndex = chromaIndex + frameWidth / 2;
       if (chromaIndex >= lumaBytes && chromaIndex < frameBytes) {
         frame[chromaIndex] = static_cast<std::uint8_t>(u & 0xff);
+        if (leans != nullptr) leans[chromaIndex] = uLean;
       }
       if (vIndex >= lumaBytes && vIndex < frameBytes) {
         frame[vIndex] = static_cast<std::uint8_t>(v & 0xff);
+        if (leans != nullptr) leans[vIndex] = vLean;
       }
     }
   }
@@ -211,14 +223,16 @@ std::uint8_t truecolorLuma(std::uint32_t pixel, int depthCode) {
       lumaOf(pixel, depthCode == kTruecolorPlusDepth ? kLuma25 : kLuma24));
 }
 
-void convertFrame(const FrameImage& workImage, std::uint8_t* frame, int depthCode, bool rotate,
-                  int frameWidth, int targetHeight, const std::uint8_t* colourMap,
-                  bool fineGrid, const ClosestSamples* closest) {
+void convertFrame(const FrameImage& workImage, std::uint8_t* frame, int depthCode,
+                  bool rotate, int frameWidth, int targetHeight,
+                  const std::uint8_t* colourMap, bool fineGrid,
+                  const ClosestSamples* closest, std::int32_t* leans) {
   if (workImage.pixels == nullptr || frame == nullptr || frameWidth <= 0 || targetHeight <= 0) {
     return;
   }
   if (depthCode >= kTruecolorDepth) {
-    convertTruecolor(workImage, frame, depthCode, rotate, frameWidth, targetHeight, closest);
+    convertTruecolor(workImage, frame, depthCode, rotate, frameWidth, targetHeight,
+                     closest, closest != nullptr ? leans : nullptr);
   } else if (colourMap != nullptr || closest != nullptr) {
     convertPaletted(workImage, frame, rotate, frameWidth, targetHeight, colourMap, fineGrid,
                     closest);

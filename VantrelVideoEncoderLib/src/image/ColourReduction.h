@@ -63,10 +63,12 @@ std::uint8_t truecolorLuma(std::uint32_t pixel, int depthCode);
 // by fineGrid. Codes 24 and 25: luma per pixel, then U and V per 2 x 2 group
 // (colourMap and fineGrid are not used). A working image whose size does not fit
 // the frame writes nothing outside the frame: only the pixels that fit are written.
-// With closest (the best encode), the samples are those it chooses instead.
+// With closest (the best encode), the samples are those it chooses instead,
+// and for codes 24 and 25 leans (null: not wanted), frameWidth per row like the
+// frame, gets each sample's lean toward the picture (ClosestSamples::groupLeans).
 void convertFrame(const FrameImage& workImage, std::uint8_t* frame, int depthCode,
                   bool rotate, int frameWidth, int targetHeight,
                   const std::uint8_t* colourMap, bool fineGrid,
-                  const ClosestSamples* closest = nullptr);
+                  const ClosestSamples* closest = nullptr, std::int32_t* leans = nullptr);
 
 }  // namespace vantrel
