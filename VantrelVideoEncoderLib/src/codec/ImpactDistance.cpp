@@ -13,11 +13,12 @@ namespace {
 
 constexpr int kEntries = 256;
 constexpr int kTableSize = kEntries * kEntries;
-// A colour-difference sample covers four pixels, but counts as two: judged
+// A colour-difference sample covers four pixels, but counts as three: judged
 // on mid gray, its differences are overstated for the many pixels near black
 // or white, where the player's channels clamp; the best-encode benchmark
-// gains most around this weight.
-constexpr int kChromaPixels = 2;
+// gains most around this weight (two before the codes were judged against
+// the picture).
+constexpr int kChromaPixels = 3;
 
 // Colour differences are judged on mid gray, luma without colour.
 constexpr double kMidGray = 128.0;
@@ -42,13 +43,16 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
   chromaStart = frameWidth * (frameHeight * 2 / 3);
   tables.assign(3 * kTableSize, 0);
   std::vector<std::uint32_t> meanings[3];
+  // A lean is the slope of the whole error; a colour difference's counts at
+  // the share of its pixels that the tables count.
+  constexpr double kChromaShare = kChromaPixels / 4.0;
   for (int s = 0; s < kEntries; ++s) {
     sixteenths[0][s] =
         static_cast<std::int32_t>(std::lround(16.0 * shownLuma(s, depthCode)));
-    sixteenths[1][s] =
-        static_cast<std::int32_t>(std::lround(16.0 * shownBlueDifference(s, depthCode)));
-    sixteenths[2][s] =
-        static_cast<std::int32_t>(std::lround(16.0 * shownRedDifference(s, depthCode)));
+    sixteenths[1][s] = static_cast<std::int32_t>(
+        std::lround(16.0 * kChromaShare * shownBlueDifference(s, depthCode)));
+    sixteenths[2][s] = static_cast<std::int32_t>(
+        std::lround(16.0 * kChromaShare * shownRedDifference(s, depthCode)));
     meanings[0].push_back(shownColour(shownLuma(s, depthCode), 0.0, 0.0));
     meanings[1].push_back(shownColour(kMidGray, shownBlueDifference(s, depthCode), 0.0));
     meanings[2].push_back(shownColour(kMidGray, 0.0, shownRedDifference(s, depthCode)));

@@ -117,8 +117,8 @@ void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, in
       }
       const double residual = shown[c] - source[c];
       lumaSlope += 2.0 * residual;
-      blueSlope += kBlueShares[c] * residual;
-      redSlope += kRedShares[c] * residual;
+      blueSlope += 2.0 * kBlueShares[c] * residual;
+      redSlope += 2.0 * kRedShares[c] * residual;
     }
     lumaLeans[p] = static_cast<std::int32_t>(std::lround(16.0 * lumaSlope));
   }

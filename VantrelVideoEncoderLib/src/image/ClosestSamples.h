@@ -30,8 +30,8 @@ class ClosestSamples {
 
   // How the squared RGB difference of the group's shown colours from its
   // pixels changes as a sample's level moves from the chosen one: its slope
-  // per level, in sixteenths, for the four lumas and for U and V (halved,
-  // as the codec's measure halves colour differences).
+  // per level, in sixteenths, for the four lumas and for U and V; 0 for all
+  // six where a shown channel clamps.
   void groupLeans(const std::uint32_t* group, const int* lumas, int u, int v,
                   std::int32_t* lumaLeans, std::int32_t& uLean,
                   std::int32_t& vLean) const;
