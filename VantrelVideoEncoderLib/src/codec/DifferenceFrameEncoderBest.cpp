@@ -1,5 +1,6 @@
 // The best encode's coding of a difference frame. Errors are impacts
-// (ImpactDistance): the squared RGB differences the player shows. The first
+// (ImpactDistance): the squared RGB differences the player shows (in the
+// truecolor layouts, against the picture the samples stand for). The first
 // codes are chosen together for the least impact plus the bytes they take
 // with the writer's runs of one code. Every block with an error then has a
 // planned next step (a fitted two-colour pattern, a split into quadrants, or

@@ -41,8 +41,8 @@ class ImpactDistance {
   // sixteenths); a sample that moves toward the picture then counts less
   // than one that moves away. Null (the default): against the samples.
   void setLeans(const std::uint8_t* frame, const std::int32_t* leans);
-  // The leans of the samples from offset on (null without leans) and the
-  // levels (x 16) of the samples there.
+  // The leans of the samples from offset on (null without leans), and each
+  // sample's level there (x 16, and weighted as the tables weigh its kind).
   struct Leaning {
     const std::int32_t* leans = nullptr;
     const std::int32_t* levels = nullptr;
@@ -61,7 +61,7 @@ class ImpactDistance {
   int width = 0;
   int chromaStart = 0;  // offset of the first colour-difference row, or past the frame
   std::vector<std::int32_t> tables;  // luma or palette, then U, then V
-  std::array<std::int32_t, 256> sixteenths[3]{};  // each kind's sample levels x 16
+  std::array<std::int32_t, 256> sixteenths[3]{};  // each kind's levels, as Leaning
   const std::uint8_t* leanFrame = nullptr;
   const std::int32_t* leans = nullptr;
   // The change leans give a side x side block of want when it shows have

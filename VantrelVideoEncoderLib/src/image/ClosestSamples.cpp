@@ -101,7 +101,6 @@ void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, in
   constexpr double kRedShares[3] = {1.402, -0.714136, 0.0};
   double blueSlope = 0.0;
   double redSlope = 0.0;
-  bool clamped = false;
   for (int p = 0; p < 4; ++p) {
     const double level = lumaLevel[lumas[p]];
     const double shown[3] = {level + 1.402 * red,
@@ -112,8 +111,13 @@ void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, in
     double lumaSlope = 0.0;
     for (int c = 0; c < 3; ++c) {
       if (shown[c] <= 0.0 || shown[c] >= 255.0) {
-        clamped = true;
-        continue;
+        // Where the player clamps a channel the error is not the smooth
+        // curve the leans describe: such groups are judged by their
+        // samples alone.
+        std::fill(lumaLeans, lumaLeans + 4, 0);
+        uLean = 0;
+        vLean = 0;
+        return;
       }
       const double residual = shown[c] - source[c];
       lumaSlope += 2.0 * residual;
@@ -121,13 +125,6 @@ void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, in
       redSlope += 2.0 * kRedShares[c] * residual;
     }
     lumaLeans[p] = static_cast<std::int32_t>(std::lround(16.0 * lumaSlope));
-  }
-  // Where the player clamps a channel the error is not the smooth curve the
-  // leans describe: such groups are judged by their samples alone.
-  if (clamped) {
-    std::fill(lumaLeans, lumaLeans + 4, 0);
-    blueSlope = 0.0;
-    redSlope = 0.0;
   }
   uLean = static_cast<std::int32_t>(std::lround(16.0 * blueSlope));
   vLean = static_cast<std::int32_t>(std::lround(16.0 * redSlope));
