@@ -16,7 +16,9 @@ namespace {
 constexpr int kFirstColour = 1;
 constexpr int kLastColour = 254;
 
-template <int kSide>
+// kLeaned: with the measure's leans (leaning holds them); without, the lean
+// terms are left out rather than added as zeros.
+template <int kSide, bool kLeaned>
 BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
                              BlockSearch::Pattern start, const std::int32_t* distances,
                              ImpactDistance::Leaning leaning) {
@@ -24,15 +26,13 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
   const Rows& rows = Rows::table();
   constexpr int count = kSide * kSide;
   std::array<std::uint8_t, 64> samples{};
-  // Each sample's lean toward the picture (0 without leans), and its level.
+  // Each sample's lean toward the picture, and the levels of the samples.
   std::array<std::int32_t, 64> leans{};
-  std::array<std::int32_t, 256> noLevels{};
-  const std::int32_t* levels =
-      leaning.levels != nullptr ? leaning.levels : noLevels.data();
+  const std::int32_t* levels = leaning.levels;
   for (int r = 0; r < kSide; ++r) {
     for (int c = 0; c < kSide; ++c) {
       samples[r * kSide + c] = block[r * width + c];
-      if (leaning.leans != nullptr) leans[r * kSide + c] = leaning.leans[r * width + c];
+      if constexpr (kLeaned) leans[r * kSide + c] = leaning.leans[r * width + c];
     }
   }
   // A pattern's error exactly as the measure gives it for the whole block.
@@ -43,7 +43,8 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
     for (int i = 0; i < count; ++i) {
       const int colour = (bits >> i) & 1 ? colour1 : colour0;
       sum += distances[colour * 256 + samples[i]];
-      leanSum += std::int64_t{leans[i]} * (levels[colour] - levels[samples[i]]);
+      if constexpr (kLeaned)
+        leanSum += std::int64_t{leans[i]} * (levels[colour] - levels[samples[i]]);
     }
     return std::max<std::int64_t>(0, sum + leanSum / 256);
   };
@@ -71,8 +72,10 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
     for (int i = 0; i < count; ++i) {
       if (static_cast<int>((bits >> i) & 1) != group) continue;
       const int v = samples[i];
-      leanSum += leans[i];
-      leanLevels += std::int64_t{leans[i]} * levels[v];
+      if constexpr (kLeaned) {
+        leanSum += leans[i];
+        leanLevels += std::int64_t{leans[i]} * levels[v];
+      }
       if (stamp[v] != pass) {
         stamp[v] = pass;
         slot[v] = distinct;
@@ -87,7 +90,8 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
       const int colour = n < 0 ? colours[group] : values[n];
       if (colour < kFirstColour || colour > kLastColour) continue;
       const std::int32_t* row = distances + colour * 256;
-      std::int64_t sum = (levels[colour] * leanSum - leanLevels) / 256;
+      std::int64_t sum = 0;
+      if constexpr (kLeaned) sum = (levels[colour] * leanSum - leanLevels) / 256;
       for (int k = 0; k < distinct && sum < bestSum; ++k)
         sum += std::int64_t{row[values[k]]} * counts[k];
       if (sum < bestSum) {
@@ -112,10 +116,12 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
   std::int64_t total1 = 0;
   std::array<std::int32_t, 64> difference{};
   for (int i = 0; i < count; ++i) {
-    const std::int32_t lean0 =
-        leans[i] * (levels[best.colour0] - levels[samples[i]]) / 256;
-    const std::int32_t lean1 =
-        leans[i] * (levels[best.colour1] - levels[samples[i]]) / 256;
+    std::int32_t lean0 = 0;
+    std::int32_t lean1 = 0;
+    if constexpr (kLeaned) {
+      lean0 = leans[i] * (levels[best.colour0] - levels[samples[i]]) / 256;
+      lean1 = leans[i] * (levels[best.colour1] - levels[samples[i]]) / 256;
+    }
     total0 += row0[samples[i]] + lean0;
     total1 += row1[samples[i]] + lean1;
     difference[i] = row1[samples[i]] + lean1 - row0[samples[i]] - lean0;
@@ -141,7 +147,7 @@ BlockSearch::Pattern fitSide(const std::uint8_t* block, int width,
     }
   }
   if (swapped) std::swap(best.colour0, best.colour1);
-  if (leaning.leans != nullptr)
+  if constexpr (kLeaned)
     best.error = patternError(best.index, best.colour0, best.colour1);
   return best;
 }
@@ -152,8 +158,12 @@ BlockSearch::Pattern PatternFit::fit(const std::uint8_t* block, int width, int s
                                      BlockSearch::Pattern start,
                                      const std::int32_t* distances,
                                      ImpactDistance::Leaning leaning) {
-  return side == 8 ? fitSide<8>(block, width, start, distances, leaning)
-                   : fitSide<4>(block, width, start, distances, leaning);
+  if (leaning.leans != nullptr) {
+    return side == 8 ? fitSide<8, true>(block, width, start, distances, leaning)
+                     : fitSide<4, true>(block, width, start, distances, leaning);
+  }
+  return side == 8 ? fitSide<8, false>(block, width, start, distances, leaning)
+                   : fitSide<4, false>(block, width, start, distances, leaning);
 }
 
 }  // namespace vantrel
