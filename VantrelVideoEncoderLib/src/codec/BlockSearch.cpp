@@ -226,6 +226,26 @@ void BlockSearch::setPictures(const std::uint8_t* newFrame,
   std::fill(bandReady.begin(), bandReady.end(), 0);
 }
 
+void BlockSearch::changeFrame(const std::uint8_t* newFrame) {
+  const std::uint8_t* oldFrame = frame;
+  frame = newFrame;
+  if (vectorSet == Vectors::None) return;
+  std::uint8_t* red = planes.data() + planeMargin;
+  std::uint8_t* green = red + planeLength;
+  std::uint8_t* blue = green + planeLength;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::size_t i = std::size_t(y) * width + x;
+      if (newFrame[i] == oldFrame[i]) continue;
+      red[i] = static_cast<std::uint8_t>(palette.red(newFrame[i]));
+      green[i] = static_cast<std::uint8_t>(palette.green(newFrame[i]));
+      blue[i] = static_cast<std::uint8_t>(palette.blue(newFrame[i]));
+      // The copy sums of the sample's band and columns are made again.
+      bandReady[std::size_t(y / 4) * sumGroups() + x / kSumColumns] = 0;
+    }
+  }
+}
+
 copy_tables::ChannelPlanes BlockSearch::channelPlanes(int picture) const {
   const std::uint8_t* red = planes.data() + (3 * picture) * planeLength + planeMargin;
   return {red, red + planeLength, red + 2 * planeLength};

@@ -48,6 +48,9 @@ class BlockSearch {
   // The pictures of the frame being encoded: frame (the new samples) and the
   // previous decoded picture (the copy source). Both frameWidth x frameHeight.
   void setPictures(const std::uint8_t* frame, const std::uint8_t* reference);
+  // Moves the search to newFrame, which differs from the frame in a few
+  // samples: only those are taken again, with what was worked out from them.
+  void changeFrame(const std::uint8_t* newFrame);
 
   // Sum of distances between picture and the frame over the block at offset.
   std::int64_t blockError(const std::uint8_t* picture, int level, int offset) const;

@@ -340,20 +340,22 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
   if (best && nextLength > 0) {
     // The best encode codes the frame in about the bytes the default encode
     // took for it; it needs no budget of its own.
-    length = encodeByRate(out, minSize, nextLength, padEven);
+    length = encodeBest(out, minSize, nextLength, padEven, recon, prevRecon);
   } else {
     const std::int64_t frameSum = chooseFrameFirstCodes();
     budget = sizes.budget(frameSum, frameIndex, minSize, maxSize, targetSize);
     refineWorstFirst(minSize);
     length = writeRecord(out, padEven);
     // Without a length given, the best encode takes this frame's default record's.
-    if (best) length = encodeByRate(out, minSize, length, padEven);
+    if (best) {
+      length = encodeBest(out, minSize, length, padEven, recon, prevRecon);
+    } else {
+      const DecodeStatus status =
+          decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
+      assert(status == DecodeStatus::Ok);
+      (void)status;
+    }
   }
-
-  const DecodeStatus status =
-      decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
-  assert(status == DecodeStatus::Ok);
-  (void)status;
   if (best) {
     // The best encode's block errors are impacts: the quality figure takes
     // the codec's own distance of the whole decoded picture.

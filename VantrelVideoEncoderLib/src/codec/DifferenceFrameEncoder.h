@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "codec/BlockPool.h"
@@ -55,8 +56,9 @@ class DifferenceFrameEncoder {
   // (the default) does it on the calling thread. The records are the same.
   void setWorkers(WorkerPool* threads) { workers = threads; }
   // The best encode, judging pictures by measure (which must outlive the
-  // encoder's use of it): see FrameCodec::setBestEncode. Null: the default.
-  void setBestEncode(const ImpactDistance* measure);
+  // encoder's use of it, and whose leans it replaces while it codes a frame
+  // a second time): see FrameCodec::setBestEncode. Null: the default.
+  void setBestEncode(ImpactDistance* measure);
   // The best encode's record length for the next frame: what the default
   // encode of the same movie wrote for it (0: what this frame's default
   // codes take).
@@ -110,6 +112,12 @@ class DifferenceFrameEncoder {
     bool lastResort = false;       // a split that pays only further down
     BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
   };
+  // The best encode of a frame into out, decoded from prevRecon into recon
+  // (the frame two back on entry); returns the record's length. In code 24
+  // the frame is coded twice: the second time the lumas move to make up for
+  // the colour differences the first record shows.
+  int encodeBest(std::uint8_t* out, int minSize, int defaultLength, bool padEven,
+                 std::uint8_t* recon, const std::uint8_t* prevRecon);
   // Codes the frame again by rate into out, until the record is about
   // targetLength bytes long; returns its length.
   int encodeByRate(std::uint8_t* out, int minSize, int defaultLength, bool padEven);
@@ -130,6 +138,8 @@ class DifferenceFrameEncoder {
   void takeStep(std::int32_t block);
   // The searches behind an 8 x 8 block's first code in the best encode, kept
   // so that a second try with the default's choice need not search again.
+  // A code the searches did not look at, or found no use for.
+  static constexpr std::int64_t kNoError = std::numeric_limits<std::int64_t>::max();
   struct FirstLook {
     std::int64_t keep = 0;  // codec errors of keep, fill and copy
     std::int64_t fill = 0;
@@ -145,6 +155,11 @@ class DifferenceFrameEncoder {
   void chooseFirstCodeByImpact(BlockRecord& record, FirstLook* look) const;
   // The searches behind the first code of the block at offset, with impacts.
   FirstLook searchFirstLook(int offset, int level) const;
+  // The codec errors of look's codes for the block at offset after its
+  // samples moved, the fill colour searched again.
+  void lookAgain(FirstLook& look, int offset, int level) const;
+  // The impacts of look's codes for the block at offset, by the leans of now.
+  void judgeLook(FirstLook& look, int offset, int level) const;
   void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
   // Gives record the code of look with the smallest score (ties: keep, then
   // copy), with its impact as the error.
@@ -168,7 +183,7 @@ class DifferenceFrameEncoder {
   int width;
   int height;
   WorkerPool* workers = nullptr;
-  const ImpactDistance* impact = nullptr;  // set for the best encode
+  ImpactDistance* impact = nullptr;  // set for the best encode
   bool byRate = false;      // this pass compares codes by their impacts
   bool reuseLooks = false;  // this pass takes the first looks of the last
   std::vector<FirstLook> firstLooks;  // per 8 x 8 block
@@ -189,17 +204,40 @@ class DifferenceFrameEncoder {
   // this one: what the next frame's runs weigh a byte at.
   double byteValue = 0.0;
   double lastValue = 0.0;
-  // What the best encode found for a block position in frame.
+  // What the best encode found for a block position in frame, judged by the
+  // leans numbered judged.
   template <typename T>
   struct FrameMemo {
     std::uint32_t frame = 0;
+    std::uint32_t judged = 0;
     T value;
   };
-  // Fitted patterns of the 4 x 4 and 8 x 8 block positions, and first looks
-  // of the 2 x 2 and 4 x 4 ones.
-  mutable std::vector<FrameMemo<BlockSearch::Pattern>> patternMemos[2];
-  mutable std::vector<FrameMemo<FirstLook>> lookMemos[2];
+  // A pattern the block search found, and the pattern fitted from it.
+  struct PatternLook {
+    BlockSearch::Pattern found;
+    BlockSearch::Pattern fitted;
+  };
+  // Patterns of the 4 x 4 and 8 x 8 block positions, and first looks of the
+  // 2 x 2, 4 x 4 and 8 x 8 ones.
+  mutable std::vector<FrameMemo<PatternLook>> patternMemos[2];
+  mutable std::vector<FrameMemo<FirstLook>> lookMemos[3];
   std::uint32_t frameNumber = 0;  // counts frames from 1
+  std::uint32_t leansNumber = 0;  // counts the leans codes are judged by
+  // The samples and leans of the second coding, and the frame two back for
+  // it; per block position of each size (as the memos), what in it differs
+  // from the first coding.
+  std::vector<std::uint8_t> movedFrame;
+  std::vector<std::int32_t> shownLeans;
+  enum class Moved : std::uint8_t { None, Leans, Samples };
+  std::vector<Moved> movedMarks[3];
+  bool codingAgain = false;  // the second coding of a frame is under way
+  // Marks what moved between picture and leans and the second coding's.
+  void markMoved(const std::uint8_t* picture, const std::int32_t* leans);
+  // What moved in the block at offset since the first coding: with nothing,
+  // what the first coding found and judged of it holds; with leans, what it
+  // found. Outside a second coding, everything counts as moved.
+  Moved movedAt(int offset, int level) const;
+  std::vector<std::uint8_t> twoBack;
   // Record bytes the best encode wrote beyond the default encode's so far.
   std::int64_t byteBalance = 0;
   std::int64_t defaultBytes = 0;  // the default encode's record bytes so far

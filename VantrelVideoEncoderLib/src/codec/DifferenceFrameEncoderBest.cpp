@@ -7,24 +7,24 @@
 // the raw samples of a 2 x 2 block) valued by the error it removes per byte
 // it adds (runs it breaks or joins included), and the best-valued step is
 // taken until the record is about as long as the default encode's record of
-// the frame.
+// the frame (the first codes' runs: DifferenceFrameEncoderRuns.cpp). In code
+// 24 the frame is then coded a second time, its lumas moved to make up for
+// the colour differences the first record shows.
 
 #include <algorithm>
 #include <array>
-#include <limits>
-#include <numeric>
+#include <cassert>
 
 #include "codec/DifferenceFrameEncoder.h"
 #include "codec/FrameRecordFormat.h"
 #include "codec/PatternFit.h"
+#include "image/ColourReduction.h"
 
 namespace vantrel {
 
 using namespace frame_record;
 
 namespace {
-
-constexpr std::int64_t kNoError = std::numeric_limits<std::int64_t>::max();
 
 // A step that adds no bytes still counts as half a byte, so that its value
 // stays finite and grows with the error it removes.
@@ -41,10 +41,6 @@ constexpr int kFirstShortfall = 8;
 // The movie's best-encode frames may run ahead of the default's bytes by one
 // part in this many.
 constexpr int kExcessShare = 125;
-// Run lengths the run choice tells apart: the writer codes a run of L blocks
-// in min(L, 3) code bytes (four or more: repeat code, count, code), so a
-// fourth block costs no more than a third.
-constexpr int kRunStates = 3;
 // A split that pays only further down is valued at its error times this:
 // below the value of any step that pays (at least one part of error in the
 // largest cost of a step).
@@ -58,7 +54,7 @@ double valuePerByte(std::int64_t gain, int cost) {
 
 }  // namespace
 
-void DifferenceFrameEncoder::setBestEncode(const ImpactDistance* measure) {
+void DifferenceFrameEncoder::setBestEncode(ImpactDistance* measure) {
   impact = measure;
   const std::size_t blocks =
       measure != nullptr ? static_cast<std::size_t>(width / 8) * (height / 8) : 0;
@@ -67,6 +63,10 @@ void DifferenceFrameEncoder::setBestEncode(const ImpactDistance* measure) {
   patternMemos[1].assign(blocks, {});
   lookMemos[0].assign(blocks * 16, {});
   lookMemos[1].assign(blocks * 4, {});
+  lookMemos[2].assign(blocks, {});
+  movedMarks[0].assign(blocks * 16, Moved::None);
+  movedMarks[1].assign(blocks * 4, Moved::None);
+  movedMarks[2].assign(blocks, Moved::None);
 }
 
 std::size_t DifferenceFrameEncoder::positionIndex(int offset, int side) const {
@@ -76,44 +76,73 @@ std::size_t DifferenceFrameEncoder::positionIndex(int offset, int side) const {
 
 DifferenceFrameEncoder::FirstLook DifferenceFrameEncoder::searchFirstLook(
     int offset, int level) const {
-  const int side = blockSide(level);
-  const std::int32_t* table = impact->tableAt(offset);
-  const std::uint8_t* want = frame + offset;
   FirstLook found;
   found.keep = search.blockError(keepPicture, level, offset);
-  found.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
-  found.fill = found.copy = found.fillImpact = found.copyImpact = kNoError;
+  found.fill = found.copy = kNoError;
+  judgeLook(found, offset, level);
   if (found.keep != 0 || found.keepImpact != 0) {
     const BlockSearch::Fill fill = search.findFillColour(level, offset);
     const BlockSearch::Copy copy = search.findCopy(level, offset);
     found.colour = fill.colour;
     found.fill = fill.error;
-    found.fillImpact = impact->fillError(table, fill.colour, want, side);
     if (copy.displacement >= 0) {
       found.displacement = copy.displacement;
       found.copy = copy.error;
-      found.copyImpact = impact->blockError(
-          table, reference + offset + displacementTable.offset(copy.displacement), want, side);
     }
+    judgeLook(found, offset, level);
   }
   return found;
+}
+
+void DifferenceFrameEncoder::lookAgain(FirstLook& look, int offset, int level) const {
+  // The copy's displacement is kept: searching again for the moved samples
+  // gained 0.003 dB on the benchmark for a twentieth more time (the
+  // displacement search is the costliest of the encode).
+  look.keep = search.blockError(keepPicture, level, offset);
+  if (look.fill != kNoError) {
+    const BlockSearch::Fill fill = search.findFillColour(level, offset);
+    look.colour = fill.colour;
+    look.fill = fill.error;
+  }
+  if (look.displacement >= 0) {
+    look.copy = search.blockError(reference + displacementTable.offset(look.displacement),
+                                  level, offset);
+  }
+}
+
+void DifferenceFrameEncoder::judgeLook(FirstLook& look, int offset, int level) const {
+  const int side = blockSide(level);
+  const std::int32_t* table = impact->tableAt(offset);
+  const std::uint8_t* want = frame + offset;
+  look.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
+  look.fillImpact = look.fill != kNoError
+                        ? impact->fillError(table, look.colour, want, side)
+                        : kNoError;
+  look.copyImpact =
+      look.displacement >= 0
+          ? impact->blockError(
+                table, reference + offset + displacementTable.offset(look.displacement),
+                want, side)
+          : kNoError;
 }
 
 void DifferenceFrameEncoder::chooseFirstCodeByImpact(BlockRecord& record,
                                                      FirstLook* look) const {
   const int offset = record.offset;
   const int level = record.level;
-  FirstLook found;
-  if (level < kLevel8x8) {
-    // The searches of a quadrant or 2 x 2 block depend on the pictures only:
-    // each position is searched once a frame, however often it is valued.
-    FrameMemo<FirstLook>& memo =
-        lookMemos[level][positionIndex(offset, blockSide(level))];
-    if (memo.frame != frameNumber) memo = {frameNumber, searchFirstLook(offset, level)};
-    found = memo.value;
-  } else {
-    found = searchFirstLook(offset, level);
+  // The searches of a block depend on the pictures only: each position is
+  // searched once a frame, however often it is valued, and judged again only
+  // when the leans change.
+  FrameMemo<FirstLook>& memo = lookMemos[level][positionIndex(offset, blockSide(level))];
+  const Moved moved = movedAt(offset, level);
+  if (memo.frame != frameNumber) {
+    memo = {frameNumber, leansNumber, searchFirstLook(offset, level)};
+  } else if (memo.judged != leansNumber) {
+    if (moved == Moved::Samples) lookAgain(memo.value, offset, level);
+    if (moved != Moved::None) judgeLook(memo.value, offset, level);
+    memo.judged = leansNumber;
   }
+  const FirstLook found = memo.value;
   if (look != nullptr) *look = found;
   takeFirstCode(record, found, found.keepImpact, found.fillImpact, found.copyImpact);
 }
@@ -160,19 +189,27 @@ void DifferenceFrameEncoder::setFirstError(BlockRecord& record, std::int64_t err
 }
 
 BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level) const {
-  // A block's fitted pattern depends on the frame's samples only: each is
-  // found once a frame (a split is valued with its quadrants' patterns, which
-  // they take again when they are refined themselves).
+  // A block's pattern search depends on the frame's samples only: each is
+  // searched once a frame (a split is valued with its quadrants' patterns,
+  // which they take again when they are refined themselves). A second coding
+  // fits the pattern again where the leans or samples moved; searching again
+  // for moved samples gained nothing on the benchmark.
   const int side = blockSide(level);
-  FrameMemo<BlockSearch::Pattern>& memo =
-      patternMemos[level - 1][positionIndex(offset, side)];
-  if (memo.frame == frameNumber) return memo.value;
-  const BlockSearch::Pattern start =
-      level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
-  memo = {frameNumber,
-          PatternFit::fit(frame + offset, width, side, start, impact->tableAt(offset),
-                          impact->leaningAt(offset))};
-  return memo.value;
+  FrameMemo<PatternLook>& memo = patternMemos[level - 1][positionIndex(offset, side)];
+  const Moved moved = movedAt(offset, level);
+  if (memo.frame == frameNumber && (memo.judged == leansNumber || moved == Moved::None)) {
+    memo.judged = leansNumber;
+    return memo.value.fitted;
+  }
+  if (memo.frame != frameNumber) {
+    memo.frame = frameNumber;
+    memo.value.found =
+        level == kLevel8x8 ? search.findPattern8(offset) : search.findPattern4(offset);
+  }
+  memo.judged = leansNumber;
+  memo.value.fitted = PatternFit::fit(frame + offset, width, side, memo.value.found,
+                                      impact->tableAt(offset), impact->leaningAt(offset));
+  return memo.value.fitted;
 }
 
 void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
@@ -219,30 +256,6 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
     gain = refinedGain;
     cost = refinedCost;
   }
-}
-
-int DifferenceFrameEncoder::runPenalty(std::int32_t block, int newCode) const {
-  // The writer codes a run of L 8 x 8 blocks of one code in min(L, 3) code
-  // bytes. A block that leaves its run may split it in two; one that takes
-  // the code of its neighbours may join theirs.
-  const std::int32_t topLevelBlocks = (width / 8) * (height / 8);
-  if (block >= topLevelBlocks) return 0;
-  const auto alike = [&](int code, std::int32_t step) {
-    int n = 0;
-    for (std::int32_t k = block + step; n < kRunStates && k >= 0 && k < topLevelBlocks &&
-                                        pool[k].code == code;
-         k += step) {
-      ++n;
-    }
-    return n;
-  };
-  const int code = pool[block].code;
-  const int before = alike(code, -1);
-  const int after = alike(code, 1);
-  const int newBefore = alike(newCode, -1);
-  const int newAfter = alike(newCode, 1);
-  return before + after - std::min(before + 1 + after, kRunStates) +
-         std::min(newBefore + 1 + newAfter, kRunStates) - newBefore - newAfter;
 }
 
 void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
@@ -350,6 +363,83 @@ void DifferenceFrameEncoder::takeStep(std::int32_t block) {
   }
 }
 
+int DifferenceFrameEncoder::encodeBest(std::uint8_t* out, int minSize, int defaultLength,
+                                       bool padEven, std::uint8_t* recon,
+                                       const std::uint8_t* prevRecon) {
+  const auto decode = [&](int length) {
+    const DecodeStatus status =
+        decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
+    assert(status == DecodeStatus::Ok);
+    (void)status;
+  };
+  ++leansNumber;
+  const std::int32_t* leans = impact->leaningAt(0).leans;
+  // The truecolor layouts show a pixel's colour by its luma and its group's
+  // colour differences together. Where the record shows the colour
+  // differences off their samples, other lumas show the picture better: the
+  // frame is coded again with the lumas moved (and leaning) to make up for
+  // the colour differences of the first record. The searches of the first
+  // coding serve the second where the samples stayed. Code 25's colour
+  // differences step finely near gray, where most pixels are: a second
+  // coding gained it 0.02 dB on the benchmark for a tenth more time, so only
+  // code 24 has one.
+  if (leans == nullptr || impact->depthCode() != kTruecolorDepth) {
+    const int length = encodeByRate(out, minSize, defaultLength, padEven);
+    decode(length);
+    return length;
+  }
+  twoBack.assign(recon, recon + static_cast<std::size_t>(width) * height);
+  const std::int64_t balance = byteBalance;
+  const std::int64_t bytesSoFar = defaultBytes;
+  const double value = byteValue;
+  int length = encodeByRate(out, minSize, defaultLength, padEven);
+  decode(length);
+  if (!impact->leansUnder(recon, movedFrame, shownLeans)) return length;
+  const std::uint8_t* picture = frame;
+  markMoved(picture, leans);
+  std::copy(twoBack.begin(), twoBack.end(), recon);
+  byteBalance = balance;
+  defaultBytes = bytesSoFar;
+  byteValue = value;
+  frame = movedFrame.data();
+  search.changeFrame(frame);
+  impact->setLeans(frame, shownLeans.data());
+  ++leansNumber;
+  codingAgain = true;
+  length = encodeByRate(out, minSize, defaultLength, padEven);
+  codingAgain = false;
+  decode(length);
+  frame = picture;
+  search.changeFrame(frame);
+  impact->setLeans(frame, leans);
+  return length;
+}
+
+void DifferenceFrameEncoder::markMoved(const std::uint8_t* picture,
+                                       const std::int32_t* leans) {
+  for (std::vector<Moved>& marks : movedMarks)
+    std::fill(marks.begin(), marks.end(), Moved::None);
+  for (int offset = 0; offset < static_cast<int>(shownLeans.size()); ++offset) {
+    const Moved mark = movedFrame[offset] != picture[offset] ? Moved::Samples
+                       : shownLeans[offset] != leans[offset] ? Moved::Leans
+                                                             : Moved::None;
+    if (mark == Moved::None) continue;
+    for (int level = kLevel2x2; level <= kLevel8x8; ++level) {
+      // An 8 x 8 block is only judged again: looking again at the moved
+      // samples there lost pictures (and time) on the benchmark, as the
+      // smaller blocks are what takes up the lumas' moves.
+      Moved& marked = movedMarks[level][positionIndex(offset, blockSide(level))];
+      marked = std::max(marked, level == kLevel8x8 ? std::min(mark, Moved::Leans) : mark);
+    }
+  }
+}
+
+DifferenceFrameEncoder::Moved DifferenceFrameEncoder::movedAt(int offset,
+                                                              int level) const {
+  return codingAgain ? movedMarks[level][positionIndex(offset, blockSide(level))]
+                     : Moved::Samples;
+}
+
 int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int defaultLength,
                                          bool padEven) {
   // The bytes this encode wrote beyond the default's so far come off this
@@ -368,129 +458,6 @@ int DifferenceFrameEncoder::encodeByRate(std::uint8_t* out, int minSize, int def
   }
   byteBalance += length - defaultLength;
   return length;
-}
-
-void DifferenceFrameEncoder::listRunOptions() {
-  // Each block may keep, take its own copy or fill, or take one of the
-  // displacements most blocks of the frame chose (runs of one copy cover a
-  // picture that moves as a whole).
-  const int topLevelBlocks = (width / 8) * (height / 8);
-  std::array<int, kLastCopyCode + 1> votes{};
-  for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
-    if (firstLooks[block].displacement >= 0) ++votes[firstLooks[block].displacement];
-  }
-  // The most chosen displacements first; on equal votes the lower one.
-  std::array<int, kLastCopyCode + 1> order{};
-  std::iota(order.begin(), order.end(), 0);
-  std::partial_sort(order.begin(), order.begin() + kRunCopies, order.end(), [&](int a, int b) {
-    return votes[a] > votes[b] || (votes[a] == votes[b] && a < b);
-  });
-  std::array<int, kRunCopies> common{};
-  for (int k = 0; k < kRunCopies; ++k) common[k] = votes[order[k]] > 0 ? order[k] : -1;
-
-  runOptions.resize(static_cast<std::size_t>(topLevelBlocks) * kRunOptions);
-  runCounts.assign(topLevelBlocks, 0);
-  for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
-    const FirstLook& look = firstLooks[block];
-    const BlockRecord& record = pool[block];
-    RunOption* options = &runOptions[static_cast<std::size_t>(block) * kRunOptions];
-    int& count = runCounts[block];
-    const auto add = [&](int code, int bytes, std::int64_t error) {
-      for (int k = 0; k < count; ++k) {
-        if (options[k].code == code) return;
-      }
-      options[count++] = RunOption{static_cast<std::uint8_t>(code),
-                                   static_cast<std::uint8_t>(bytes), error};
-    };
-    add(kKeepCode, 1, look.keepImpact);
-    if (look.keepImpact != 0 || look.keep != 0) {
-      if (look.displacement >= 0) add(look.displacement, 1, look.copyImpact);
-      if (look.fillImpact != kNoError) add(kFillCode, 2, look.fillImpact);
-      const std::int32_t* table = impact->tableAt(record.offset);
-      for (const int d : common) {
-        if (d < 0 || d == look.displacement) continue;
-        const int source = record.offset + displacementTable.offset(d);
-        if (!search.copyIsUsable(source, 8)) continue;
-        add(d, 1, impact->blockError(table, reference + source, frame + record.offset, 8));
-      }
-    }
-  }
-}
-
-int DifferenceFrameEncoder::chooseRuns(double value) {
-  // The 8 x 8 blocks' first codes chosen together, in writing order, for the
-  // least impact plus value times the bytes the codes take with the runs the
-  // writer makes.
-  const int topLevelBlocks = (width / 8) * (height / 8);
-  if (topLevelBlocks == 0) return 0;
-  runCosts.resize(static_cast<std::size_t>(topLevelBlocks) * kRunOptions * kRunStates);
-  runFrom.resize(runCosts.size());
-  constexpr double kNever = std::numeric_limits<double>::infinity();
-  for (std::int32_t block = 0; block < topLevelBlocks; ++block) {
-    const RunOption* options = &runOptions[static_cast<std::size_t>(block) * kRunOptions];
-    const int count = runCounts[block];
-    // Least cost of the blocks so far ending in each option and run state.
-    double* costs = &runCosts[static_cast<std::size_t>(block) * kRunOptions * kRunStates];
-    std::int32_t* from = &runFrom[static_cast<std::size_t>(block) * kRunOptions * kRunStates];
-    const double* before = block > 0 ? costs - kRunOptions * kRunStates : nullptr;
-    const RunOption* previous = block > 0 ? options - kRunOptions : nullptr;
-    const int previousCount = block > 0 ? runCounts[block - 1] : 0;
-    for (int i = 0; i < count; ++i) {
-      const double own = static_cast<double>(options[i].error) +
-                         value * (options[i].bytes - 1);
-      for (int r = 0; r < kRunStates; ++r) costs[i * kRunStates + r] = kNever;
-      if (block == 0) {
-        costs[i * kRunStates] = own + value;
-        from[i * kRunStates] = -1;
-        continue;
-      }
-      for (int j = 0; j < previousCount; ++j) {
-        for (int r = 0; r < kRunStates; ++r) {
-          const double past = before[j * kRunStates + r];
-          if (past == kNever) continue;
-          const bool same = previous[j].code == options[i].code;
-          const int state = same ? std::min(r + 1, kRunStates - 1) : 0;
-          const double total = past + own + (same && r == kRunStates - 1 ? 0.0 : value);
-          if (total < costs[i * kRunStates + state]) {
-            costs[i * kRunStates + state] = total;
-            from[i * kRunStates + state] = j * kRunStates + r;
-          }
-        }
-      }
-    }
-  }
-
-  // The cheapest end, then back through the blocks.
-  int state = 0;
-  {
-    const double* costs =
-        &runCosts[static_cast<std::size_t>(topLevelBlocks - 1) * kRunOptions * kRunStates];
-    for (int k = 1; k < runCounts[topLevelBlocks - 1] * kRunStates; ++k) {
-      if (costs[k] < costs[state]) state = k;
-    }
-  }
-  int bytes = 0;
-  int nextCode = -1;
-  int nextRun = 0;
-  for (std::int32_t block = topLevelBlocks - 1; block >= 0; --block) {
-    const RunOption& option =
-        runOptions[static_cast<std::size_t>(block) * kRunOptions + state / kRunStates];
-    BlockRecord& record = pool[block];
-    sizeEstimate -= record.codeLength;
-    if (option.code == kFillCode) {
-      setFill(record, firstLooks[block].colour);
-      setFirstError(record, option.error);
-    } else {
-      setOneByteCode(record, option.code, option.error);
-    }
-    sizeEstimate += record.codeLength;
-    nextRun = option.code == nextCode ? nextRun + 1 : 1;
-    if (nextRun <= kRunStates) ++bytes;
-    bytes += option.bytes - 1;
-    nextCode = option.code;
-    state = runFrom[static_cast<std::size_t>(block) * kRunOptions * kRunStates + state];
-  }
-  return bytes;
 }
 
 int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targetLength,

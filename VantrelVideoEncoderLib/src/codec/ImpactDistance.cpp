@@ -28,6 +28,7 @@ constexpr double kMidGray = 128.0;
 void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int frameWidth,
                            int frameHeight) {
   width = frameWidth;
+  depth = depthCode;
   if (depthCode != kTruecolorDepth && depthCode != kTruecolorPlusDepth) {
     chromaStart = frameWidth * frameHeight;
     tables.assign(kTableSize, 0);
@@ -47,15 +48,17 @@ void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int fram
   // the share of its pixels that the tables count.
   constexpr double kChromaShare = kChromaPixels / 4.0;
   for (int s = 0; s < kEntries; ++s) {
-    sixteenths[0][s] =
-        static_cast<std::int32_t>(std::lround(16.0 * shownLuma(s, depthCode)));
-    sixteenths[1][s] = static_cast<std::int32_t>(
-        std::lround(16.0 * kChromaShare * shownBlueDifference(s, depthCode)));
-    sixteenths[2][s] = static_cast<std::int32_t>(
-        std::lround(16.0 * kChromaShare * shownRedDifference(s, depthCode)));
-    meanings[0].push_back(shownColour(shownLuma(s, depthCode), 0.0, 0.0));
-    meanings[1].push_back(shownColour(kMidGray, shownBlueDifference(s, depthCode), 0.0));
-    meanings[2].push_back(shownColour(kMidGray, 0.0, shownRedDifference(s, depthCode)));
+    shown[0][s] = shownLuma(s, depthCode);
+    shown[1][s] = shownBlueDifference(s, depthCode);
+    shown[2][s] = shownRedDifference(s, depthCode);
+    sixteenths[0][s] = static_cast<std::int32_t>(std::lround(16.0 * shown[0][s]));
+    sixteenths[1][s] =
+        static_cast<std::int32_t>(std::lround(16.0 * kChromaShare * shown[1][s]));
+    sixteenths[2][s] =
+        static_cast<std::int32_t>(std::lround(16.0 * kChromaShare * shown[2][s]));
+    meanings[0].push_back(shownColour(shown[0][s], 0.0, 0.0));
+    meanings[1].push_back(shownColour(kMidGray, shown[1][s], 0.0));
+    meanings[2].push_back(shownColour(kMidGray, 0.0, shown[2][s]));
   }
   for (int kind = 0; kind < 3; ++kind) {
     // The stored samples in level order: lumas, or colour-difference steps.
@@ -123,46 +126,111 @@ ImpactDistance::Leaning ImpactDistance::leaningAt(int offset) const {
           sixteenths[(tableAt(offset) - tables.data()) / kTableSize].data()};
 }
 
-std::int64_t ImpactDistance::leanChange(const std::int32_t* table,
-                                        const std::uint8_t* have, int rowStep,
-                                        int columnStep, const std::uint8_t* want,
-                                        int side) const {
+bool ImpactDistance::leansUnder(const std::uint8_t* decoded,
+                                std::vector<std::uint8_t>& samples,
+                                std::vector<std::int32_t>& out) const {
+  if (leans == nullptr) return false;
+  const int count = chromaStart / 2 * 3;
+  samples.assign(leanFrame, leanFrame + count);
+  out.assign(leans, leans + count);
+  const Levels& lumas = levels[0];
+  const std::int32_t* level = sixteenths[0].data();
+  const int last = static_cast<int>(lumas.samples.size()) - 1;
+  const int half = width / 2;
+  bool moved = false;
+  for (int group = 0; group < chromaStart / 4; ++group) {
+    const int u = chromaStart + group / half * width + group % half;
+    const int v = u + half;
+    const double blue = shown[1][leanFrame[u]];
+    const double red = shown[2][leanFrame[v]];
+    const double moveBlue = shown[1][decoded[u]] - blue;
+    const double moveRed = shown[2][decoded[v]] - red;
+    if (moveBlue == 0.0 && moveRed == 0.0) continue;
+    const int top = group / half * 2 * width + group % half * 2;
+    const int at[4] = {top, top + 1, top + width, top + width + 1};
+    bool clamps = false;
+    for (int i : at) {
+      const double luma = shown[0][leanFrame[i]];
+      const double channels[3] = {luma + 1.402 * red, luma - 0.344136 * blue - 0.714136 * red,
+                                  luma + 1.772 * blue};
+      for (double c : channels) clamps = clamps || c <= 0.0 || c >= 255.0;
+    }
+    if (clamps) continue;
+    // A luma's lean moves by twice the channels' summed shares of the
+    // colour differences' moves.
+    const auto move = static_cast<std::int32_t>(
+        std::lround(16.0 * 2.0 * (1.427864 * moveBlue + 0.687864 * moveRed)));
+    if (move == 0) continue;
+    moved = true;
+    for (int i : at) {
+      // The stored luma with the least error under the moved lean; the error
+      // of a luma is a parabola (three channels, each off by the level).
+      const int sample = leanFrame[i];
+      const std::int32_t lean = leans[i] + move;
+      const auto error = [&](int s) {
+        return tables[s * kEntries + sample] +
+               std::int64_t{lean} * (level[s] - level[sample]) / 256;
+      };
+      int place = lumas.place[sample];
+      if (place < 0) {
+        out[i] = lean;
+        continue;
+      }
+      const int step = lean > 0 ? -1 : 1;
+      while (place + step >= 0 && place + step <= last &&
+             error(lumas.samples[place + step]) < error(lumas.samples[place])) {
+        place += step;
+      }
+      // There the slope has grown by six per level (three channels, each
+      // squared).
+      const int best = lumas.samples[place];
+      samples[i] = static_cast<std::uint8_t>(best);
+      out[i] = lean + 6 * (level[best] - level[sample]);
+    }
+  }
+  return moved;
+}
+
+template <bool kOneColour>
+std::int64_t ImpactDistance::summedError(const std::int32_t* table,
+                                         const std::uint8_t* have,
+                                         const std::uint8_t* want, int side) const {
+  const auto shows = [&](int i) { return kOneColour ? have[0] : have[i]; };
+  std::int64_t sum = 0;
+  if (leans == nullptr) {
+    for (int r = 0; r < side; ++r) {
+      for (int c = 0; c < side; ++c) {
+        const int i = r * width + c;
+        sum += table[shows(i) * kEntries + want[i]];
+      }
+    }
+    return sum;
+  }
+  // Against the picture: each sample's lean times the change of its level,
+  // summed in sixteenths squared; a block that errs toward the picture can
+  // come out below its samples' own error, but never below none.
   const std::int32_t* level = sixteenths[(table - tables.data()) / kTableSize].data();
   const std::int32_t* lean = leans + (want - leanFrame);
-  std::int64_t sum = 0;
+  std::int64_t leanSum = 0;
   for (int r = 0; r < side; ++r) {
     for (int c = 0; c < side; ++c) {
       const int i = r * width + c;
-      sum += std::int64_t{lean[i]} *
-             (level[have[r * rowStep + c * columnStep]] - level[want[i]]);
+      sum += table[shows(i) * kEntries + want[i]];
+      leanSum += std::int64_t{lean[i]} * (level[shows(i)] - level[want[i]]);
     }
   }
-  return sum / 256;
+  return std::max<std::int64_t>(0, sum + leanSum / 256);
 }
 
 std::int64_t ImpactDistance::blockError(const std::int32_t* table, const std::uint8_t* have,
                                         const std::uint8_t* want, int side) const {
-  std::int64_t sum = 0;
-  for (int r = 0; r < side; ++r) {
-    for (int c = 0; c < side; ++c) sum += table[have[r * width + c] * kEntries + want[r * width + c]];
-  }
-  if (leans != nullptr)
-    sum = std::max<std::int64_t>(0, sum + leanChange(table, have, width, 1, want, side));
-  return sum;
+  return summedError<false>(table, have, want, side);
 }
 
 std::int64_t ImpactDistance::fillError(const std::int32_t* table, int colour,
                                        const std::uint8_t* want, int side) const {
-  const std::int32_t* row = table + colour * kEntries;
-  std::int64_t sum = 0;
-  for (int r = 0; r < side; ++r) {
-    for (int c = 0; c < side; ++c) sum += row[want[r * width + c]];
-  }
-  if (leans != nullptr) {
-    const std::uint8_t one = static_cast<std::uint8_t>(colour);
-    sum = std::max<std::int64_t>(0, sum + leanChange(table, &one, 0, 0, want, side));
-  }
-  return sum;
+  const std::uint8_t one = static_cast<std::uint8_t>(colour);
+  return summedError<true>(table, &one, want, side);
 }
 
 }  // namespace vantrel

@@ -22,6 +22,7 @@ class ImpactDistance {
   // palette: the codec's 256 entries; depthCode 24 or 25 selects the truecolor
   // layouts, anything else palette indices. Sizes are the codec frame's.
   void build(const std::uint32_t* palette, int depthCode, int frameWidth, int frameHeight);
+  int depthCode() const { return depth; }
 
   // The 256 x 256 table (row a, column b) for the samples of a block whose
   // top-left sample is at offset; a block never spans two kinds of row.
@@ -49,6 +50,15 @@ class ImpactDistance {
   };
   Leaning leaningAt(int offset) const;
 
+  // The samples and leans of the frame when the player shows the colour
+  // differences of decoded rather than the frame's own: each luma's lean
+  // moves by how its group's colour differences move its pixels' errors, and
+  // the luma moves to the stored level with the least error under that lean,
+  // where its lean is taken again. Into samples and out (the frame's size);
+  // false without leans or when no lean moved.
+  bool leansUnder(const std::uint8_t* decoded, std::vector<std::uint8_t>& samples,
+                  std::vector<std::int32_t>& out) const;
+
   // Summed distance between a side x side block of have and of want, both
   // given at the block's top-left sample in rows of the frame's width.
   std::int64_t blockError(const std::int32_t* table, const std::uint8_t* have,
@@ -59,16 +69,17 @@ class ImpactDistance {
 
  private:
   int width = 0;
+  int depth = 0;
   int chromaStart = 0;  // offset of the first colour-difference row, or past the frame
   std::vector<std::int32_t> tables;  // luma or palette, then U, then V
   std::array<std::int32_t, 256> sixteenths[3]{};  // each kind's levels, as Leaning
+  std::array<double, 256> shown[3]{};  // each kind's levels as the player shows them
   const std::uint8_t* leanFrame = nullptr;
   const std::int32_t* leans = nullptr;
-  // The change leans give a side x side block of want when it shows have
-  // (its samples rowStep and columnStep apart: 0 and 0 for one colour).
-  std::int64_t leanChange(const std::int32_t* table, const std::uint8_t* have,
-                          int rowStep, int columnStep, const std::uint8_t* want,
-                          int side) const;
+  // blockError, or with kOneColour fillError (have: the one colour).
+  template <bool kOneColour>
+  std::int64_t summedError(const std::int32_t* table, const std::uint8_t* have,
+                           const std::uint8_t* want, int side) const;
   Levels levels[3];
 };
 

@@ -31,6 +31,7 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
       redLevel[s] = shownRedDifference(s, depthCode);
       lumaStored[s] = lumaIsStored(s, depthCode);
     }
+    lumaScale = 1.0 / (3.0 * lumaLevel[firstLuma + 1]);
     return;
   }
   for (int i = 0; i < 256; ++i) entries[i] = palette[i] & 0xffffff;
@@ -130,35 +131,45 @@ void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, in
   vLean = static_cast<std::int32_t>(std::lround(16.0 * redSlope));
 }
 
-int ClosestSamples::lumaError(std::uint32_t pixel, int luma, double blue, double red) const {
+ClosestSamples::Shift ClosestSamples::shiftOf(double blue, double red) {
+  return {1.402 * red,  0.344136 * blue,          0.714136 * red,
+          1.772 * blue, (1.402 - 0.714136) * red, (1.772 - 0.344136) * blue};
+}
+
+ClosestSamples::Pixel ClosestSamples::pixelOf(std::uint32_t pixel) {
+  const int red = int((pixel >> 16) & 0xff);
+  const int green = int((pixel >> 8) & 0xff);
+  const int blue = int(pixel & 0xff);
+  return {red, green, blue, double(red) + double(green) + double(blue)};
+}
+
+int ClosestSamples::lumaError(const Pixel& pixel, int luma, const Shift& shift) const {
   // shownColour's rounding and clamping, squared against the pixel.
   const double level = lumaLevel[luma];
   const auto channelError = [](double value, int target) {
     const int shown = value <= 0.0 ? 0 : value >= 254.5 ? 255 : static_cast<int>(value + 0.5);
     return (shown - target) * (shown - target);
   };
-  return channelError(level + 1.402 * red, int((pixel >> 16) & 0xff)) +
-         channelError(level - 0.344136 * blue - 0.714136 * red, int((pixel >> 8) & 0xff)) +
-         channelError(level + 1.772 * blue, int(pixel & 0xff));
+  return channelError(level + shift.red, pixel.red) +
+         channelError(level - shift.greenOfBlue - shift.greenOfRed, pixel.green) +
+         channelError(level + shift.blue, pixel.blue);
 }
 
-int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& error) const {
+int ClosestSamples::bestLuma(const Pixel& pixel, const Shift& shift, int& error) const {
   // Unclamped, the best luma level is the mean over the channels of the pixel
-  // less each channel's colour-difference term; the stored values around it
-  // are tried.
-  const double mean = (double((pixel >> 16) & 0xff) + double((pixel >> 8) & 0xff) +
-                       double(pixel & 0xff) - (1.402 - 0.714136) * red - (1.772 - 0.344136) * blue) /
-                      3.0;
-  // The stored values just below and just above it (stepping over the
-  // values the layout does not store).
-  const int below = firstLuma + static_cast<int>(std::floor(mean / lumaLevel[firstLuma + 1]));
+  // less each channel's colour-difference term; the stored values just
+  // below and just above it are tried (stepping over the values the layout
+  // does not store).
+  const int below =
+      firstLuma + static_cast<int>(std::floor(
+                      (pixel.sum - shift.lumaOfRed - shift.lumaOfBlue) * lumaScale));
   int low = std::clamp(below, firstLuma, lastLuma);
   if (!lumaStored[low]) low = low > firstLuma ? low - 1 : low + 1;
   int high = std::clamp(below + 1, firstLuma, lastLuma);
   if (!lumaStored[high]) high = high < lastLuma ? high + 1 : high - 1;
-  error = lumaError(pixel, low, blue, red);
+  error = lumaError(pixel, low, shift);
   if (high == low) return low;
-  const int highError = lumaError(pixel, high, blue, red);
+  const int highError = lumaError(pixel, high, shift);
   if (highError < error) {
     error = highError;
     return high;
@@ -169,11 +180,12 @@ int ClosestSamples::bestLuma(std::uint32_t pixel, double blue, double red, int& 
 void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u, int& v) const {
   const int u0 = blueDifferenceStep(u, depth);
   const int v0 = redDifferenceStep(v, depth);
+  const Pixel pixels[4] = {pixelOf(group[0]), pixelOf(group[1]), pixelOf(group[2]),
+                           pixelOf(group[3])};
   int bestError = 0;
   {
-    const double blue = blueLevel[u & 0xff];
-    const double red = redLevel[v & 0xff];
-    for (int p = 0; p < 4; ++p) bestError += lumaError(group[p], lumas[p], blue, red);
+    const Shift shift = shiftOf(blueLevel[u & 0xff], redLevel[v & 0xff]);
+    for (int p = 0; p < 4; ++p) bestError += lumaError(pixels[p], lumas[p], shift);
   }
   // One colour difference at a time: U a step either side with V as the
   // formulas gave it, then V a step either side with the better U.
@@ -184,13 +196,12 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
     }
     const int uSampleValue = blueDifferenceSample(uStepValue, depth);
     const int vSampleValue = redDifferenceSample(vStepValue, depth);
-    const double blue = blueLevel[uSampleValue];
-    const double red = redLevel[vSampleValue];
+    const Shift shift = shiftOf(blueLevel[uSampleValue], redLevel[vSampleValue]);
     int total = 0;
     int chosen[4];
     for (int p = 0; p < 4 && total < bestError; ++p) {
       int error = 0;
-      chosen[p] = bestLuma(group[p], blue, red, error);
+      chosen[p] = bestLuma(pixels[p], shift, error);
       total += error;
     }
     if (total < bestError) {

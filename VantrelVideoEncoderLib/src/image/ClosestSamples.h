@@ -37,10 +37,30 @@ class ClosestSamples {
                   std::int32_t& vLean) const;
 
  private:
+  // What a pair of colour differences (in levels) adds to each shown
+  // channel, and takes off the sum of a pixel's channels for its best luma;
+  // worked out once for the four pixels of a group.
+  struct Shift {
+    double red;
+    double greenOfBlue;
+    double greenOfRed;
+    double blue;
+    double lumaOfRed;
+    double lumaOfBlue;
+  };
+  static Shift shiftOf(double blue, double red);
+  // A pixel's channels, and their sum.
+  struct Pixel {
+    int red;
+    int green;
+    int blue;
+    double sum;
+  };
+  static Pixel pixelOf(std::uint32_t pixel);
   // Squared RGB difference of the player's colour from pixel, and the best
   // luma sample for pixel under the given colour differences.
-  int bestLuma(std::uint32_t pixel, double blue, double red, int& error) const;
-  int lumaError(std::uint32_t pixel, int luma, double blue, double red) const;
+  int bestLuma(const Pixel& pixel, const Shift& shift, int& error) const;
+  int lumaError(const Pixel& pixel, int luma, const Shift& shift) const;
 
   int depth = 0;
   // 8-bit codes: per fine grid cell, the entries that can be nearest to a
@@ -59,6 +79,7 @@ class ClosestSamples {
   std::array<double, 256> blueLevel{};  // U samples
   std::array<double, 256> redLevel{};   // V samples
   std::array<bool, 256> lumaStored{};
+  double lumaScale = 0.0;  // from a channel sum to luma steps above the first
   int firstLuma = 0;
   int lastLuma = 0;
   int firstStep = 0;
