@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <functional>
-#include <limits>
 #include <vector>
 
 #include "codec/CodecTables.h"
@@ -16,8 +15,6 @@ namespace vantrel {
 using namespace frame_record;
 
 namespace {
-
-constexpr std::int64_t kNoError = std::numeric_limits<std::int64_t>::max();
 
 // The size estimate starts at 16 for every frame; it counts code bytes as if
 // no runs were written.
