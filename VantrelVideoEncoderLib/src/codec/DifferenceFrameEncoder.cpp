@@ -344,15 +344,13 @@ DifferenceFrameEncoder::Result DifferenceFrameEncoder::encode(
     refineWorstFirst(minSize);
     length = writeRecord(out, padEven);
     // Without a length given, the best encode takes this frame's default record's.
-    if (best) {
-      length = encodeBest(out, minSize, length, padEven, recon, prevRecon);
-    } else {
-      const DecodeStatus status =
-          decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
-      assert(status == DecodeStatus::Ok);
-      (void)status;
-    }
+    if (best) length = encodeBest(out, minSize, length, padEven, recon, prevRecon);
   }
+
+  const DecodeStatus status =
+      decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
+  assert(status == DecodeStatus::Ok);
+  (void)status;
   if (best) {
     // The best encode's block errors are impacts: the quality figure takes
     // the codec's own distance of the whole decoded picture.

@@ -112,10 +112,10 @@ class DifferenceFrameEncoder {
     bool lastResort = false;       // a split that pays only further down
     BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
   };
-  // The best encode of a frame into out, decoded from prevRecon into recon
-  // (the frame two back on entry); returns the record's length. In code 24
-  // the frame is coded twice: the second time the lumas move to make up for
-  // the colour differences the first record shows.
+  // The best encode of a frame into out; returns the record's length. In
+  // code 24 the frame is coded twice: the second time the lumas move to make
+  // up for the colour differences the first record shows, decoded from
+  // prevRecon into recon (the frame two back, as it is again on return).
   int encodeBest(std::uint8_t* out, int minSize, int defaultLength, bool padEven,
                  std::uint8_t* recon, const std::uint8_t* prevRecon);
   // Codes the frame again by rate into out, until the record is about

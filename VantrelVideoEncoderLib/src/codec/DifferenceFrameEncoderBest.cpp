@@ -366,12 +366,6 @@ void DifferenceFrameEncoder::takeStep(std::int32_t block) {
 int DifferenceFrameEncoder::encodeBest(std::uint8_t* out, int minSize, int defaultLength,
                                        bool padEven, std::uint8_t* recon,
                                        const std::uint8_t* prevRecon) {
-  const auto decode = [&](int length) {
-    const DecodeStatus status =
-        decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
-    assert(status == DecodeStatus::Ok);
-    (void)status;
-  };
   ++leansNumber;
   const std::int32_t* leans = impact->leaningAt(0).leans;
   // The truecolor layouts show a pixel's colour by its luma and its group's
@@ -383,21 +377,24 @@ int DifferenceFrameEncoder::encodeBest(std::uint8_t* out, int minSize, int defau
   // differences step finely near gray, where most pixels are: a second
   // coding gained it 0.02 dB on the benchmark for a tenth more time, so only
   // code 24 has one.
-  if (leans == nullptr || impact->depthCode() != kTruecolorDepth) {
-    const int length = encodeByRate(out, minSize, defaultLength, padEven);
-    decode(length);
-    return length;
-  }
+  if (leans == nullptr || impact->depthCode() != kTruecolorDepth)
+    return encodeByRate(out, minSize, defaultLength, padEven);
   twoBack.assign(recon, recon + static_cast<std::size_t>(width) * height);
   const std::int64_t balance = byteBalance;
   const std::int64_t bytesSoFar = defaultBytes;
   const double value = byteValue;
   int length = encodeByRate(out, minSize, defaultLength, padEven);
-  decode(length);
-  if (!impact->leansUnder(recon, movedFrame, shownLeans)) return length;
+  // The first record as the player shows it; recon is the frame two back
+  // again for the second.
+  const DecodeStatus status =
+      decoder.decodeDifferenceFrame(out, length, recon, prevRecon);
+  assert(status == DecodeStatus::Ok);
+  (void)status;
+  const bool moved = impact->leansUnder(recon, movedFrame, shownLeans);
+  std::copy(twoBack.begin(), twoBack.end(), recon);
+  if (!moved) return length;
   const std::uint8_t* picture = frame;
   markMoved(picture, leans);
-  std::copy(twoBack.begin(), twoBack.end(), recon);
   byteBalance = balance;
   defaultBytes = bytesSoFar;
   byteValue = value;
@@ -408,7 +405,6 @@ int DifferenceFrameEncoder::encodeBest(std::uint8_t* out, int minSize, int defau
   codingAgain = true;
   length = encodeByRate(out, minSize, defaultLength, padEven);
   codingAgain = false;
-  decode(length);
   frame = picture;
   search.changeFrame(frame);
   impact->setLeans(frame, leans);

@@ -23,6 +23,10 @@ constexpr int kChromaPixels = 3;
 // Colour differences are judged on mid gray, luma without colour.
 constexpr double kMidGray = 128.0;
 
+// What a level of each colour difference adds to the three channels in all.
+constexpr double kBlueShareSum = kBlueShares[0] + kBlueShares[1] + kBlueShares[2];
+constexpr double kRedShareSum = kRedShares[0] + kRedShares[1] + kRedShares[2];
+
 }  // namespace
 
 void ImpactDistance::build(const std::uint32_t* palette, int depthCode, int frameWidth,
@@ -148,18 +152,17 @@ bool ImpactDistance::leansUnder(const std::uint8_t* decoded,
     if (moveBlue == 0.0 && moveRed == 0.0) continue;
     const int top = group / half * 2 * width + group % half * 2;
     const int at[4] = {top, top + 1, top + width, top + width + 1};
+    // Groups whose shown channels clamp have no leans (ClosestSamples::groupLeans).
     bool clamps = false;
     for (int i : at) {
-      const double luma = shown[0][leanFrame[i]];
-      const double channels[3] = {luma + 1.402 * red, luma - 0.344136 * blue - 0.714136 * red,
-                                  luma + 1.772 * blue};
-      for (double c : channels) clamps = clamps || c <= 0.0 || c >= 255.0;
+      for (double c : shownChannels(shown[0][leanFrame[i]], blue, red))
+        clamps = clamps || c <= 0.0 || c >= 255.0;
     }
     if (clamps) continue;
     // A luma's lean moves by twice the channels' summed shares of the
     // colour differences' moves.
     const auto move = static_cast<std::int32_t>(
-        std::lround(16.0 * 2.0 * (1.427864 * moveBlue + 0.687864 * moveRed)));
+        std::lround(16.0 * 2.0 * (kBlueShareSum * moveBlue + kRedShareSum * moveRed)));
     if (move == 0) continue;
     moved = true;
     for (int i : at) {

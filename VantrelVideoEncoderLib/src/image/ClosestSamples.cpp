@@ -97,16 +97,11 @@ void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, in
                                 std::int32_t& vLean) const {
   const double blue = blueLevel[u & 0xff];
   const double red = redLevel[v & 0xff];
-  // The channels' shares of a colour difference's level.
-  constexpr double kBlueShares[3] = {0.0, -0.344136, 1.772};
-  constexpr double kRedShares[3] = {1.402, -0.714136, 0.0};
   double blueSlope = 0.0;
   double redSlope = 0.0;
   for (int p = 0; p < 4; ++p) {
     const double level = lumaLevel[lumas[p]];
-    const double shown[3] = {level + 1.402 * red,
-                             level - 0.344136 * blue - 0.714136 * red,
-                             level + 1.772 * blue};
+    const std::array<double, 3> shown = shownChannels(level, blue, red);
     const int source[3] = {int((group[p] >> 16) & 0xff), int((group[p] >> 8) & 0xff),
                            int(group[p] & 0xff)};
     double lumaSlope = 0.0;
@@ -132,8 +127,12 @@ void ClosestSamples::groupLeans(const std::uint32_t* group, const int* lumas, in
 }
 
 ClosestSamples::Shift ClosestSamples::shiftOf(double blue, double red) {
-  return {1.402 * red,  0.344136 * blue,          0.714136 * red,
-          1.772 * blue, (1.402 - 0.714136) * red, (1.772 - 0.344136) * blue};
+  return {kRedShares[0] * red,
+          kBlueShares[1] * blue,
+          kRedShares[1] * red,
+          kBlueShares[2] * blue,
+          (kRedShares[0] + kRedShares[1]) * red,
+          (kBlueShares[2] + kBlueShares[1]) * blue};
 }
 
 ClosestSamples::Pixel ClosestSamples::pixelOf(std::uint32_t pixel) {
@@ -151,7 +150,7 @@ int ClosestSamples::lumaError(const Pixel& pixel, int luma, const Shift& shift) 
     return (shown - target) * (shown - target);
   };
   return channelError(level + shift.red, pixel.red) +
-         channelError(level - shift.greenOfBlue - shift.greenOfRed, pixel.green) +
+         channelError(level + shift.greenOfBlue + shift.greenOfRed, pixel.green) +
          channelError(level + shift.blue, pixel.blue);
 }
 

@@ -38,7 +38,7 @@ class ClosestSamples {
 
  private:
   // What a pair of colour differences (in levels) adds to each shown
-  // channel, and takes off the sum of a pixel's channels for its best luma;
+  // channel (shownChannels), and adds to the sum of the channels of a luma;
   // worked out once for the four pixels of a group.
   struct Shift {
     double red;

@@ -77,10 +77,17 @@ double shownRedDifference(int sample, int depthCode) {
   return depthCode == kPlusDepth ? plusDifference(step) : linearDifference(step);
 }
 
+std::array<double, 3> shownChannels(double luma, double blueDifference,
+                                    double redDifference) {
+  return {luma + kRedShares[0] * redDifference,
+          luma + kBlueShares[1] * blueDifference + kRedShares[1] * redDifference,
+          luma + kBlueShares[2] * blueDifference};
+}
+
 std::uint32_t shownColour(double luma, double blueDifference, double redDifference) {
-  return level(luma + 1.402 * redDifference) << 16 |
-         level(luma - 0.344136 * blueDifference - 0.714136 * redDifference) << 8 |
-         level(luma + 1.772 * blueDifference);
+  const std::array<double, 3> channels =
+      shownChannels(luma, blueDifference, redDifference);
+  return level(channels[0]) << 16 | level(channels[1]) << 8 | level(channels[2]);
 }
 
 }  // namespace vantrel

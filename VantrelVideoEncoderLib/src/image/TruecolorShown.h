@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace vantrel {
@@ -36,6 +37,15 @@ bool lumaIsStored(int sample, int depthCode);
 int firstDifferenceStep(int depthCode);
 int lastDifferenceStep(int depthCode);
 
+// What a level of each colour difference adds to the red, green and blue the
+// player shows (luma adds a level to each).
+inline constexpr std::array<double, 3> kBlueShares = {0.0, -0.344136, 1.772};
+inline constexpr std::array<double, 3> kRedShares = {1.402, -0.714136, 0.0};
+
+// The red, green and blue levels the player works out for luma and colour
+// differences in levels, before it rounds and clamps them.
+std::array<double, 3> shownChannels(double luma, double blueDifference,
+                                    double redDifference);
 // The pixel 0x00RRGGBB for luma and colour differences in levels, each
 // channel rounded and clamped to 0 to 255.
 std::uint32_t shownColour(double luma, double blueDifference, double redDifference);
