@@ -32,6 +32,16 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
       lumaStored[s] = lumaIsStored(s, depthCode);
     }
     lumaScale = 1.0 / (3.0 * lumaLevel[firstLuma + 1]);
+    const int steps = lastStep - firstStep + 1;
+    shownByPair.resize(static_cast<std::size_t>(steps) * steps * 256);
+    std::uint32_t* shown = shownByPair.data();
+    for (int us = firstStep; us <= lastStep; ++us) {
+      for (int vs = firstStep; vs <= lastStep; ++vs) {
+        const Shift shift = shiftOf(blueLevel[blueDifferenceSample(us, depthCode)],
+                                    redLevel[redDifferenceSample(vs, depthCode)]);
+        for (int luma = 0; luma < 256; ++luma) *shown++ = shownOf(lumaLevel[luma], shift);
+      }
+    }
     return;
   }
   for (int i = 0; i < 256; ++i) entries[i] = palette[i] & 0xffffff;
@@ -142,19 +152,31 @@ ClosestSamples::Pixel ClosestSamples::pixelOf(std::uint32_t pixel) {
   return {red, green, blue, double(red) + double(green) + double(blue)};
 }
 
-int ClosestSamples::lumaError(const Pixel& pixel, int luma, const Shift& shift) const {
-  // shownColour's rounding and clamping, squared against the pixel.
-  const double level = lumaLevel[luma];
-  const auto channelError = [](double value, int target) {
-    const int shown = value <= 0.0 ? 0 : value >= 254.5 ? 255 : static_cast<int>(value + 0.5);
-    return (shown - target) * (shown - target);
+std::uint32_t ClosestSamples::shownOf(double level, const Shift& shift) {
+  // shownColour's rounding and clamping.
+  const auto channel = [](double value) {
+    return static_cast<std::uint32_t>(value <= 0.0    ? 0
+                                      : value >= 254.5 ? 255
+                                                       : static_cast<int>(value + 0.5));
   };
-  return channelError(level + shift.red, pixel.red) +
-         channelError(level + shift.greenOfBlue + shift.greenOfRed, pixel.green) +
-         channelError(level + shift.blue, pixel.blue);
+  return channel(level + shift.red) << 16 |
+         channel(level + shift.greenOfBlue + shift.greenOfRed) << 8 |
+         channel(level + shift.blue);
 }
 
-int ClosestSamples::bestLuma(const Pixel& pixel, const Shift& shift, int& error) const {
+int ClosestSamples::shownError(const Pixel& pixel, std::uint32_t shown) {
+  const int red = static_cast<int>(shown >> 16) - pixel.red;
+  const int green = static_cast<int>((shown >> 8) & 0xff) - pixel.green;
+  const int blue = static_cast<int>(shown & 0xff) - pixel.blue;
+  return red * red + green * green + blue * blue;
+}
+
+int ClosestSamples::lumaError(const Pixel& pixel, int luma, const Shift& shift) const {
+  return shownError(pixel, shownOf(lumaLevel[luma], shift));
+}
+
+int ClosestSamples::bestLuma(const Pixel& pixel, const Shift& shift,
+                             const std::uint32_t* shown, int& error) const {
   // Unclamped, the best luma level is the mean over the channels of the pixel
   // less each channel's colour-difference term; the stored values just
   // below and just above it are tried (stepping over the values the layout
@@ -166,9 +188,9 @@ int ClosestSamples::bestLuma(const Pixel& pixel, const Shift& shift, int& error)
   if (!lumaStored[low]) low = low > firstLuma ? low - 1 : low + 1;
   int high = std::clamp(below + 1, firstLuma, lastLuma);
   if (!lumaStored[high]) high = high < lastLuma ? high + 1 : high - 1;
-  error = lumaError(pixel, low, shift);
+  error = shownError(pixel, shown[low]);
   if (high == low) return low;
-  const int highError = lumaError(pixel, high, shift);
+  const int highError = shownError(pixel, shown[high]);
   if (highError < error) {
     error = highError;
     return high;
@@ -196,11 +218,16 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
     const int uSampleValue = blueDifferenceSample(uStepValue, depth);
     const int vSampleValue = redDifferenceSample(vStepValue, depth);
     const Shift shift = shiftOf(blueLevel[uSampleValue], redLevel[vSampleValue]);
+    const std::uint32_t* shown =
+        shownByPair.data() +
+        static_cast<std::size_t>((uStepValue - firstStep) * (lastStep - firstStep + 1) +
+                                 vStepValue - firstStep) *
+            256;
     int total = 0;
     int chosen[4];
     for (int p = 0; p < 4 && total < bestError; ++p) {
       int error = 0;
-      chosen[p] = bestLuma(pixels[p], shift, error);
+      chosen[p] = bestLuma(pixels[p], shift, shown, error);
       total += error;
     }
     if (total < bestError) {

@@ -49,6 +49,8 @@ class ClosestSamples {
     double lumaOfBlue;
   };
   static Shift shiftOf(double blue, double red);
+  // The colour (0x00RRGGBB) the player shows for a luma level under shift.
+  static std::uint32_t shownOf(double level, const Shift& shift);
   // A pixel's channels, and their sum.
   struct Pixel {
     int red;
@@ -57,10 +59,14 @@ class ClosestSamples {
     double sum;
   };
   static Pixel pixelOf(std::uint32_t pixel);
-  // Squared RGB difference of the player's colour from pixel, and the best
-  // luma sample for pixel under the given colour differences.
-  int bestLuma(const Pixel& pixel, const Shift& shift, int& error) const;
+  // Squared RGB difference of the player's colour from pixel, from the
+  // colour differences' shift or from the colour shown (0x00RRGGBB); and the
+  // best luma sample for pixel under a pair of colour-difference steps, shown
+  // holding that pair's colours by luma.
   int lumaError(const Pixel& pixel, int luma, const Shift& shift) const;
+  static int shownError(const Pixel& pixel, std::uint32_t shown);
+  int bestLuma(const Pixel& pixel, const Shift& shift, const std::uint32_t* shown,
+               int& error) const;
 
   int depth = 0;
   // 8-bit codes: per fine grid cell, the entries that can be nearest to a
@@ -84,6 +90,10 @@ class ClosestSamples {
   int lastLuma = 0;
   int firstStep = 0;
   int lastStep = 0;
+  // The colour the player shows for every luma sample under each pair of
+  // colour-difference steps (U step major), 256 lumas a pair: refineGroup
+  // tries the same pairs for every group of every frame.
+  std::vector<std::uint32_t> shownByPair;
 };
 
 }  // namespace vantrel
