@@ -9,6 +9,12 @@
 #include "image/ColourReduction.h"
 #include "image/TruecolorShown.h"
 
+// The build defines VANTREL_X86_VECTORS where the AVX2 trial is compiled
+// (64-bit x86); elsewhere the plain loop is the only one.
+#if VANTREL_X86_VECTORS
+#include "image/ClosestSamplesAvx2.h"
+#endif
+
 namespace vantrel {
 
 namespace {
@@ -20,6 +26,7 @@ constexpr int kLastColour = 254;
 
 void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
   depth = depthCode;
+  usePlainLoops(false);
   if (depthCode >= kTruecolorDepth) {
     firstLuma = firstStoredLuma(depthCode);
     lastLuma = lastStoredLuma(depthCode);
@@ -30,6 +37,7 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
       blueLevel[s] = shownBlueDifference(s, depthCode);
       redLevel[s] = shownRedDifference(s, depthCode);
       lumaStored[s] = lumaIsStored(s, depthCode);
+      lumaStoredWords[s] = lumaStored[s] ? 1 : 0;
     }
     lumaScale = 1.0 / (3.0 * lumaLevel[firstLuma + 1]);
     const int steps = lastStep - firstStep + 1;
@@ -49,6 +57,14 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
   // a pixel first falls in it.
   cellLists.assign(kFineGridCells, CellList{});
   candidates.clear();
+}
+
+void ClosestSamples::usePlainLoops(bool plain) {
+#if VANTREL_X86_VECTORS
+  vectors = !plain && closest_samples_avx2::available();
+#else
+  (void)plain;
+#endif
 }
 
 void ClosestSamples::listCandidates(int cell) const {
@@ -225,7 +241,15 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
             256;
     int total = 0;
     int chosen[4];
-    for (int p = 0; p < 4 && total < bestError; ++p) {
+#if VANTREL_X86_VECTORS
+    if (vectors) {
+      total = closest_samples_avx2::bestLumas(
+          {group, shift.lumaOfRed, shift.lumaOfBlue, lumaScale, firstLuma, lastLuma,
+           lumaStoredWords.data(), shown},
+          chosen);
+    }
+#endif
+    for (int p = 0; !vectors && p < 4 && total < bestError; ++p) {
       int error = 0;
       chosen[p] = bestLuma(pixels[p], shift, shown, error);
       total += error;

@@ -17,6 +17,9 @@ class ClosestSamples {
   // palette: the movie's 256 entries (for the 8-bit codes); depthCode as the
   // colour reduction takes it.
   void build(const std::uint32_t* palette, int depthCode);
+  // With plain set, the truecolor conversion keeps to its plain loop where
+  // the processor could do four pixels at once (the samples are the same).
+  void usePlainLoops(bool plain);
 
   // The palette entry 1 to 254 nearest to pixel (ties: the lower entry).
   std::uint8_t nearestEntry(std::uint32_t pixel) const;
@@ -85,6 +88,8 @@ class ClosestSamples {
   std::array<double, 256> blueLevel{};  // U samples
   std::array<double, 256> redLevel{};   // V samples
   std::array<bool, 256> lumaStored{};
+  std::array<std::int32_t, 256> lumaStoredWords{};  // the same, for the vector trial
+  bool vectors = false;  // the trial takes a group's four pixels at once
   double lumaScale = 0.0;  // from a channel sum to luma steps above the first
   int firstLuma = 0;
   int lastLuma = 0;
