@@ -158,8 +158,9 @@ class DifferenceFrameEncoder {
   // The codec errors of look's codes for the block at offset after its
   // samples moved, the fill colour searched again.
   void lookAgain(FirstLook& look, int offset, int level) const;
-  // The impacts of look's codes for the block at offset, by the leans of now.
-  void judgeLook(FirstLook& look, int offset, int level) const;
+  // The impacts of look's codes for the block at offset, by the leans of now
+  // (without keepToo, its keep's impact is already the one of now).
+  void judgeLook(FirstLook& look, int offset, int level, bool keepToo = true) const;
   void chooseFirstCodeFromLook(BlockRecord& record, const FirstLook& look) const;
   // Gives record the code of look with the smallest score (ties: keep, then
   // copy), with its impact as the error.

@@ -89,7 +89,7 @@ DifferenceFrameEncoder::FirstLook DifferenceFrameEncoder::searchFirstLook(
       found.displacement = copy.displacement;
       found.copy = copy.error;
     }
-    judgeLook(found, offset, level);
+    judgeLook(found, offset, level, false);
   }
   return found;
 }
@@ -110,11 +110,12 @@ void DifferenceFrameEncoder::lookAgain(FirstLook& look, int offset, int level) c
   }
 }
 
-void DifferenceFrameEncoder::judgeLook(FirstLook& look, int offset, int level) const {
+void DifferenceFrameEncoder::judgeLook(FirstLook& look, int offset, int level,
+                                       bool keepToo) const {
   const int side = blockSide(level);
   const std::int32_t* table = impact->tableAt(offset);
   const std::uint8_t* want = frame + offset;
-  look.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
+  if (keepToo) look.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
   look.fillImpact = look.fill != kNoError
                         ? impact->fillError(table, look.colour, want, side)
                         : kNoError;
