@@ -135,6 +135,11 @@ class DifferenceFrameEncoder {
   // unless firstCodesOnly, their next steps where those are worth more.
   void valueSplit(const BlockRecord& record, int runs, bool firstCodesOnly,
                   std::int64_t& gain, int& cost) const;
+  // Whether the quadrants' patterns could make a split worth more than worth
+  // per byte: error is the block's, cost the bytes the split with the
+  // quadrants' first codes adds.
+  static bool patternsCouldPay(const std::array<BlockRecord, 4>& children, int childLevel,
+                               std::int64_t error, int cost, double worth);
   void takeStep(std::int32_t block);
   // The searches behind an 8 x 8 block's first code in the best encode, kept
   // so that a second try with the default's choice need not search again.

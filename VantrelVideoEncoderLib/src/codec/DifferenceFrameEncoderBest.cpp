@@ -235,7 +235,9 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
   }
   gain = record.rawError - firstError;
   cost = firstLength - record.codeLength + runs;
-  if (firstCodesOnly) return;
+  if (firstCodesOnly ||
+      !patternsCouldPay(children, level - 1, record.rawError, cost, valuePerByte(gain, cost)))
+    return;
   std::int64_t refinedError = 0;
   int refinedLength = splitLength;
   for (int q = 0; q < 4; ++q) {
@@ -257,6 +259,30 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
     gain = refinedGain;
     cost = refinedCost;
   }
+}
+
+bool DifferenceFrameEncoder::patternsCouldPay(const std::array<BlockRecord, 4>& children,
+                                              int childLevel, std::int64_t error, int cost,
+                                              double worth) {
+  // Were the patterns of the quadrants exact, which of them to take: if no
+  // choice removes more error per byte than the quadrants' first codes
+  // (worth), the patterns need not be searched. A 2 x 2 quadrant takes its
+  // raw samples instead, which cost no search.
+  if (childLevel == kLevel2x2) return true;
+  for (int taken = 1; taken < 16; ++taken) {
+    std::int64_t left = error;
+    int bytes = cost;
+    for (int q = 0; q < 4; ++q) {
+      const BlockRecord& child = children[q];
+      if ((taken >> q & 1) != 0 && child.rawError != 0) {
+        bytes += kPatternLength - child.codeLength;
+      } else {
+        left -= child.rawError;
+      }
+    }
+    if (valuePerByte(left, bytes) > worth) return true;
+  }
+  return false;
 }
 
 void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
