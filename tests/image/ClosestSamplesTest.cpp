@@ -86,6 +86,13 @@ TEST(ClosestSamplesTest, TruecolorSamplesAreNeverFurtherThanTheFormulas) {
     std::vector<std::uint8_t> byClosest(kWidth * stored);
     convertFrame(work, byFormula.data(), depth, false, kWidth, kHeight, nullptr, true);
     convertFrame(work, byClosest.data(), depth, false, kWidth, kHeight, nullptr, true, &closest);
+    // The plain loop chooses the same samples as the trial of four pixels at once.
+    ClosestSamples plain;
+    plain.build(nullptr, depth);
+    plain.usePlainLoops(true);
+    std::vector<std::uint8_t> byPlain(kWidth * stored);
+    convertFrame(work, byPlain.data(), depth, false, kWidth, kHeight, nullptr, true, &plain);
+    EXPECT_EQ(byPlain, byClosest);
     // What the player shows of a frame, against the picture (row 0 of the
     // working image is its bottom).
     const auto error = [&](const std::vector<std::uint8_t>& frame, int x, int y) {
