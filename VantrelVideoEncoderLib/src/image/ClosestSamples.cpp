@@ -36,8 +36,7 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
       lumaLevel[s] = shownLuma(s, depthCode);
       blueLevel[s] = shownBlueDifference(s, depthCode);
       redLevel[s] = shownRedDifference(s, depthCode);
-      lumaStored[s] = lumaIsStored(s, depthCode);
-      lumaStoredWords[s] = lumaStored[s] ? 1 : 0;
+      lumaStored[s] = lumaIsStored(s, depthCode) ? 1 : 0;
     }
     lumaScale = 1.0 / (3.0 * lumaLevel[firstLuma + 1]);
     const int steps = lastStep - firstStep + 1;
@@ -245,7 +244,7 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
     if (vectors) {
       total = closest_samples_avx2::bestLumas(
           {group, shift.lumaOfRed, shift.lumaOfBlue, lumaScale, firstLuma, lastLuma,
-           lumaStoredWords.data(), shown},
+           lumaStored.data(), shown},
           chosen);
     }
 #endif
