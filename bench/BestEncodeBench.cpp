@@ -7,8 +7,9 @@
 // inspector's own comparison (RGB PSNR from the mean squared error over the
 // movie, and the lowest frame PSNR). The table gives, per pair, the file
 // sizes, both figures and the processor time of both conversions (the faster
-// of two runs each), per colour mode the average gain, and last the ratio of
-// the processor times over the whole table and for the costliest pair.
+// of two runs each, the two taking turns), per colour mode the average gain,
+// and last the ratio of the processor times over the whole table and for the
+// costliest pair.
 // Run by hand:
 //   build/bench/best_encode_bench                 -bestencode against the default
 //   build/bench/best_encode_bench -fastencode     any other flags against it
@@ -26,6 +27,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchClip.h"
@@ -293,13 +295,21 @@ Outcome convert(const BenchClip& clip, const std::vector<std::string>& extra, bo
   return outcome;
 }
 
-// convert, timed twice: the same movie comes out each time, and the faster
-// run counts, so that a busy machine distorts the processor times less.
-Outcome timedConvert(const BenchClip& clip, const std::vector<std::string>& flags) {
-  Outcome outcome = convert(clip, flags, true);
-  const Outcome again = convert(clip, flags, false);
-  if (again.ok && again.seconds < outcome.seconds) outcome.seconds = again.seconds;
-  return outcome;
+// The pair of conversions, each timed twice: the same movies come out each
+// time, and the faster run of each counts. The two take turns, so that a busy
+// spell of the machine slows both rather than one, and distorts their ratio
+// less.
+std::pair<Outcome, Outcome> timedPair(const BenchClip& clip,
+                                      const std::vector<std::string>& first,
+                                      const std::vector<std::string>& second) {
+  const auto keepFaster = [](Outcome& outcome, const Outcome& again) {
+    if (again.ok && again.seconds < outcome.seconds) outcome.seconds = again.seconds;
+  };
+  Outcome a = convert(clip, first, true);
+  Outcome b = convert(clip, second, true);
+  keepFaster(a, convert(clip, first, false));
+  keepFaster(b, convert(clip, second, false));
+  return {a, b};
 }
 
 int run(const std::vector<std::string>& otherFlags) {
@@ -340,8 +350,7 @@ int run(const std::vector<std::string>& otherFlags) {
         const std::vector<std::string> base{mode.flag, size.flag};
         std::vector<std::string> second = base;
         second.insert(second.end(), otherFlags.begin(), otherFlags.end());
-        const Outcome a = timedConvert(clip, base);
-        const Outcome b = timedConvert(clip, second);
+        const auto [a, b] = timedPair(clip, base, second);
         if (!a.ok || !b.ok) {
           std::printf("%-15s %-4s %-8s failed\n", kind.name, mode.name, size.name);
           continue;
