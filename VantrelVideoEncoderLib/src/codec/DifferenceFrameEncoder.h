@@ -106,11 +106,19 @@ class DifferenceFrameEncoder {
   // byte is refined next, until the budget is spent.
   struct Step {
     // Unvalued: a pattern or split of a first code, queued at the most it
-    // can be worth and valued when it comes first.
-    enum class Kind : std::uint8_t { None, Unvalued, Pattern, Split, Raw };
+    // can be worth and valued when it comes first. Deferred: a split whose
+    // quadrants' patterns could make it worth more than their first codes,
+    // queued at the most they could, and valued with them when it comes
+    // first, as it stood when it was queued (the record written in between
+    // can have changed the block's code).
+    enum class Kind : std::uint8_t { None, Unvalued, Deferred, Pattern, Split, Raw };
     Kind kind = Kind::None;
     bool lastResort = false;       // a split that pays only further down
     BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
+    // A Deferred split's runs, and the block's error and code length.
+    int runs = 0;
+    int codeLength = 0;
+    std::int64_t error = 0;
   };
   // The best encode of a frame into out; returns the record's length. In
   // code 24 the frame is coded twice: the second time the lumas move to make
@@ -132,14 +140,20 @@ class DifferenceFrameEncoder {
   int runPenalty(std::int32_t block, int newCode) const;
   // The error a split of block record removes and the bytes it adds (runs
   // more for the runs it breaks or joins), with the quadrants' first codes or,
-  // unless firstCodesOnly, their next steps where those are worth more.
+  // unless firstCodesOnly, their next steps where those are worth more. With
+  // deferred given, the quadrants' patterns are not searched: where they
+  // could make the split worth more, deferred is set to the most they could
+  // (above 0), and the split is valued by the first codes.
   void valueSplit(const BlockRecord& record, int runs, bool firstCodesOnly,
-                  std::int64_t& gain, int& cost) const;
-  // Whether the quadrants' patterns could make a split worth more than worth
-  // per byte: error is the block's, cost the bytes the split with the
+                  std::int64_t& gain, int& cost, double* deferred = nullptr) const;
+  // The most error per byte a split could remove were the quadrants'
+  // patterns exact: error is the block's, cost the bytes the split with the
   // quadrants' first codes adds.
-  static bool patternsCouldPay(const std::array<BlockRecord, 4>& children, int childLevel,
-                               std::int64_t error, int cost, double worth);
+  static double mostWorth(const std::array<BlockRecord, 4>& children, std::int64_t error,
+                          int cost);
+  // Queues block's step (steps[block], set) by the error it removes per byte;
+  // error: the block's, for a split that pays only further down.
+  void queueStep(std::int32_t block, std::int64_t error, std::int64_t gain, int cost);
   void takeStep(std::int32_t block);
   // The searches behind an 8 x 8 block's first code in the best encode, kept
   // so that a second try with the default's choice need not search again.
@@ -192,6 +206,9 @@ class DifferenceFrameEncoder {
   ImpactDistance* impact = nullptr;  // set for the best encode
   bool byRate = false;      // this pass compares codes by their impacts
   bool reuseLooks = false;  // this pass takes the first looks of the last
+  // Splits may be Deferred: the short colours are set, so that the quadrants'
+  // first codes come out the same when the split comes first.
+  bool deferSplits = false;
   std::vector<FirstLook> firstLooks;  // per 8 x 8 block
   // chooseRuns's options per block (the frame's most chosen copies among
   // them) and its least costs per option and run state.

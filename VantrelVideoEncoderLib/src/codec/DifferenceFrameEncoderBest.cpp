@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <limits>
 
 #include "codec/DifferenceFrameEncoder.h"
 #include "codec/FrameRecordFormat.h"
@@ -214,8 +215,8 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
 }
 
 void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
-                                        bool firstCodesOnly, std::int64_t& gain,
-                                        int& cost) const {
+                                        bool firstCodesOnly, std::int64_t& gain, int& cost,
+                                        double* deferred) const {
   // The quadrants with their first codes, and as they would be with the
   // better of their next steps; the split is worth the better of the two.
   const int level = record.level;
@@ -235,9 +236,18 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
   }
   gain = record.rawError - firstError;
   cost = firstLength - record.codeLength + runs;
-  if (firstCodesOnly ||
-      !patternsCouldPay(children, level - 1, record.rawError, cost, valuePerByte(gain, cost)))
-    return;
+  if (firstCodesOnly) return;
+  if (level - 1 != kLevel2x2) {
+    // The quadrants' patterns are searched only when they could make the
+    // split worth more; a 2 x 2 quadrant takes its raw samples, which need no
+    // search.
+    const double most = mostWorth(children, record.rawError, cost);
+    if (most <= valuePerByte(gain, cost)) return;
+    if (deferred != nullptr && most > 0.0) {
+      *deferred = most;
+      return;
+    }
+  }
   std::int64_t refinedError = 0;
   int refinedLength = splitLength;
   for (int q = 0; q < 4; ++q) {
@@ -261,15 +271,12 @@ void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
   }
 }
 
-bool DifferenceFrameEncoder::patternsCouldPay(const std::array<BlockRecord, 4>& children,
-                                              int childLevel, std::int64_t error, int cost,
-                                              double worth) {
-  // Were the patterns of the quadrants exact, which of them to take: if no
-  // choice removes more error per byte than the quadrants' first codes
-  // (worth), the patterns need not be searched. A 2 x 2 quadrant takes its
-  // raw samples instead, which cost no search.
-  if (childLevel == kLevel2x2) return true;
-  for (int taken = 1; taken < 16; ++taken) {
+double DifferenceFrameEncoder::mostWorth(const std::array<BlockRecord, 4>& children,
+                                         std::int64_t error, int cost) {
+  // Each choice of quadrants taking exact patterns, the others their first
+  // codes (none taking them: the split by its first codes).
+  double most = -std::numeric_limits<double>::infinity();
+  for (int taken = 0; taken < 16; ++taken) {
     std::int64_t left = error;
     int bytes = cost;
     for (int q = 0; q < 4; ++q) {
@@ -280,9 +287,9 @@ bool DifferenceFrameEncoder::patternsCouldPay(const std::array<BlockRecord, 4>& 
         left -= child.rawError;
       }
     }
-    if (valuePerByte(left, bytes) > worth) return true;
+    most = std::max(most, valuePerByte(left, bytes));
   }
-  return false;
+  return most;
 }
 
 void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
@@ -322,8 +329,21 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
     // fifth more time for little.
     std::int64_t splitGain = 0;
     int splitCost = 0;
-    valueSplit(record, runPenalty(block, kFirstSplitCode), step.kind != Step::Kind::None,
-               splitGain, splitCost);
+    const int runs = runPenalty(block, kFirstSplitCode);
+    double deferred = 0.0;
+    valueSplit(record, runs, step.kind != Step::Kind::None, splitGain, splitCost,
+               deferSplits ? &deferred : nullptr);
+    if (deferred > 0.0) {
+      // Above what the split could be worth, and above a last resort (at
+      // least one part of error in the largest cost of a step).
+      step.kind = Step::Kind::Deferred;
+      step.runs = runs;
+      step.codeLength = record.codeLength;
+      step.error = record.rawError;
+      stepHeap.emplace_back(deferred, -block);
+      std::push_heap(stepHeap.begin(), stepHeap.end());
+      return;
+    }
     if (step.kind == Step::Kind::None ||
         (splitGain > 0 &&
          valuePerByte(splitGain, splitCost) > valuePerByte(gain, cost))) {
@@ -332,6 +352,12 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
       cost = splitCost;
     }
   }
+  queueStep(block, record.rawError, gain, cost);
+}
+
+void DifferenceFrameEncoder::queueStep(std::int32_t block, std::int64_t error,
+                                       std::int64_t gain, int cost) {
+  Step& step = steps[block];
   double worth = valuePerByte(gain, cost);
   if (gain <= 0) {
     // A split whose quadrants are no better a step down can still reach the
@@ -342,7 +368,7 @@ void DifferenceFrameEncoder::planStep(std::int32_t block, bool value) {
       step.kind = Step::Kind::None;
       return;
     }
-    worth = static_cast<double>(record.rawError) * kLastResortScale;
+    worth = static_cast<double>(error) * kLastResortScale;
     step.lastResort = true;
   }
   stepHeap.emplace_back(worth, -block);
@@ -359,6 +385,17 @@ void DifferenceFrameEncoder::takeStep(std::int32_t block) {
     case Step::Kind::Unvalued:
       planStep(block, true);
       return;
+    case Step::Kind::Deferred: {
+      BlockRecord queued = record;
+      queued.codeLength = static_cast<std::uint8_t>(step.codeLength);
+      queued.rawError = step.error;
+      std::int64_t gain = 0;
+      int cost = 0;
+      valueSplit(queued, step.runs, false, gain, cost);
+      steps[block].kind = Step::Kind::Split;
+      queueStep(block, step.error, gain, cost);
+      return;
+    }
     case Step::Kind::Raw:
       refineBlock(block);
       return;
@@ -514,6 +551,7 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
   refineByRate(std::min(minSize, firstLimit));
   queue.clear();
   assignShortColours();
+  deferSplits = true;
   // The size estimate counts a byte for every code, as if the writer made no
   // runs: the refinement stops short of the budget and goes on in rounds
   // until the written record is long enough.
@@ -526,6 +564,7 @@ int DifferenceFrameEncoder::codeByRate(std::uint8_t* out, int minSize, int targe
   }
   queue.clear();
   byRate = false;
+  deferSplits = false;
   byteValue = lastValue;
   return length;
 }
@@ -535,7 +574,8 @@ void DifferenceFrameEncoder::refineByRate(int sizeLimit) {
     std::pop_heap(stepHeap.begin(), stepHeap.end());
     const std::int32_t block = -stepHeap.back().second;
     // What a byte bought: by a step that paid, not by a bound or a last resort.
-    if (steps[block].kind != Step::Kind::Unvalued && !steps[block].lastResort) {
+    if (steps[block].kind != Step::Kind::Unvalued &&
+        steps[block].kind != Step::Kind::Deferred && !steps[block].lastResort) {
       lastValue = stepHeap.back().first;
     }
     stepHeap.pop_back();
