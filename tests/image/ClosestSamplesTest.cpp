@@ -91,7 +91,8 @@ TEST(ClosestSamplesTest, TruecolorSamplesAreNeverFurtherThanTheFormulas) {
     plain.build(nullptr, depth);
     plain.usePlainLoops(true);
     std::vector<std::uint8_t> byPlain(kWidth * stored);
-    convertFrame(work, byPlain.data(), depth, false, kWidth, kHeight, nullptr, true, &plain);
+    convertFrame(work, byPlain.data(), depth, false, kWidth, kHeight, nullptr, true,
+                 &plain);
     EXPECT_EQ(byPlain, byClosest);
     // What the player shows of a frame, against the picture (row 0 of the
     // working image is its bottom).

@@ -116,7 +116,8 @@ void DifferenceFrameEncoder::judgeLook(FirstLook& look, int offset, int level,
   const int side = blockSide(level);
   const std::int32_t* table = impact->tableAt(offset);
   const std::uint8_t* want = frame + offset;
-  if (keepToo) look.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
+  if (keepToo)
+    look.keepImpact = impact->blockError(table, keepPicture + offset, want, side);
   look.fillImpact = look.fill != kNoError
                         ? impact->fillError(table, look.colour, want, side)
                         : kNoError;
@@ -215,8 +216,8 @@ BlockSearch::Pattern DifferenceFrameEncoder::fittedPattern(int offset, int level
 }
 
 void DifferenceFrameEncoder::valueSplit(const BlockRecord& record, int runs,
-                                        bool firstCodesOnly, std::int64_t& gain, int& cost,
-                                        double* deferred) const {
+                                        bool firstCodesOnly, std::int64_t& gain,
+                                        int& cost, double* deferred) const {
   // The quadrants with their first codes, and as they would be with the
   // better of their next steps; the split is worth the better of the two.
   const int level = record.level;

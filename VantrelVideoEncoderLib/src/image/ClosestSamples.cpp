@@ -170,7 +170,7 @@ ClosestSamples::Pixel ClosestSamples::pixelOf(std::uint32_t pixel) {
 std::uint32_t ClosestSamples::shownOf(double level, const Shift& shift) {
   // shownColour's rounding and clamping.
   const auto channel = [](double value) {
-    return static_cast<std::uint32_t>(value <= 0.0    ? 0
+    return static_cast<std::uint32_t>(value <= 0.0     ? 0
                                       : value >= 254.5 ? 255
                                                        : static_cast<int>(value + 0.5));
   };

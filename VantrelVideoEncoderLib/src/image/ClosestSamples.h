@@ -88,7 +88,7 @@ class ClosestSamples {
   std::array<double, 256> blueLevel{};  // U samples
   std::array<double, 256> redLevel{};   // V samples
   std::array<std::int32_t, 256> lumaStored{};  // 1: stored (words for the vector trial)
-  bool vectors = false;  // the trial takes a group's four pixels at once
+  bool vectors = false;    // the trial takes a group's four pixels at once
   double lumaScale = 0.0;  // from a channel sum to luma steps above the first
   int firstLuma = 0;
   int lastLuma = 0;

@@ -15,14 +15,14 @@ bool available();
 
 // One pair of colour differences tried for a group's four pixels.
 struct LumaTrial {
-  const std::uint32_t* pixels;   // the pixels, 0x..RRGGBB
-  double lumaOfRed;              // what the pair takes off a pixel's sum
+  const std::uint32_t* pixels;  // the pixels, 0x..RRGGBB
+  double lumaOfRed;             // what the pair takes off a pixel's sum
   double lumaOfBlue;
-  double scale;                  // from a channel sum to luma steps
+  double scale;  // from a channel sum to luma steps
   int firstLuma;
   int lastLuma;
-  const std::int32_t* stored;    // per luma sample: nonzero when stored
-  const std::uint32_t* shown;    // per luma sample: the colour shown
+  const std::int32_t* stored;  // per luma sample: nonzero when stored
+  const std::uint32_t* shown;  // per luma sample: the colour shown
 };
 
 // For each pixel, the luma just below and just above the unclamped best
