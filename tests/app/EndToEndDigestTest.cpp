@@ -79,6 +79,14 @@ const std::vector<DigestCase>& digestCases() {
        "53cefa7511f0a3fe7dc37f4288e6b6489847539748ed340e2ab0b42068bc1311"},
       {"sound only", "-audfile=sound no-video",
        "d772f6e15015cc15f7beb4e350b246b6c8526210c34e4614ca9c1fcb4fa12cc4"},
+      {"best standard", "-bestencode -colordepth=12",
+       "f2261da88c0b58ff8ad7aa85f0e5193529c7e4970475f5d85adcb8c6372aaefb"},
+      {"best extended", "-bestencode -colordepth=16",
+       "75b11326480e9e3deb5cf692137aeef261eca4477f232b2c3e2ed0cb1cb6a162"},
+      {"best truecolor", "-bestencode -colordepth=24",
+       "13d1cb2e4795fb56dad95a0c0d4952656f28c43f38f59dadc0f0385f4486d2da"},
+      {"best truecolor plus", "-bestencode",
+       "88a7089d9762a6119f236750a3a1b6e6b190102ceace71ce3f21aa1245a22981"},
   };
   return cases;
 }

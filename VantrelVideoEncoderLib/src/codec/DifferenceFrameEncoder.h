@@ -117,7 +117,7 @@ class DifferenceFrameEncoder {
     BlockSearch::Pattern pattern;  // the fitted pattern of a Pattern step
     // A Deferred split's runs, and the block's error and code length.
     int runs = 0;
-    int codeLength = 0;
+    std::uint8_t codeLength = 0;
     std::int64_t error = 0;
   };
   // The best encode of a frame into out; returns the record's length. In

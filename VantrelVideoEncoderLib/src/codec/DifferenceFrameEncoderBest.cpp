@@ -388,7 +388,7 @@ void DifferenceFrameEncoder::takeStep(std::int32_t block) {
       return;
     case Step::Kind::Deferred: {
       BlockRecord queued = record;
-      queued.codeLength = static_cast<std::uint8_t>(step.codeLength);
+      queued.codeLength = step.codeLength;
       queued.rawError = step.error;
       std::int64_t gain = 0;
       int cost = 0;

@@ -41,12 +41,12 @@ void ClosestSamples::build(const std::uint32_t* palette, int depthCode) {
     lumaScale = 1.0 / (3.0 * lumaLevel[firstLuma + 1]);
     const int steps = lastStep - firstStep + 1;
     shownByPair.resize(static_cast<std::size_t>(steps) * steps * 256);
-    std::uint32_t* shown = shownByPair.data();
     for (int us = firstStep; us <= lastStep; ++us) {
       for (int vs = firstStep; vs <= lastStep; ++vs) {
         const Shift shift = shiftOf(blueLevel[blueDifferenceSample(us, depthCode)],
                                     redLevel[redDifferenceSample(vs, depthCode)]);
-        for (int luma = 0; luma < 256; ++luma) *shown++ = shownOf(lumaLevel[luma], shift);
+        std::uint32_t* shown = shownByPair.data() + pairStart(us, vs);
+        for (int luma = 0; luma < 256; ++luma) shown[luma] = shownOf(lumaLevel[luma], shift);
       }
     }
     return;
@@ -233,11 +233,7 @@ void ClosestSamples::refineGroup(const std::uint32_t* group, int* lumas, int& u,
     const int uSampleValue = blueDifferenceSample(uStepValue, depth);
     const int vSampleValue = redDifferenceSample(vStepValue, depth);
     const Shift shift = shiftOf(blueLevel[uSampleValue], redLevel[vSampleValue]);
-    const std::uint32_t* shown =
-        shownByPair.data() +
-        static_cast<std::size_t>((uStepValue - firstStep) * (lastStep - firstStep + 1) +
-                                 vStepValue - firstStep) *
-            256;
+    const std::uint32_t* shown = shownByPair.data() + pairStart(uStepValue, vStepValue);
     int total = 0;
     int chosen[4];
 #if VANTREL_X86_VECTORS

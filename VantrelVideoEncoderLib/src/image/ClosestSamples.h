@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -95,9 +96,14 @@ class ClosestSamples {
   int firstStep = 0;
   int lastStep = 0;
   // The colour the player shows for every luma sample under each pair of
-  // colour-difference steps (U step major), 256 lumas a pair: refineGroup
+  // colour-difference steps, 256 lumas a pair from pairStart: refineGroup
   // tries the same pairs for every group of every frame.
   std::vector<std::uint32_t> shownByPair;
+  std::size_t pairStart(int uStep, int vStep) const {
+    return static_cast<std::size_t>((uStep - firstStep) * (lastStep - firstStep + 1) +
+                                    vStep - firstStep) *
+           256;
+  }
 };
 
 }  // namespace vantrel
