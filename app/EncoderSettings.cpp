@@ -60,6 +60,7 @@ bool EncoderSettings::takesValue(SettingId id, double value) {
     case SettingId::Audioboost:
       return value >= 100.0 && value <= 300.0;
     case SettingId::Framerate:
+      return value >= 0.0 && value <= 60.0;
     case SettingId::Framesize:
     case SettingId::Keyframes:
     case SettingId::Audiotrack:
@@ -80,6 +81,7 @@ const char* EncoderSettings::acceptedValues(SettingId id) {
     case SettingId::Audioboost:
       return "100 to 300";
     case SettingId::Framerate:
+      return "0 to 60";
     case SettingId::Framesize:
     case SettingId::Keyframes:
     case SettingId::Audiotrack:

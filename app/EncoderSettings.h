@@ -88,7 +88,8 @@ class EncoderSettings {
   static const FlagDescriptor* descriptorFor(SettingId id);
   // True when a numeric setting takes value, written as its flag takes it
   // (cropping as a percentage): resolution 0 to 3; colordepth 8, 12, 16, 24
-  // or 25; cropping 0 to 100; audioboost 100 to 300; framerate, framesize,
+  // or 25; cropping 0 to 100; audioboost 100 to 300; framerate 0 to 60 (the
+  // movie kind samples its sources 60 times a second); framesize,
   // keyframes and audiotrack 0 or more. Every other setting takes any value; NaN is
   // never taken by a setting with limits.
   static bool takesValue(SettingId id, double value);

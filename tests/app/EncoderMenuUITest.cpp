@@ -249,8 +249,7 @@ TEST_F(EncoderMenuUITest, NumberASettingDoesNotTakeIsNeverStoredAndAsksAgain) {
        "-1", "0 to 3"},
       {"a\nv\n301\n200\n", "% to adjust volume (100 = no adjustment)? [150] ", "301",
        "100 to 300"},
-      {"v\nf\n-5x\n3\n", "Output frame rate (1 fps - source rate):  ", "-5x",
-       "0 or more"},
+      {"v\nf\n61\n3\n", "Output frame rate (1 fps - source rate):  ", "61", "0 to 60"},
       {"v\nt\n-1\n3\n", "Desired average frame size in bytes? [1600] ", "-1",
        "0 or more"}};
   for (const Case& c : cases) {

@@ -76,6 +76,30 @@ TEST_F(EndToEndVideoTest, MovieKindReadsItsSixtyPerSecondGrid) {
   EXPECT_EQ(harness.frameReads(), reads);
 }
 
+TEST_F(EndToEndVideoTest, SlowerMovieKindClipKeepsItsOwnRateWithoutRepeatedPictures) {
+  if (!clipEncoderAvailable(ClipVideo::Mpeg4)) GTEST_SKIP() << "no MPEG-4 encoder";
+  // 2 s at 24 fps asked for 60 (or 30): 24 fps, each movie frame the next
+  // picture, read at the first grid frame at or after its time (2.5 apart).
+  const std::string clip = writeClip("clip.mp4", 48, 24, "mp4", ClipVideo::Mpeg4);
+  for (const char* rate : {"-framerate=60", "-framerate=30"}) {
+    SCOPED_TRACE(rate);
+    ASSERT_EQ(convert(clip, {rate, "-colordepth=12"}), kExitSuccess) << harness.errors();
+    checkMovie({160, 160, 12, false, 24.0, 47, 0});
+    std::vector<int> reads;
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int i = 0; i < 47; ++i) reads.push_back((5 * i + 1) / 2);
+    }
+    EXPECT_EQ(harness.frameReads(), reads);
+    const std::vector<DecodedFrame> frames = harness.decodeMovie();
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+      EXPECT_FALSE(frames[i].picture == frames[i - 1].picture) << "frame " << i;
+    }
+  }
+  // Past the grid's 60 a second: refused with the rates taken.
+  EXPECT_EQ(convert(clip, {"-framerate=100"}), kExitFailure);
+  EXPECT_NE(harness.errors().find("0 to 60"), std::string::npos) << harness.errors();
+}
+
 // --- Key frames ------------------------------------------------------------------
 
 TEST_F(EndToEndVideoTest, FirstKeyFrameOfSmallScreenCarriesThePalette) {

@@ -179,7 +179,8 @@ void VideoEncodeDriver::stopIfAborted() const {
 }
 
 void VideoEncodeDriver::readAndCompose(int index, FrameImage& target) {
-  const int frameIndex = static_cast<int>((firstFrame + index) * frameStep + sourceStart);
+  const int frameIndex =
+      source->frameForPosition((firstFrame + index) * frameStep) + sourceStart;
   if (!sourceFrame) sourceFrame = std::make_unique<FrameImage>();
   FrameImage* frame = sourceFrame.get();
   const int code = source->readFrame(frameIndex, &frame);

@@ -263,6 +263,8 @@ MediaStatus VideoDecoder::open(const char* path, bool riffOnly) {
   AVRational rate =
       stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
   if (rate.num > 0 && rate.den > 0) {
+    facts.pictureRateNum = rate.num;
+    facts.pictureRateDen = rate.den;
     fresh->frameUnits =
         std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
   }

@@ -39,6 +39,10 @@ struct VideoStreamFacts {
   std::int64_t statedFrames = -1;
   // The stream holds a single picture (a still image, a one-frame clip).
   bool onePicture = false;
+  // The stream's own pictures per second, pictureRateNum / pictureRateDen: its
+  // average rate, else the rate its times are counted in; 0 / 0 when unknown.
+  int pictureRateNum = 0;
+  int pictureRateDen = 0;
   std::string container;           // the demuxer's name, e.g. "avi"
   std::string codec;               // the decoder's name, e.g. "mjpeg"
 };

@@ -92,4 +92,8 @@ int VideoStreamSource::statedFrameCount() { return frameCount(); }
 
 bool VideoStreamSource::holdsOnePicture() { return false; }
 
+int VideoStreamSource::frameForPosition(double position) {
+  return static_cast<int>(position);
+}
+
 }  // namespace vantrel

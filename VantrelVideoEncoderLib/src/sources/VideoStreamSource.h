@@ -87,6 +87,10 @@ class VideoStreamSource {
   // True when the stream holds a single picture (a still image, a one-frame
   // clip), which a movie shows for as long as it lasts. False by default.
   virtual bool holdsOnePicture();
+  // The stream frame that an output frame reads, given its position in stream
+  // frames (the output frame's number times the frame step of
+  // computeOutputTiming, 0 or more): the position truncated by default.
+  virtual int frameForPosition(double position);
 
  protected:
   ~VideoStreamSource() = default;

@@ -1,6 +1,7 @@
 #include "sources/VideoStreamSourceQT.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -31,10 +32,34 @@ std::int32_t unitsPerSecond(int num, int den) {
 }  // namespace
 
 void VideoStreamSourceQT::close() {
+  ownRateKept = false;
   decoder.close();
   bitsSerial = 0;
   bits.clear();
   bits.shrink_to_fit();
+}
+
+void VideoStreamSourceQT::computeOutputTiming(int requestedFps, double& fps,
+                                              int& frameCount, double& frameStep,
+                                              int* nativeFps) {
+  VideoStreamSource::computeOutputTiming(requestedFps, fps, frameCount, frameStep,
+                                         nativeFps);
+  ownRateKept = false;
+  const VideoStreamFacts& facts = decoder.facts();
+  if (!decoder.isOpen() || requestedFps <= 0 || facts.pictureRateNum <= 0 ||
+      facts.pictureRateDen <= 0 || facts.onePicture) {
+    return;
+  }
+  // The grid samples the movie 60 times a second: asked for more pictures
+  // than the stream has, it would repeat pictures instead.
+  const double ownRate = double(facts.pictureRateNum) / facts.pictureRateDen;
+  if (ownRate >= kGridRate || ownRate > requestedFps) return;
+  VideoStreamInfo info;
+  if (getStreamInfo(info) != kVideoOk || info.length <= 0) return;
+  fps = ownRate;
+  frameStep = kGridRate / ownRate;
+  frameCount = int(double(info.length) / frameStep);
+  ownRateKept = true;
 }
 
 bool VideoStreamSourceQT::isOpen() { return decoder.isOpen(); }
@@ -130,6 +155,22 @@ int VideoStreamSourceQT::statedFrameCount() {
 
 bool VideoStreamSourceQT::holdsOnePicture() {
   return decoder.isOpen() && decoder.facts().onePicture;
+}
+
+int VideoStreamSourceQT::frameForPosition(double position) {
+  if (!ownRateKept || !decoder.isOpen()) {
+    return VideoStreamSource::frameForPosition(position);
+  }
+  // The pictures count from the first one, which may come a little after
+  // movie time 0. The slack keeps a position that should be whole, but came
+  // out a little above, on its own frame.
+  const VideoStreamFacts& facts = decoder.facts();
+  const double lead =
+      std::max(0.0, double(facts.firstPicture - facts.origin) * facts.timeBaseNum *
+                        kGridRate / facts.timeBaseDen);
+  constexpr double kSlack = 1.0e-6;
+  const double frame = std::ceil(std::min(position + lead, 2.0e9) - kSlack);
+  return std::clamp(static_cast<int>(frame), 0, std::max(frameCount() - 1, 0));
 }
 
 int VideoStreamSourceQT::gridFrames(std::int64_t end) const {

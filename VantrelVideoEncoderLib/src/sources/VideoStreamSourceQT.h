@@ -28,6 +28,12 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
   ~VideoStreamSourceQT() { close(); }
 
   void close() override;
+  // The rule of every kind on the 60-per-second grid, except that a requested
+  // rate at or above the stream's own picture rate (below 60) keeps that rate:
+  // fps is the stream's own rate and each output frame reads its own picture
+  // (frameForPosition), as a stream of the AVI kind does.
+  void computeOutputTiming(int requestedFps, double& fps, int& frameCount,
+                           double& frameStep, int* nativeFps) override;
   bool isOpen() override;
   std::uint32_t kind() override;
   // 0 when the media libraries are usable; 13 when missing or too old.
@@ -50,6 +56,11 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
   // The grid frames of the duration the file states, when it holds less.
   int statedFrameCount() override;
   bool holdsOnePicture() override;
+  // The position truncated; when the last computeOutputTiming kept the
+  // stream's own rate, the first grid frame at or after the position, which
+  // shows the picture that starts there (a truncated position would fall
+  // before it, on the picture before).
+  int frameForPosition(double position) override;
 
   // The four operations of this kind.
   // "QuickTime Macintosh OS error %ld" with err as the text of 11; returns 11.
@@ -77,6 +88,8 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
   int boxWidth = 0;
   int boxHeight = 0;
   bool movieBoxKnown = false;
+  // The last computeOutputTiming kept the stream's own picture rate.
+  bool ownRateKept = false;
 };
 
 }  // namespace vantrel
