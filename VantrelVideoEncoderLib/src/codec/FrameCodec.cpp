@@ -40,6 +40,7 @@ class FrameCodecState {
   DisplacementTable displacements;
   int width = 0;
   int height = 0;
+  int depth = 0;  // the colour code: key frames of the truecolor layouts differ
   bool ready = false;
   WorkerPool* workers = nullptr;
   bool bestEncode = false;
@@ -86,6 +87,7 @@ void FrameCodec::initFrameCodec(const std::uint32_t* palette, bool fineGrid,
   s.differenceEncoder.reset();
   s.width = frameWidth;
   s.height = frameHeight;
+  s.depth = depthCode;
   s.palette.build(palette, fineGrid);
   s.displacements.build(frameWidth);
   if (!frameSizeIsSupported(frameWidth, frameHeight)) return;
@@ -144,7 +146,8 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
                                                  frameIndex % keyInterval == 0);
   s.impact.setLeans(frame, s.bestEncode ? s.leans : nullptr);
   if (keyFrame) {
-    const KeyFrameEncoder encoder(s.palette, s.defaultEncoder ? &s.impact : nullptr);
+    const KeyFrameEncoder encoder(s.palette, s.defaultEncoder ? &s.impact : nullptr,
+                                  s.depth);
     const int length = encoder.encode(out, frame, recon, s.width, s.height,
                                       prevRecon == nullptr, padEven);
     if (prevRecon != nullptr) {
@@ -152,7 +155,7 @@ int FrameCodec::compressFrame(std::uint8_t* out, const std::uint8_t* frame,
     }
     if (s.defaultEncoder) {
       // The default encode's own key frame, of its own picture.
-      const KeyFrameEncoder defaultKeys(s.defaultColours());
+      const KeyFrameEncoder defaultKeys(s.defaultColours(), nullptr, s.depth);
       defaultKeys.encode(s.defaultRecord.data(), s.defaultInput(frame), s.defaultPictures[0].data(),
                          s.width, s.height, prevRecon == nullptr, padEven);
       s.defaultPictures[1] = s.defaultPictures[0];

@@ -33,10 +33,12 @@ class FrameCodec {
   // truecolor codes frameHeight is the stored height, luma plus colour-difference
   // rows). palette: 256 words 0x00RRGGBB (the top byte is ignored); it is copied.
   // fineGrid selects the 32-level colour grid (else 16 levels). depthCode is
-  // accepted and not used. frameWidth and frameHeight must be positive multiples
-  // of 8, small enough for a key frame to fit kRecordBufferSize (all handheld
-  // screen sizes are; see frameSizeIsSupported). For any other size the codec
-  // is not ready and compressFrame writes nothing and returns 0.
+  // the colour code; key frames of the truecolor codes (24, 25) at widths
+  // other than 160 choose their samples by it. frameWidth and frameHeight must
+  // be positive multiples of 8, small enough for a key frame to fit
+  // kRecordBufferSize (all handheld screen sizes are; see frameSizeIsSupported).
+  // For any other size the codec is not ready and compressFrame writes nothing
+  // and returns 0.
   void initFrameCodec(const std::uint32_t* palette, bool fineGrid, int frameWidth,
                       int frameHeight, int depthCode);
   // The threads a difference frame shares the first look at its blocks with

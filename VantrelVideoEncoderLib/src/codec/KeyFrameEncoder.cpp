@@ -1,14 +1,44 @@
 #include "codec/KeyFrameEncoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "codec/FrameRecordFormat.h"
+#include "image/ColourReduction.h"
+#include "image/TruecolorShown.h"
 
 namespace vantrel {
 
 using namespace frame_record;
+
+KeyFrameEncoder::KeyFrameEncoder(const CodecPalette& colours,
+                                 const ImpactDistance* impact, int depthCode)
+    : palette(colours), measure(impact) {
+  if (depthCode != kTruecolorDepth && depthCode != kTruecolorPlusDepth) return;
+  // Levels in 256ths keep the choice in integers, the same on every machine.
+  for (int s = 0; s < 256; ++s) {
+    kinds[0].level[s] =
+        static_cast<std::int32_t>(std::lround(256.0 * shownLuma(s, depthCode)));
+    kinds[1].level[s] =
+        static_cast<std::int32_t>(std::lround(256.0 * shownBlueDifference(s, depthCode)));
+    kinds[2].level[s] =
+        static_cast<std::int32_t>(std::lround(256.0 * shownRedDifference(s, depthCode)));
+  }
+  for (int s = firstStoredLuma(depthCode); s <= lastStoredLuma(depthCode); ++s) {
+    if (lumaIsStored(s, depthCode))
+      kinds[0].stored.push_back(static_cast<std::uint8_t>(s));
+  }
+  // Both colour differences rise with their step.
+  for (int step = firstDifferenceStep(depthCode); step <= lastDifferenceStep(depthCode);
+       ++step) {
+    kinds[1].stored.push_back(
+        static_cast<std::uint8_t>(blueDifferenceSample(step, depthCode)));
+    kinds[2].stored.push_back(
+        static_cast<std::uint8_t>(redDifferenceSample(step, depthCode)));
+  }
+}
 
 int KeyFrameEncoder::recordLength(int frameWidth, int frameHeight, bool withPalette) {
   const int pixelOffset = withPalette ? kPixelOffsetWithPalette : kKeyHeaderSize;
@@ -45,11 +75,14 @@ int KeyFrameEncoder::encode(std::uint8_t* out, const std::uint8_t* frame,
     std::memcpy(recon, frame, frameBytes);
     std::memcpy(pixels, frame, frameBytes);
   } else {
+    const bool truecolor = !kinds[0].stored.empty();
+    const int lumaRows = frameHeight * 2 / 3;
     for (int y = 0; y + 1 < frameHeight; y += 2) {
       for (int x = 0; x + 1 < frameWidth; x += 2) {
-        const std::uint8_t colour = measure != nullptr
-                                        ? closestGroupSample(frame, frameWidth, x, y)
-                                        : groupColour(frame, frameWidth, x, y);
+        const std::uint8_t colour =
+            measure != nullptr ? closestGroupSample(frame, frameWidth, x, y)
+            : truecolor        ? groupSample(frame, frameWidth, lumaRows, x, y)
+                               : groupColour(frame, frameWidth, x, y);
         *pixels++ = colour;
         std::uint8_t* top = recon + static_cast<std::size_t>(y) * frameWidth + x;
         top[0] = colour;
@@ -84,6 +117,29 @@ std::uint8_t KeyFrameEncoder::groupColour(const std::uint8_t* frame, int frameWi
   const int shift = palette.fineGrid() ? 5 : 6;
   return static_cast<std::uint8_t>(
       palette.nearestInCell(red >> shift, green >> shift, (blue + 2) >> shift));
+}
+
+std::uint8_t KeyFrameEncoder::groupSample(const std::uint8_t* frame, int frameWidth,
+                                          int lumaRows, int x, int y) const {
+  // Averaging the bytes as palette colours would mix kinds: the truecolor
+  // tables hold no colour for some stored samples, and the byte written is
+  // read back as the kind of its place. Levels of one kind average soundly.
+  const ShownLevels& kind = kinds[y < lumaRows ? 0 : x < frameWidth / 2 ? 1 : 2];
+  const std::uint8_t* top = frame + static_cast<std::size_t>(y) * frameWidth + x;
+  const std::int64_t sum = std::int64_t{kind.level[top[0]]} + kind.level[top[1]] +
+                           kind.level[top[frameWidth]] + kind.level[top[frameWidth + 1]];
+  // The first stored sample at or above the mean, or the one below it when
+  // that is as near or nearer.
+  const auto above = std::lower_bound(kind.stored.begin(), kind.stored.end(), sum,
+                                      [&kind](std::uint8_t s, std::int64_t mean4) {
+                                        return 4 * std::int64_t{kind.level[s]} < mean4;
+                                      });
+  if (above == kind.stored.begin()) return *above;
+  const auto below = above - 1;
+  if (above == kind.stored.end() || sum - 4 * std::int64_t{kind.level[*below]} <=
+                                        4 * std::int64_t{kind.level[*above]} - sum)
+    return *below;
+  return *above;
 }
 
 std::uint8_t KeyFrameEncoder::closestGroupSample(const std::uint8_t* frame,
