@@ -8,6 +8,7 @@
 // -name or -noname for Boolean settings; names match exactly, case included.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -125,15 +126,31 @@ const FlagDescriptor* findFlag(std::string_view text);
 // last '.' when that lies after it, otherwise to the end.
 std::string programNameFromPath(std::string_view path);
 
-// The usage text: heading, one line per named flag in table order, blank line.
+// The usage text: heading, one line per named flag in table order, a note on
+// the file named without a flag, blank line.
 std::string usageText();
+
+// The value of a switch written -name=value: true for 1, on, yes or true,
+// false for 0, off, no or false (any case); nullopt for any other text.
+std::optional<bool> switchValue(std::string_view value);
+
+// Where the movie of a file named without a flag is written: the file's path
+// with its extension (the last '.' of its base name, unless the name starts
+// there) replaced by ".pdb", or ".pdb" added when it has none.
+std::string movieBeside(std::string_view file);
 
 // True when an argument of argv[1..argc-1] is "-help" or "--help": the user
 // asks for the usage text, not for a conversion.
 bool asksForHelp(int argc, const char* const* argv);
 
 // Parses argv[1..argc-1] into settings and sets its program name from argv[0].
-// Later flags overwrite earlier ones. An unknown flag prints
+// Later flags overwrite earlier ones. An argument that does not start with '-'
+// names the file to convert: it becomes vidfile and audfile unless -vidfile or
+// -audfile is given, and outfile becomes movieBeside(file) unless -outfile is
+// given; a second such argument is an error. A switch given a value takes only
+// those of switchValue (-nohold=no turns hold on); any other value is an error
+// naming the flag. A value flag without "=value" prints that it needs a value.
+// An unknown flag prints
 // "Unknown flag \"...\"" and the usage and stops; the negated form of a value
 // flag prints "unknown flag ..." and stops; a value that is not a whole
 // number prints a message, keeps the prefix value and parsing goes on; so

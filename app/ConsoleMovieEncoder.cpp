@@ -80,7 +80,8 @@ int ConsoleMovieEncoder::reportProgress(int event, int value, std::intptr_t data
       settings.printPlain("%s", message.text.c_str());
       break;
     case ProgressChannel::Info:
-      settings.printInfo("%s", message.text.c_str());
+      // Warnings: on the error stream, where a batch's failures are looked for.
+      settings.printError("%s", message.text.c_str());
       break;
     case ProgressChannel::Error:
       settings.printError("%s", message.text.c_str());

@@ -35,8 +35,8 @@ class ConsoleMovieEncoder : public MovieEncoder {
                    int depth, bool flipV, bool flipH, bool turn, float brightness,
                    float contrast, int firstFrame, int lastFrame) override;
 
-  // Writes the event's text (ProgressText) with printPlain, printInfo or
-  // printError, which flush; unknown events print nothing. Counter events
+  // Writes the event's text (ProgressText) with printPlain, or printError for
+  // warnings and errors, which flush; unknown events print nothing. Counter events
   // are shown in progressStyle. Always returns 0.
   int reportProgress(int event, int value, std::intptr_t data) override;
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "CommandLineFlags.h"
 #include "FileSizeTarget.h"
@@ -38,6 +39,18 @@ bool convertInteger(const char* text, std::int32_t& value) {
     value = static_cast<std::int32_t>(wide);
   }
   return inRange && *end == '\0';
+}
+
+// The printf-style text of format and args.
+std::string formatText(const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length <= 0) return {};
+  std::string text(static_cast<std::size_t>(length), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
 }
 
 }  // namespace
@@ -251,59 +264,66 @@ void EncoderSettings::setProgramName(const char* path) {
 
 void EncoderSettings::printUsage() const { printPlain("%s", usageText().c_str()); }
 
-void EncoderSettings::printPrefixed(std::FILE* stream, const char* format,
-                                    va_list args) const {
-  if (!programName.empty()) std::fprintf(stream, "%s: ", programName.c_str());
-  std::vfprintf(stream, format, args);
+std::string EncoderSettings::prefix() const {
+  return programName.empty() ? std::string() : programName + ": ";
+}
+
+void EncoderSettings::printMessage(std::FILE* stream, std::string text,
+                                   bool naming) const {
+  if (naming && concerning) {
+    if (const std::string lines = concerning(); !lines.empty()) {
+      if (!text.empty() && text.back() != '\n') text += '\n';
+      text += lines;
+    }
+  }
+  // One write: messages of conversions sharing an error stream never interleave.
+  std::fputs(text.c_str(), stream);
   std::fflush(stream);
 }
 
 void EncoderSettings::printError(const char* format, ...) const {
   va_list args;
   va_start(args, format);
-  printPrefixed(errStream, format, args);
+  printMessage(errStream, prefix() + formatText(format, args), true);
   va_end(args);
 }
 
 void EncoderSettings::printInfo(const char* format, ...) const {
   va_list args;
   va_start(args, format);
-  printPrefixed(outStream, format, args);
+  printMessage(outStream, prefix() + formatText(format, args), false);
   va_end(args);
 }
 
 void EncoderSettings::printErrorPlain(const char* format, ...) const {
   va_list args;
   va_start(args, format);
-  std::vfprintf(errStream, format, args);
+  printMessage(errStream, formatText(format, args), true);
   va_end(args);
-  std::fflush(errStream);
 }
 
 void EncoderSettings::printPlain(const char* format, ...) const {
   va_list args;
   va_start(args, format);
-  std::vfprintf(outStream, format, args);
+  printMessage(outStream, formatText(format, args), false);
   va_end(args);
-  std::fflush(outStream);
 }
 
 void EncoderSettings::printSystemError(const char* format, ...) const {
   // errno first: the printing below may change it.
   const int errorNumber = errno;
-  if (!programName.empty()) std::fprintf(errStream, "%s: ", programName.c_str());
   va_list args;
   va_start(args, format);
-  std::vfprintf(errStream, format, args);
+  std::string text = prefix() + formatText(format, args);
   va_end(args);
   // strerrordesc_np answers null for a number outside the system's table,
   // where strerror would invent an "Unknown error" text.
-  if (const char* text = strerrordesc_np(errorNumber); text != nullptr) {
-    std::fprintf(errStream, ": %s\n", text);
+  if (const char* reason = strerrordesc_np(errorNumber); reason != nullptr) {
+    text += std::string(": ") + reason + "\n";
   } else {
-    std::fprintf(errStream, ": unknown error code %d\n", errorNumber);
+    text += ": unknown error code " + std::to_string(errorNumber) + "\n";
   }
-  std::fflush(errStream);
+  printMessage(errStream, std::move(text), true);
 }
 
 bool reportFailedCheck(const char* file, int line, const char* text, std::FILE* stream) {

@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace vantrel {
@@ -149,7 +150,9 @@ class EncoderSettings {
   // Console message operations, printf-style; each flushes its stream.
   // printError / printInfo prefix the text with programName and ": " when
   // programName is set; printErrorPlain / printPlain add no prefix.
-  // Error operations write to errStream, the others to outStream.
+  // Error operations write to errStream, followed by the lines of concerning
+  // (on a line of their own), each message in one write; the others write to
+  // outStream.
   void printError(const char* format, ...) const __attribute__((format(printf, 2, 3)));
   void printInfo(const char* format, ...) const __attribute__((format(printf, 2, 3)));
   void printErrorPlain(const char* format, ...) const
@@ -165,6 +168,11 @@ class EncoderSettings {
   // The object never closes them.
   std::FILE* outStream = stdout;
   std::FILE* errStream = stderr;
+  // While a conversion runs: the lines naming its files ("    - video file
+  // \"...\"\n" ...). Every message on errStream gets them in the same write, so
+  // each error or warning read alone, as in a batch of conversions sharing one
+  // error stream, says which files it concerns. Unset outside a conversion.
+  std::function<std::string()> concerning;
 
   // The settings, in declaration order. programName is not a user setting.
   std::string programName;
@@ -204,7 +212,11 @@ class EncoderSettings {
   std::int32_t audiotrack = 0;
 
  private:
-  void printPrefixed(std::FILE* stream, const char* format, va_list args) const;
+  // Writes text and, when naming (errors and warnings), the lines of
+  // concerning, in one write, and flushes.
+  void printMessage(std::FILE* stream, std::string text, bool naming) const;
+  // programName and ": ", or nothing when programName is empty.
+  std::string prefix() const;
 };
 
 // Writes "<file> line <line>: <text>\n" to stream (standard error by

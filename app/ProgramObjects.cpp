@@ -19,10 +19,10 @@ int runProgram(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   ProgramObjects& objects = ProgramObjects::instance();
   // The audio kinds report read failures the way a message box would: a line on
-  // the error stream.
-  const MessageSink toStandardError = [](const std::string& text) {
-    std::fputs(text.c_str(), stderr);
-    std::fflush(stderr);
+  // the error stream, naming the files of the conversion under way.
+  const EncoderSettings& settings = objects.settings;
+  const MessageSink toStandardError = [&settings](const std::string& text) {
+    settings.printErrorPlain("%s", text.c_str());
   };
   objects.audioAvi.setMessageSink(toStandardError);
   objects.audioMovie.setMessageSink(toStandardError);

@@ -20,7 +20,7 @@ struct EncodeSummary;
 enum class ProgressChannel : int {
   None,   // nothing is shown (unknown event)
   Plain,  // standard output, no prefix
-  Info,   // standard output, program-name prefix when set
+  Info,   // a warning: standard error, program-name prefix when set
   Error,  // standard error, program-name prefix when set
 };
 

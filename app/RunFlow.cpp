@@ -1,6 +1,8 @@
 #include "RunFlow.h"
 
 #include <cstring>
+#include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "CommandLineFlags.h"
@@ -33,6 +35,38 @@ bool isMenuRun(int argc, const char* const* argv) {
   return argc <= 1 || std::strcmp(argv[1], "-interactive") == 0;
 }
 
+// The output the command line names with its last -outfile flag; empty
+// without one.
+std::string outfileArgument(int argc, const char* const* argv) {
+  constexpr std::string_view kFlag = "-outfile=";
+  std::string named;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view text = argv[i];
+    if (text.starts_with(kFlag)) named = text.substr(kFlag.size());
+  }
+  return named;
+}
+
+bool isFolder(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
+// Ends the messages' naming of a conversion's files when the conversion ends.
+class ConcernedFiles {
+ public:
+  ConcernedFiles(EncoderSettings& programSettings, std::function<std::string()> lines)
+      : settings(programSettings) {
+    settings.concerning = std::move(lines);
+  }
+  ~ConcernedFiles() { settings.concerning = nullptr; }
+  ConcernedFiles(const ConcernedFiles&) = delete;
+  ConcernedFiles& operator=(const ConcernedFiles&) = delete;
+
+ private:
+  EncoderSettings& settings;
+};
+
 }  // namespace
 
 RunFlow::RunFlow(EncoderSettings& programSettings, MovieEncoder& programEngine,
@@ -57,6 +91,14 @@ void RunFlow::setMenuRunner(MenuRunner runner) { menuRunner = std::move(runner);
 void RunFlow::setHostChecker(HostChecker checker) { hostChecker = std::move(checker); }
 
 int RunFlow::run(int argc, const char* const* argv) {
+  const bool menuRun = isMenuRun(argc, argv);
+  // A movie sent to standard output must not have console text mixed into
+  // it: every message of the run goes to the error stream instead.
+  if (!menuRun &&
+      OutputFile::namesStandardOutput(outfileArgument(argc, argv), streams.output)) {
+    streams.output = streams.error;
+    settings.outStream = streams.error;
+  }
   // Files are binary by default on this system: no file mode to set.
   printBanner();
   if (asksForHelp(argc, argv)) {
@@ -66,7 +108,6 @@ int RunFlow::run(int argc, const char* const* argv) {
   registerSources();
   if (!startUp()) return kExitFailure;
 
-  const bool menuRun = isMenuRun(argc, argv);
   bool interactive = false;
   for (;;) {
     if (menuRun) {
@@ -106,8 +147,12 @@ void RunFlow::registerSources() {
   if (kinds.videoMovie != nullptr) videoSources.push_back(kinds.videoMovie);
   engine.videoSources = &videoSources;
   engine.audioSources = &audioSources;
-  // Start-up warnings and the sources' message boxes go to the error stream.
-  engine.showMessage = errorSink(streams.error);
+  // The sources' message boxes go to the error stream, naming the files of the
+  // conversion under way. The settings outlive the run, as the engine does.
+  EncoderSettings& programSettings = settings;
+  engine.showMessage = [&programSettings](const std::string& text) {
+    programSettings.printErrorPlain("%s", text.c_str());
+  };
 }
 
 bool RunFlow::startUp() {
@@ -120,6 +165,8 @@ bool RunFlow::startUp() {
 }
 
 RunFlow::Outcome RunFlow::convert() {
+  // Every error and warning from here on names the files it concerns.
+  const ConcernedFiles concerned(settings, [this] { return concernedFiles(); });
   settings.applyToEngine(engine);
   const std::string outputFileName = settings.outfile;
   const std::string databaseName = settings.palmname;
@@ -130,6 +177,15 @@ RunFlow::Outcome RunFlow::convert() {
     settings.printError("a video file, audio file, or both must be specified");
     return Outcome::Failed;
   }
+  // Checked before anything is opened: without an output the whole encode
+  // would run for nothing.
+  if (outputFileName.empty()) {
+    settings.printError(
+        "Error: no output file is named; give one with -outfile=movie.pdb, or name the "
+        "file to convert alone (vantrel clip.mp4 writes clip.pdb).\n");
+    return Outcome::Failed;
+  }
+  if (!checkNoFolders(video, audio)) return Outcome::Failed;
   // A database without a name cannot be installed on the handheld; this
   // happens when -outfile gives no usable base name and -palmname is absent.
   if (!outputFileName.empty() && databaseName.empty()) {
@@ -149,7 +205,6 @@ RunFlow::Outcome RunFlow::convert() {
 
   if (const char* error = engine.openSources(audio, video); error != nullptr) {
     settings.printError("Error: %s\n", error);
-    printFileLines(video, audio);
     engine.closeSources();
     return Outcome::Failed;
   }
@@ -166,30 +221,27 @@ RunFlow::Outcome RunFlow::convert() {
       settings.printError(
           "Error: the video file has no video and the audio file has no audio; there "
           "is nothing to convert.\n");
-      printFileLines(video, audio, "\n");
       usable = false;
     } else if (!hasVideo) {
       settings.printPlain("\n");
-      settings.printInfo(
-          "Warning: the video file has no video; the output movie will not have video.\n");
-      settings.printPlain("    - video file \"%s\"\n\n", video);
+      settings.printError(
+          "Warning: the video file has no video; the output movie will not have "
+          "video.\n");
     } else if (!hasAudio) {
       settings.printPlain("\n");
-      settings.printInfo(
-          "Warning: the audio file has no audio; the output movie will not have audio.\n");
-      settings.printPlain("    - audio file \"%s\"\n\n", audio);
+      settings.printError(
+          "Warning: the audio file has no audio; the output movie will not have "
+          "audio.\n");
     }
   } else if (audio != nullptr && !hasAudio) {
     settings.printPlain("\n");
     settings.printError(
         "Error: the audio file has no audio and cannot be used as the only source.\n");
-    settings.printPlain("    - audio file \"%s\"\n\n", audio);
     usable = false;
   } else if (video != nullptr && !hasVideo) {
     settings.printPlain("\n");
     settings.printError(
         "Error: the video file has no video and cannot be used as the only source.\n");
-    settings.printPlain("    - video file \"%s\"\n\n", video);
     usable = false;
   }
   if (!usable || !checkOutputIsNotASource(video, audio)) {
@@ -204,6 +256,7 @@ RunFlow::Outcome RunFlow::convert() {
     return Outcome::Failed;
   }
   const Outcome outcome = encodeAndSave(hasVideo, range, layout);
+  writingOutput = nullptr;
   engine.closeSources();
   return outcome;
 }
@@ -280,6 +333,7 @@ RunFlow::Outcome RunFlow::encodeAndSave(bool hasVideo, const SourceRange& range,
     // only when it is complete: a failed run leaves an earlier file of that
     // name as it was and no partial movie behind.
     OutputFile output;
+    writingOutput = &output;
     if (!output.open(outputFileName)) {
       settings.printSystemError("can't open output file %s", outputFileName.c_str());
       return Outcome::Failed;
@@ -369,8 +423,46 @@ bool RunFlow::checkOutputIsNotASource(const char* videoFileName, const char* aud
       "Error: the output file is the %s source file; writing it would destroy the "
       "source.\n",
       role);
-  settings.printPlain("    - output file \"%s\"\n", settings.outfile.c_str());
   return false;
+}
+
+bool RunFlow::checkNoFolders(const char* videoFileName, const char* audioFileName) {
+  const char* what = nullptr;
+  if (videoFileName != nullptr && isFolder(videoFileName)) {
+    what = "video file";
+  } else if (audioFileName != nullptr && isFolder(audioFileName)) {
+    what = "audio file";
+  }
+  if (what != nullptr) {
+    settings.printError("Error: the %s is a folder, not a file.\n", what);
+    return false;
+  }
+  const std::string& output = settings.outfile;
+  if (output.ends_with('/') || isFolder(output)) {
+    settings.printError(
+        "Error: the output file is a folder; name the movie file to write (such as "
+        "%s%smovie.pdb).\n",
+        output.c_str(), output.ends_with('/') ? "" : "/");
+    return false;
+  }
+  return true;
+}
+
+std::string RunFlow::concernedFiles() const {
+  std::string lines;
+  if (!settings.vidfile.empty())
+    lines += "    - video file \"" + settings.vidfile + "\"\n";
+  if (!settings.audfile.empty())
+    lines += "    - audio file \"" + settings.audfile + "\"\n";
+  if (!settings.outfile.empty()) {
+    lines += "    - output file \"" + settings.outfile + "\"";
+    // Why a write failed (a full disk), which the engine's message cannot say.
+    if (writingOutput != nullptr && writingOutput->writeError() != 0) {
+      lines += std::string(": ") + std::strerror(writingOutput->writeError());
+    }
+    lines += "\n";
+  }
+  return lines;
 }
 
 bool RunFlow::checkAudioStreamExists(const char* audioFileName) {
@@ -379,10 +471,10 @@ bool RunFlow::checkAudioStreamExists(const char* audioFileName) {
   // A file that is no media file at all fails later, with its own message.
   const int count = countAudioStreams(audioFileName);
   if (count < 0 || wanted <= count) return true;
-  settings.printError("Error: -audiotrack=%d asks for audio stream %d, but the audio file has "
-                      "%d audio stream%s.\n",
-                      wanted, wanted, count, count == 1 ? "" : "s");
-  settings.printPlain("    - audio file \"%s\"\n", audioFileName);
+  settings.printError(
+      "Error: -audiotrack=%d asks for audio stream %d, but the audio file has "
+      "%d audio stream%s.\n",
+      wanted, wanted, count, count == 1 ? "" : "s");
   return false;
 }
 

@@ -20,6 +20,8 @@
 
 namespace vantrel {
 
+class OutputFile;
+
 // The console streams of a run. Standard streams unless a test hands in its own.
 struct RunStreams {
   std::FILE* input = stdin;
@@ -97,6 +99,12 @@ class RunFlow {
   // False, with the error printed, when -audiotrack asks for an audio stream
   // past those of the audio file.
   bool checkAudioStreamExists(const char* audioFileName);
+  // False, with the error printed, when the video or audio file is a folder,
+  // or the output is one (or ends with '/').
+  bool checkNoFolders(const char* videoFileName, const char* audioFileName);
+  // The lines naming the conversion's files that follow each of its errors
+  // and warnings; the output's line says why a write to it failed.
+  std::string concernedFiles() const;
   void printFileLines(const char* videoFileName, const char* audioFileName,
                       const char* end = "");
 
@@ -108,6 +116,7 @@ class RunFlow {
   RunStreams streams;
   MenuRunner menuRunner;
   HostChecker hostChecker;
+  const OutputFile* writingOutput = nullptr;  // the output being written, if any
   int interruptSignal = 0;
   std::int64_t sizeLimit = 0;  // -filesize in bytes; 0 without it
 };

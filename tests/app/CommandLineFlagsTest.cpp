@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FileSizeTarget.h"
@@ -37,11 +38,58 @@ TEST_F(CommandLineFlagsTest, SwitchFormsTurnSettingOnAndOff) {
   EXPECT_FALSE(settings.hold);
 }
 
-TEST_F(CommandLineFlagsTest, TextAfterEqualsOnSwitchIsIgnored) {
-  EXPECT_TRUE(parse({"-hold=off"}));
+TEST_F(CommandLineFlagsTest, SwitchValueSaysOnOrOffAndAnythingElseIsRefused) {
+  // Each switch form and value, and the state it leaves hold in.
+  const std::pair<const char*, bool> cases[] = {
+      {"-hold=1", true},    {"-hold=0", false},     {"-hold=ON", true},
+      {"-hold=off", false}, {"-hold=Yes", true},    {"-hold=no", false},
+      {"-hold=true", true}, {"-hold=FALSE", false}, {"-nohold=yes", false},
+      {"-nohold=no", true}, {"-nohold=0", true},    {"-nohold", false}};
+  for (const auto& [argument, on] : cases) {
+    settings.hold = !on;
+    EXPECT_TRUE(parse({argument})) << argument;
+    EXPECT_EQ(settings.hold, on) << argument;
+  }
+  EXPECT_EQ(err.text(), "");
+  settings.adpcm = false;
+  EXPECT_FALSE(parse({"-adpcm=2", "-loop=", "-hold"}));
+  EXPECT_FALSE(settings.adpcm);
+  EXPECT_FALSE(settings.loop);
+  EXPECT_TRUE(settings.hold);  // parsing goes on
+  EXPECT_EQ(
+      err.text(),
+      "vnt: flag \"adpcm\" parameter \"2\" is not valid (1 or 0, on or off, yes or no, "
+      "true or false)\n"
+      "vnt: flag \"loop\" parameter \"\" is not valid (1 or 0, on or off, yes or no, "
+      "true or false)\n");
+}
+
+TEST_F(CommandLineFlagsTest, ValueFlagWithoutValueSaysItNeedsOne) {
+  EXPECT_FALSE(parse({"-colordepth", "-vidfile", "-hold"}));
+  EXPECT_EQ(err.text(),
+            "vnt: flag \"colordepth\" needs a value (-colordepth=...)\n"
+            "vnt: flag \"vidfile\" needs a value (-vidfile=...)\n");
   EXPECT_TRUE(settings.hold);
-  EXPECT_TRUE(parse({"-nohold=yes"}));
-  EXPECT_FALSE(settings.hold);
+  EXPECT_EQ(out.text(), "");  // no usage
+}
+
+TEST_F(CommandLineFlagsTest, FileNamedAloneIsTheVideoAndSoundWrittenBesideIt) {
+  EXPECT_TRUE(parse({"films/clip.mp4", "-hold"}));
+  EXPECT_EQ(settings.vidfile, "films/clip.mp4");
+  EXPECT_EQ(settings.audfile, "films/clip.mp4");
+  EXPECT_EQ(settings.outfile, "films/clip.pdb");
+  // The flags win wherever they stand.
+  EXPECT_TRUE(parse({"-audfile=", "my.dir/clip", "-outfile=x.pdb"}));
+  EXPECT_EQ(settings.vidfile, "my.dir/clip");
+  EXPECT_EQ(settings.audfile, "");
+  EXPECT_EQ(settings.outfile, "x.pdb");
+  EXPECT_EQ(movieBeside("my.dir/clip"), "my.dir/clip.pdb");
+  EXPECT_EQ(movieBeside(".clip"), ".clip.pdb");
+  EXPECT_EQ(err.text(), "");
+  EXPECT_FALSE(parse({"a.mp4", "b.mp4"}));
+  EXPECT_EQ(err.text(),
+            "vnt: only one file can be converted at a time: \"a.mp4\" and "
+            "\"b.mp4\"\n");
 }
 
 TEST_F(CommandLineFlagsTest, EmptyNumberIsZeroAndAccepted) {
@@ -72,7 +120,7 @@ TEST_F(CommandLineFlagsTest, NegatedValueFlagStopsWithoutUsage) {
 }
 
 TEST_F(CommandLineFlagsTest, UnknownArgumentsPrintMessageAndUsage) {
-  for (const char* argument : {"-FrameRate=5", "movie.avi", "-=1", "-loopx", "-framerate"}) {
+  for (const char* argument : {"-FrameRate=5", "", "-=1", "-loopx", "-noframerate"}) {
     ScriptedConsole freshOut{""};
     ScriptedConsole freshErr{""};
     settings.outStream = freshOut.output;
@@ -252,7 +300,10 @@ TEST_F(CommandLineFlagsTest, UsageListsNamedFlagsInTableOrder) {
                        "      -bestencode, -nobestencode - Slower encode, better pictures at "
                        "the same size (on/off)\n\n"),
             std::string::npos);
-  EXPECT_TRUE(usage.ends_with("the same size (on/off)\n\n"));
+  EXPECT_TRUE(
+      usage.ends_with("the same size (on/off)\n\n   A file named without a flag (VNT "
+                      "clip.mp4) gives the video and its sound;\n   without -outfile "
+                      "the movie is written beside it as clip.pdb.\n\n"));
   std::size_t flagLines = 0;
   for (std::size_t at = usage.find("\n      -"); at != std::string::npos;
        at = usage.find("\n      -", at + 1)) {

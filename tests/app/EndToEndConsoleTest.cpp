@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <regex>
 #include <string>
@@ -89,9 +91,10 @@ class EndToEndConsoleTest : public ::testing::Test {
 
 // Runs the program itself with arguments, its standard output on a new
 // pseudo-terminal (onTerminal) or into a pipe, and returns what it wrote
-// there; status is its exit status, or -1 when it did not exit.
+// there; status is its exit status, or -1 when it did not exit. A non-empty
+// errorFile receives its standard error.
 std::string programOutput(const std::vector<std::string>& arguments, bool onTerminal,
-                          int& status) {
+                          int& status, const std::string& errorFile = "") {
   std::vector<std::string> words = programCommand(arguments);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -111,6 +114,8 @@ std::string programOutput(const std::vector<std::string>& arguments, bool onTerm
     if (child == 0) close(reader);
   }
   if (child == 0) {
+    if (!errorFile.empty() && std::freopen(errorFile.c_str(), "w", stderr) == nullptr)
+      _exit(126);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -241,6 +246,37 @@ TEST_F(EndToEndConsoleTest, ProgressHookSeesTheEventsOfOneEncodeInOrder) {
   EXPECT_EQ(lastFrame.data, std::intptr_t(packPair(3, 3)));
   EXPECT_EQ(lowHalf(lastFrame.value), std::stoi(lastRecordLength()));
   EXPECT_EQ(harness.framesUnlikeTheEncoder(), 0);
+}
+
+TEST_F(EndToEndConsoleTest,
+       MovieSentToAPipeOnStandardOutputHasEveryMessageOnTheErrorStream) {
+  const std::string clip = writeClip(4);
+  ASSERT_EQ(harness.run(movieArguments(clip, harness.file("movie.pdb"), {})),
+            kExitSuccess);
+  const DatabaseReader& written = harness.database();
+  for (const char* output : {"/dev/stdout", "-"}) {
+    int status = -1;
+    const std::string errors = harness.file("errors.txt");
+    const std::string movie = programOutput(
+        {"-vidfile=" + clip, "-outfile=" + std::string(output), "-palmname=movie"}, false,
+        status, errors);
+    EXPECT_EQ(status, kExitSuccess) << output;
+    // Byte for byte the movie written to a file, but for the dates of the
+    // database header.
+    ASSERT_TRUE(writeTextFile(harness.file("piped.pdb"), movie));
+    DatabaseReader piped;
+    ASSERT_TRUE(piped.load(harness.file("piped.pdb"))) << output << ": " << piped.error();
+    EXPECT_TRUE(piped.structureProblems().empty()) << output;
+    ASSERT_EQ(piped.recordCount, written.recordCount) << output;
+    for (int index = 0; index < piped.recordCount; ++index) {
+      EXPECT_TRUE(std::ranges::equal(piped.record(index), written.record(index)))
+          << index;
+    }
+    std::ifstream stream(errors);
+    const std::string console{std::istreambuf_iterator<char>(stream), {}};
+    EXPECT_TRUE(console.starts_with(kBanner)) << console;
+    EXPECT_NE(console.find("Encode complete.  Summary:"), std::string::npos) << console;
+  }
 }
 
 TEST_F(EndToEndConsoleTest, ValueOutsideAFlagsRangeEndsTheRunBeforeAnythingIsOpened) {

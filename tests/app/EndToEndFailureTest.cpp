@@ -65,6 +65,13 @@ class EndToEndFailureTest : public ::testing::Test {
     EXPECT_TRUE(writeTextFile(harness.file("clip.avi"), "stand-in"));
   }
 
+  // The read error's message, with the files of the run.
+  std::string readErrorLines() const {
+    return kReadErrorLine +
+           ("    - video file \"" + harness.file("clip.avi") +
+            "\"\n    - output file \"" + harness.file("movie.pdb") + "\"\n");
+  }
+
   int convert(const std::vector<std::string>& extra) {
     std::vector<std::string> flags{"-framerate=10"};
     flags.insert(flags.end(), extra.begin(), extra.end());
@@ -79,7 +86,7 @@ class EndToEndFailureTest : public ::testing::Test {
 TEST_F(EndToEndFailureTest, ReadFailureDuringAnalysisLeavesNoOutputFile) {
   source.failReadAt(10);
   EXPECT_EQ(convert({"-colordepth=16"}), kExitFailure);
-  EXPECT_EQ(harness.errors(), kReadErrorLine);
+  EXPECT_EQ(harness.errors(), readErrorLines());
   EXPECT_EQ(harness.output().find("Translating colors"), std::string::npos);
   // Ten frames analysed, the eleventh read failed; nothing was encoded.
   EXPECT_EQ(harness.frameReads(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
@@ -99,7 +106,7 @@ TEST_F(EndToEndFailureTest, ReadFailureDuringFramesKeepsTheEarlierMovie) {
   EXPECT_NE(harness.output().find("\nTranslating colors...\n"), std::string::npos);
   EXPECT_EQ(harness.output().find("Video encoding complete"), std::string::npos);
   EXPECT_EQ(harness.output().find("Summary"), std::string::npos);
-  EXPECT_EQ(harness.errors(), kReadErrorLine);
+  EXPECT_EQ(harness.errors(), readErrorLines());
   EXPECT_EQ(harness.encodedFrames().size(), 10u);
   EXPECT_EQ(contentOf(harness.file("movie.pdb")), earlier);
   EXPECT_EQ(namesBeside(harness.file("movie.pdb")),
@@ -120,8 +127,13 @@ TEST_F(EndToEndFailureTest, FullDiskIsReportedOnceAsWriteFailure) {
   // buffered, so closing the file succeeds: the encode's own message is the one
   // report. A device is written in place, never renamed over.
   const int status = harness.run(movieArguments(clip, "/dev/full", {"-colordepth=16"}));
+  // It names the files of the run and why the write failed.
   EXPECT_EQ(harness.errors(),
-            "vantrel: \nEncode error occurred: Unable to write to the output file.\n");
+            "vantrel: \nEncode error occurred: Unable to write to the output file.\n"
+            "    - video file \"" +
+                clip +
+                "\"\n"
+                "    - output file \"/dev/full\": No space left on device\n");
   EXPECT_NE(harness.output().find("\rEncoded frame 0 of 3,    0 bytes"), std::string::npos);
   EXPECT_EQ(harness.output().find("Video encoding complete"), std::string::npos);
   EXPECT_EQ(harness.output().find("Summary"), std::string::npos);
@@ -224,7 +236,12 @@ TEST_F(ProgramProcessTest, FileSizeLimitLeavesNoFile) {
   const ProgramProcess program(arguments(), scratch.file("console"), 20000);
   EXPECT_EQ(program.wait(), 1);
   EXPECT_EQ(console(".err"),
-            "vantrel: \nEncode error occurred: Unable to write to the output file.\n");
+            "vantrel: \nEncode error occurred: Unable to write to the output file.\n"
+            "    - video file \"" +
+                scratch.file("long.avi") +
+                "\"\n"
+                "    - output file \"" +
+                scratch.file("movie.pdb") + "\": File too large\n");
   EXPECT_EQ(namesBeside(scratch.file("movie.pdb")),
             (std::vector<std::string>{"console", "console.err", "long.avi"}));
 }

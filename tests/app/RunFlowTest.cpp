@@ -158,6 +158,11 @@ class RunFlowTest : public ::testing::Test {
   std::string output() { return console->text(); }
   std::string errorOutput() { return errors.text(); }
 
+  // The line naming a file that follows each error and warning of a run.
+  static std::string line(const char* role, const std::string& file) {
+    return "    - " + std::string(role) + " file \"" + file + "\"\n";
+  }
+
   fs::path directory;
   EncoderSettings settings;
   RecordingEngine engine{settings};
@@ -220,18 +225,72 @@ TEST_F(RunFlowTest, NoSourceKindStartingEndsWithStatusOne) {
 
 TEST_F(RunFlowTest, NoFileNamedIsAnError) {
   EXPECT_EQ(run({"-outfile=" + path("out.pdb")}), kExitFailure);
-  EXPECT_EQ(errorOutput(), "vantrel: a video file, audio file, or both must be specified");
+  EXPECT_EQ(errorOutput(),
+            "vantrel: a video file, audio file, or both must be specified\n" +
+                line("output", path("out.pdb")));
   EXPECT_FALSE(fs::exists(path("out.pdb")));
+}
+
+TEST_F(RunFlowTest, FileNamedAloneIsConvertedWithItsSoundIntoAMovieBesideIt) {
+  videoAvi.openCode = 0;
+  audioAvi.openCode = 0;
+  const std::string clip = makeFile("clip.avi");
+  EXPECT_EQ(run({clip, "-hold=no"}), kExitSuccess);
+  EXPECT_EQ(videoAvi.openedNames, std::vector<std::string>{clip});
+  EXPECT_EQ(audioAvi.openedNames, std::vector<std::string>{clip});
+  EXPECT_EQ(engine.calls, std::vector<std::string>{"movie clip 160x160 25 000"});
+  EXPECT_EQ(contentOf(path("clip.pdb")), "MOVIE");
+  EXPECT_FALSE(engine.holdLastFrame);
+}
+
+TEST_F(RunFlowTest, RunsThatCannotWriteTheirMovieAreRefusedBeforeAnythingIsOpened) {
+  videoAvi.openCode = 0;
+  const std::string video = makeFile("v.avi");
+  fs::create_directory(directory / "folder");
+  const std::string folder = path("folder");
+  // Each run, and the first line of what it says.
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-vidfile=" + video},
+       "vantrel: Error: no output file is named; give one with "
+       "-outfile=movie.pdb, or name the file to convert alone "
+       "(vantrel clip.mp4 writes clip.pdb).\n"},
+      {{"-vidfile=" + folder, "-outfile=" + path("o.pdb")},
+       "vantrel: Error: the video file is a folder, not a file.\n"},
+      {{"-vidfile=" + video, "-audfile=" + folder, "-outfile=" + path("o.pdb")},
+       "vantrel: Error: the audio file is a folder, not a file.\n"},
+      {{"-vidfile=" + video, "-outfile=" + path("new/")},
+       "vantrel: Error: the output file is a folder; name the movie file to write (such "
+       "as " +
+           path("new/") + "movie.pdb).\n"},
+      {{"-vidfile=" + video, "-outfile=" + folder},
+       "vantrel: Error: the output file is a folder; name the movie file to write (such "
+       "as " +
+           folder + "/movie.pdb).\n"},
+      {{"-vidfile=" + video, "-outfile=" + path("o.pdb"), "-loop=maybe"},
+       "vantrel: flag \"loop\" parameter \"maybe\" is not valid (1 or 0, on or off, yes "
+       "or "
+       "no, true or false)\n"},
+      {{"-vidfile=" + video, "-outfile=" + path("o.pdb"), "-colordepth"},
+       "vantrel: flag \"colordepth\" needs a value (-colordepth=...)\n"}};
+  for (const auto& [arguments, message] : cases) {
+    const std::size_t before = errorOutput().size();
+    settings.audfile.clear();  // the settings live from run to run
+    EXPECT_EQ(run(arguments), kExitFailure) << message;
+    EXPECT_EQ(errorOutput().substr(before, message.size()), message);
+  }
+  EXPECT_TRUE(videoAvi.openedNames.empty());
+  EXPECT_TRUE(videoMovie.openedNames.empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()),
+            2);
 }
 
 TEST_F(RunFlowTest, MissingVideoFileIsReportedWithFileLines) {
   const std::string video = path("missing.avi");
   EXPECT_EQ(run({"-vidfile=" + video, "-outfile=" + path("out.pdb")}), kExitFailure);
-  EXPECT_EQ(errorOutput(), "vantrel: Error: The specified video file doesn't exist\n");
-  const std::string fileLine = "    - video file \"" + video + "\"\n";
-  EXPECT_NE(output().find("vantrel: Performing video-only conversion...\n" + fileLine +
-                          fileLine),
-            std::string::npos);
+  EXPECT_EQ(errorOutput(), "vantrel: Error: The specified video file doesn't exist\n" +
+                               line("video", video) + line("output", path("out.pdb")));
+  EXPECT_TRUE(output().ends_with("vantrel: Performing video-only conversion...\n" +
+                                 line("video", video)));
   EXPECT_FALSE(fs::exists(path("out.pdb")));
 }
 
@@ -239,8 +298,9 @@ TEST_F(RunFlowTest, MissingOutputDirectoryIsSystemError) {
   audioAvi.openCode = 0;
   const std::string output = path("no-such-dir/out.pdb");
   EXPECT_EQ(run({"-audfile=" + makeFile("a.wav"), "-outfile=" + output}), kExitFailure);
-  EXPECT_EQ(errorOutput(),
-            "vantrel: can't open output file " + output + ": No such file or directory\n");
+  EXPECT_EQ(errorOutput(), "vantrel: can't open output file " + output +
+                               ": No such file or directory\n" +
+                               line("audio", path("a.wav")) + line("output", output));
   EXPECT_TRUE(engine.calls.empty());
 }
 
@@ -264,10 +324,11 @@ TEST_F(RunFlowTest, VideoWithoutVideoFallsBackToSound) {
   EXPECT_EQ(run({"-vidfile=" + video, "-audfile=" + makeFile("a.wav"),
                  "-outfile=" + path("o.pdb"), "-palmname=Clip"}),
             kExitSuccess);
-  EXPECT_NE(output().find("\nvantrel: Warning: the video file has no video; the output "
-                          "movie will not have video.\n    - video file \"" +
-                          video + "\"\n\n"),
-            std::string::npos);
+  EXPECT_EQ(errorOutput(),
+            "vantrel: Warning: the video file has no video; the output movie "
+            "will not have video.\n" +
+                line("video", video) + line("audio", path("a.wav")) +
+                line("output", path("o.pdb")));
   EXPECT_EQ(engine.calls, std::vector<std::string>{"sound Clip"});
 }
 
@@ -278,10 +339,11 @@ TEST_F(RunFlowTest, AudioWithoutAudioMakesSilentMovie) {
   EXPECT_EQ(run({"-vidfile=" + makeFile("v.avi"), "-audfile=" + audio,
                  "-outfile=" + path("o.pdb"), "-resolution=3", "-colordepth=16", "-hflip"}),
             kExitSuccess);
-  EXPECT_NE(output().find("\nvantrel: Warning: the audio file has no audio; the output "
-                          "movie will not have audio.\n    - audio file \"" +
-                          audio + "\"\n\n"),
-            std::string::npos);
+  EXPECT_NE(
+      errorOutput().find("vantrel: Warning: the audio file has no audio; the output "
+                         "movie will not have audio.\n"),
+      std::string::npos);
+  EXPECT_EQ(output().find("Warning"), std::string::npos);
   EXPECT_EQ(engine.calls, std::vector<std::string>{"movie o 216x384 16 010"});
 }
 
@@ -302,9 +364,10 @@ TEST_F(RunFlowTest, OnlyAudioWithoutAudioIsAnError) {
   audioAvi.openCode = kAudioNoAudio;
   const std::string audio = makeFile("a.wav");
   EXPECT_EQ(run({"-audfile=" + audio, "-outfile=" + path("o.pdb")}), kExitFailure);
-  EXPECT_EQ(errorOutput(), "vantrel: Error: the audio file has no audio and cannot be used "
-                           "as the only source.\n");
-  EXPECT_TRUE(output().ends_with("\n    - audio file \"" + audio + "\"\n\n"));
+  EXPECT_EQ(errorOutput(),
+            "vantrel: Error: the audio file has no audio and cannot be used "
+            "as the only source.\n" +
+                line("audio", audio) + line("output", path("o.pdb")));
   EXPECT_FALSE(fs::exists(path("o.pdb")));
 }
 
@@ -312,8 +375,9 @@ TEST_F(RunFlowTest, OnlyVideoWithoutVideoIsAnError) {
   videoAvi.openCode = kVideoNoVideo;
   EXPECT_EQ(run({"-vidfile=" + makeFile("v.avi"), "-outfile=" + path("o.pdb")}),
             kExitFailure);
-  EXPECT_EQ(errorOutput(), "vantrel: Error: the video file has no video and cannot be used "
-                           "as the only source.\n");
+  EXPECT_TRUE(
+      errorOutput().starts_with("vantrel: Error: the video file has no video and "
+                                "cannot be used as the only source.\n    - video"));
 }
 
 TEST_F(RunFlowTest, OutputSameAsVideoSourceIsRefusedAndSourceKept) {
@@ -356,8 +420,10 @@ TEST_F(RunFlowTest, EncodeErrorEndsWithStatusOneAndKeepsTheEarlierFile) {
   const std::string video = makeFile("v.avi");
   makeFile("o.pdb", "earlier movie");
   EXPECT_EQ(run({"-vidfile=" + video, "-outfile=" + path("o.pdb")}), kExitFailure);
-  EXPECT_EQ(errorOutput(), "vantrel: \nEncode error occurred: The video file is corrupt or is "
-                           "an unrecognized format\n");
+  EXPECT_EQ(errorOutput(),
+            "vantrel: \nEncode error occurred: The video file is corrupt or is "
+            "an unrecognized format\n" +
+                line("video", video) + line("output", path("o.pdb")));
   EXPECT_EQ(engine.calls.size(), 1u);
   // The partial movie went with its temporary name; the earlier one is whole.
   EXPECT_EQ(contentOf(path("o.pdb")), "earlier movie");
@@ -406,8 +472,11 @@ TEST_F(RunFlowTest, OutputThatCannotBeCompletedIsReported) {
   // Writes to /dev/full are buffered and fail when the file is closed.
   EXPECT_EQ(run({"-audfile=" + makeFile("a.wav"), "-outfile=/dev/full"}), kExitFailure);
   EXPECT_EQ(engine.calls, std::vector<std::string>{"sound full"});
-  EXPECT_EQ(errorOutput(), "vantrel: can't write output file /dev/full: No space left on "
-                           "device\n");
+  EXPECT_EQ(errorOutput(),
+            "vantrel: can't write output file /dev/full: No space left on "
+            "device\n" +
+                line("audio", path("a.wav")) +
+                "    - output file \"/dev/full\": No space left on device\n");
 }
 
 TEST_F(RunFlowTest, WriteFailureReportedByTheDriverIsNotReportedTwice) {
@@ -417,8 +486,11 @@ TEST_F(RunFlowTest, WriteFailureReportedByTheDriverIsNotReportedTwice) {
   // then ends like any encode error, with status 1 and no second message. The
   // device is written in place, never replaced.
   EXPECT_EQ(run({"-audfile=" + makeFile("a.wav"), "-outfile=/dev/full"}), kExitFailure);
-  EXPECT_EQ(errorOutput(), "vantrel: \nEncode error occurred: Unable to write to the output "
-                           "file.\n");
+  EXPECT_EQ(errorOutput(),
+            "vantrel: \nEncode error occurred: Unable to write to the output "
+            "file.\n" +
+                line("audio", path("a.wav")) +
+                "    - output file \"/dev/full\": No space left on device\n");
   EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
