@@ -38,7 +38,7 @@ void encode(const std::string& path, const std::string& movie, const ClipConvers
   ASSERT_NE(file, nullptr);
   if (withVideo) {
     engine.encodeMovie(file, "Clip", 160, 160, how.depth, false, how.hflip, how.rotate,
-                       0.0f, 0.0f, 0, 0);
+                       0.0f, 0.0f, how.firstFrame, 0);
   } else {
     engine.encodeSoundOnly(file, "Tone");
   }

@@ -30,6 +30,7 @@ struct ClipConversion {
   bool hflip = false;
   bool grayscale = false;
   bool withSound = false;
+  int firstFrame = 0;  // the source frame the movie starts at (-start)
 };
 
 class ClipMovieTest : public ::testing::Test {

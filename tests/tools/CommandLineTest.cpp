@@ -126,6 +126,18 @@ TEST_F(CommandLineTest, BadArgumentsPrintTheUsage) {
   EXPECT_NE(err.str().find("Usage: vantrel-inspect"), std::string::npos);
 }
 
+TEST_F(CommandLineTest, HelpPrintsTheUsageAndSucceeds) {
+  char program[] = "vantrel-inspect";
+  for (std::string flag : {"-help", "--help"}) {
+    out.str("");
+    err.str("");
+    char* argv[] = {program, flag.data()};
+    EXPECT_EQ(inspectMain(2, argv, out, err), 0) << flag;
+    EXPECT_EQ(out.str(), inspectUsage(program)) << flag;
+    EXPECT_EQ(err.str(), "") << flag;
+  }
+}
+
 TEST_F(CommandLineTest, FrameListsAreParsed) {
   ToolOptions options;
   std::string error;

@@ -72,15 +72,40 @@ TEST_F(SourceComparisonTest, SettingsMustMatchTheConversion) {
   EXPECT_LT(figure("total"), placedRight - 5.0) << out.str();
 }
 
-TEST_F(SourceComparisonTest, GrayTruecolorMovieIsComparedWithItsGraySource) {
-  convert({.depth = 25, .uncompressed = true, .grayscale = true});
-  EXPECT_EQ(inspect({"-source=" + clipPath(), "-grayscale", "-quiet"}), 0) << err.str();
-  EXPECT_TRUE(std::isinf(figure("codec"))) << out.str();
-  // The colour the movie does not keep counts in the total.
-  const double gray = figure("total");
+TEST_F(SourceComparisonTest, GrayMoviesAreComparedWithTheGrayOfTheirSource) {
+  // The 8-bit gray ramp: the header tells. The truecolor layouts: the first
+  // frame tells, with or without -grayscale.
+  const std::vector<std::vector<std::string>> flagSets = {{}, {}, {"-grayscale"}};
+  const int depths[] = {16, 25, 25};
+  for (int i = 0; i < 3; ++i) {
+    convert({.depth = depths[i], .uncompressed = true, .grayscale = true});
+    std::vector<std::string> args = flagSets[i];
+    args.push_back("-source=" + clipPath());
+    EXPECT_EQ(inspect(args), 0) << err.str();
+    EXPECT_TRUE(std::isinf(figure("codec"))) << depths[i] << out.str();
+    EXPECT_GT(figure("total"), 25.0) << depths[i] << out.str();
+    EXPECT_NE(out.str().find("(against the placed source in gray)"), std::string::npos);
+  }
+  // A colour movie stays compared in colour.
   convert({.depth = 25, .uncompressed = true});
+  EXPECT_EQ(inspect({"-source=" + clipPath()}), 0) << err.str();
+  EXPECT_TRUE(std::isinf(figure("codec"))) << out.str();
+  EXPECT_NE(out.str().find("(against the placed source in full colour)"),
+            std::string::npos);
+}
+
+TEST_F(SourceComparisonTest, MovieMadeFromALaterStartIsComparedFromThere) {
+  convert({.depth = 16, .uncompressed = true, .firstFrame = 5});
+  for (const char* start : {"-start=0.5", "-start=00:00.500"}) {
+    EXPECT_EQ(inspect({"-source=" + clipPath(), start, "-quiet"}), 0) << err.str();
+    EXPECT_TRUE(std::isinf(figure("codec"))) << start << out.str();
+  }
+  // From the beginning the frames are other pictures.
   EXPECT_EQ(inspect({"-source=" + clipPath(), "-quiet"}), 0) << err.str();
-  EXPECT_GT(figure("total"), gray + 3.0) << out.str();
+  EXPECT_LT(figure("codec"), 40.0) << out.str();
+  EXPECT_EQ(inspect({"-source=" + clipPath(), "-start=2"}), 1);
+  EXPECT_NE(err.str().find("is at or past the end of the source"), std::string::npos)
+      << err.str();
 }
 
 TEST_F(SourceComparisonTest, OtherFrameRateIsNotedAndComparesFewerFrames) {

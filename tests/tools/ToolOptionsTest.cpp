@@ -60,10 +60,30 @@ TEST(ToolOptionsTest, NumbersThatAreNotWholeNumbersAreRefused) {
   EXPECT_EQ(error, "unknown option: -rotatex");
 }
 
+TEST(ToolOptionsTest, StartTakesTheConvertersTimesAndDoubleDashEndsTheOptions) {
+  EXPECT_EQ(parsed({}).shaping.startSeconds, 0.0);
+  EXPECT_DOUBLE_EQ(parsed({"-start=12.5"}).shaping.startSeconds, 12.5);
+  EXPECT_DOUBLE_EQ(parsed({"-start=1:02:03.250"}).shaping.startSeconds, 3723.25);
+  ToolOptions options;
+  std::string error;
+  EXPECT_FALSE(parseToolOptions({"-start=1:75", "m.pdb"}, options, error));
+  EXPECT_EQ(error, "-start needs seconds or [hh:]mm:ss[.fff]: 1:75");
+
+  ToolOptions dashed;
+  ASSERT_TRUE(parseToolOptions({"-quiet", "--", "-dash.pdb"}, dashed, error)) << error;
+  EXPECT_EQ(dashed.moviePath, "-dash.pdb");
+  EXPECT_TRUE(dashed.quiet);
+  ToolOptions helpAsName;
+  ASSERT_TRUE(parseToolOptions({"--", "--help"}, helpAsName, error)) << error;
+  EXPECT_FALSE(helpAsName.help);
+  EXPECT_EQ(helpAsName.moviePath, "--help");
+}
+
 TEST(ToolOptionsTest, UsageNamesTheComparisonAndPreviewFlags) {
   const std::string usage = inspectUsage("vantrel-inspect");
-  for (const char* flag : {"-source=FILE", "-verbose", "-cropping=", "-framerate=", "-rotate",
-                           "-vflip", "-hflip", "-grayscale", "-preview=FILE", "-zoom=N"}) {
+  for (const char* flag : {"-source=FILE", "-verbose", "-cropping=", "-framerate=",
+                           "-rotate", "-vflip", "-hflip", "-grayscale", "-preview=FILE",
+                           "-zoom=N", "-start=TIME", "-help", "--"}) {
     EXPECT_NE(usage.find(flag), std::string::npos) << flag;
   }
 }

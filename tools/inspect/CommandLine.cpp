@@ -122,6 +122,10 @@ int inspectMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
     err << program << ": " << error << "\n" << inspectUsage(program);
     return 1;
   }
+  if (options.help) {
+    out << inspectUsage(program);
+    return 0;
+  }
   return runInspect(options, out, err);
 }
 

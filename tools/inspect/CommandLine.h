@@ -13,7 +13,8 @@ namespace vantrel::inspect {
 // and the requested comparison was made; else 1.
 int runInspect(const ToolOptions& options, std::ostream& out, std::ostream& err);
 
-// Whole program: parse, print the usage on bad arguments (status 1), then run.
+// Whole program: parse, print the usage on bad arguments (to err, status 1) or
+// when asked for (to out, status 0), else run.
 int inspectMain(int argc, char** argv, std::ostream& out, std::ostream& err);
 
 }  // namespace vantrel::inspect

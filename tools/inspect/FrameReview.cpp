@@ -6,6 +6,7 @@
 
 #include "PictureConversion.h"
 #include "PictureFile.h"
+#include "image/ColourReduction.h"
 
 namespace vantrel::inspect {
 
@@ -61,6 +62,32 @@ bool FrameReview::openSource(std::ostream& out, std::ostream& err) {
   return true;
 }
 
+void FrameReview::takeGrayMode(int index, const SampleLayout& samples,
+                               const std::array<std::uint32_t, 256>& palette,
+                               const RgbPicture& decoded) {
+  grayTaken = true;
+  if (samples.gray || options.shaping.grayscale) {
+    composer->setGray(true);
+    return;
+  }
+  if (samples.depthCode < kTruecolorDepth) return;
+  // A grayscale movie in a truecolor layout keeps the layout's colour mode: the
+  // first frame tells, by being closer to the gray or to the colour samples
+  // the converter would make of its source picture.
+  std::optional<PictureDifference> difference[2];
+  std::vector<std::uint8_t> composed;
+  for (const bool gray : {false, true}) {
+    composer->setGray(gray);
+    if (!composer->composeFrame(index, samples, palette, composed).empty()) break;
+    difference[gray] =
+        pictureDifference(framePicture(composed.data(), layout.frameWidth,
+                                       layout.storedHeight, samples.pictureMode, palette),
+                          decoded);
+  }
+  composer->setGray(difference[0] && difference[1] &&
+                    difference[1]->squares < difference[0]->squares);
+}
+
 void FrameReview::run(std::vector<std::string>& problems, std::ostream& out,
                       std::ostream& err) {
   if (!options.sourcePath.empty() && !openSource(out, err)) sourceFailed = true;
@@ -88,6 +115,7 @@ void FrameReview::run(std::vector<std::string>& problems, std::ostream& out,
         RgbPicture picture = framePicture(decoded, layout.frameWidth, layout.storedHeight,
                                           samples->pictureMode, palette);
         std::optional<RgbPicture> placed;
+        if (compare && !grayTaken) takeGrayMode(index, *samples, palette, picture);
         if (compare) {
           const std::string why = composer->composeFrame(index, *samples, palette, composed);
           if (!why.empty()) {
@@ -160,7 +188,9 @@ void FrameReview::printQuality(std::ostream& out) const {
     }
     out << "\n";
   };
-  line("total PSNR:    ", totalPsnr, "(against the placed source in full colour)");
+  line("total PSNR:    ", totalPsnr,
+       composer && composer->isGray() ? "(against the placed source in gray)"
+                                      : "(against the placed source in full colour)");
   line("codec PSNR:    ", codecPsnr, "(against the colour-reduced frames)");
 }
 

@@ -52,6 +52,10 @@ class FrameReview {
 
  private:
   bool openSource(std::ostream& out, std::ostream& err);
+  // Sets the composer's gray mode from the first frame compared, decoded.
+  void takeGrayMode(int index, const SampleLayout& samples,
+                    const std::array<std::uint32_t, 256>& palette,
+                    const RgbPicture& decoded);
   void showFrame(int index, const RgbPicture& picture, const RgbPicture* source,
                  std::ostream& out);
   void printFrameLines(std::ostream& out) const;
@@ -65,6 +69,7 @@ class FrameReview {
   MoviePreview* preview;
   std::unique_ptr<SourceComposer> composer;
   int comparable = 0;  // frames the source gives
+  bool grayTaken = false;
   FrameReport frames;
   std::vector<std::optional<FrameQuality>> frameQuality;  // per frame, when compared
   PsnrSummary totalPsnr;

@@ -73,6 +73,7 @@ SampleLayout sampleLayoutFor(int colourMode, int bitsPerPixel, int frameWidth,
   SampleLayout layout;
   layout.frameWidth = frameWidth;
   layout.storedHeight = storedHeight;
+  layout.gray = colourMode == kGrayscaleMode;
   if (bitsPerPixel == 16) {
     bool plus = colourMode == kTruecolorPlusMode;
     if (colourMode != kTruecolorMode && colourMode != kTruecolorPlusMode) {

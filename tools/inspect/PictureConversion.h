@@ -37,6 +37,8 @@ struct SampleLayout {
   int frameWidth = 0;    // samples per row = screen width
   int storedHeight = 0;  // rows of samples
   int screenHeight = 0;  // picture rows: storedHeight, or 2/3 of it for truecolor
+  bool gray = false;     // colour mode 1: a grayscale movie (a truecolor layout's
+                         // header keeps its own mode, so gray is not seen there)
 };
 
 // A 16-bit frame is truecolor whatever the colour mode says: a grayscale

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "MovieRange.h"
 #include "image/ColourGrid.h"
 #include "image/ColourReduction.h"
 #include "image/PicturePlacement.h"
@@ -19,6 +20,7 @@ SourceComposer::~SourceComposer() { engine.reset(); }
 
 std::string SourceComposer::open(const std::string& path, const ShapingSettings& settings) {
   shaping = settings;
+  gray = settings.grayscale;
   messages.clear();
   placed = false;
   if (const char* error = engine->openSources(nullptr, path.c_str()); error != nullptr) {
@@ -28,9 +30,14 @@ std::string SourceComposer::open(const std::string& path, const ShapingSettings&
   engine->frameRate = settings.frameRate;
   engine->cropFraction = settings.cropFraction;
   sourceStart = engine->videoSource()->firstFrame();
-  // The whole source, as the converter asks for it: first and last frame 0.
-  firstFrame = 0;
-  int lastFrame = 0;
+  // From the start on to the end, as the converter asks for it (the whole
+  // source is first and last frame 0).
+  SourceRange range;
+  const std::string problem = sourceRangeFor(*engine->videoSource(), settings.frameRate,
+                                             settings.startSeconds, 0.0, range);
+  if (!problem.empty()) return problem;
+  firstFrame = range.firstFrame;
+  int lastFrame = range.lastFrame;
   int audioRecords = 0;
   engine->planMovie(settings.frameRate, fps, frameCount, frameStep, audioRecords, nullptr,
                     firstFrame, lastFrame);
@@ -40,7 +47,11 @@ std::string SourceComposer::open(const std::string& path, const ShapingSettings&
 }
 
 int SourceComposer::sourceFrameFor(int movieFrame) const {
-  return static_cast<int>((firstFrame + movieFrame) * frameStep + sourceStart);
+  // The encode driver's own choice: the source kind maps the position.
+  VideoStreamSource* source = engine->videoSource();
+  const double position = (firstFrame + movieFrame) * frameStep;
+  if (source == nullptr) return static_cast<int>(position) + sourceStart;
+  return source->frameForPosition(position) + sourceStart;
 }
 
 void SourceComposer::prepareColours(const SampleLayout& layout,
@@ -92,7 +103,7 @@ std::string SourceComposer::composeFrame(int movieFrame, const SampleLayout& lay
   flipForOutput(workPixels.data(), workWidth, workHeight, layout.depthCode,
                 shaping.flipVertical, shaping.flipHorizontal, shaping.rotate);
   const FrameImage* reduced = &workImage;
-  if (carriesGrayPictures(layout.depthCode, shaping.grayscale)) {
+  if (carriesGrayPictures(layout.depthCode, gray)) {
     grayPixels = workPixels;
     grayImage.attachPixels(grayPixels.data(), workWidth, workHeight);
     makeGray(grayImage);
@@ -125,7 +136,14 @@ RgbPicture SourceComposer::placedPicture(const SampleLayout& layout) const {
         column = truecolor ? workHeight - 1 - y : y;
       }
       if (row < 0 || row >= picture.height || column < 0 || column >= picture.width) continue;
-      picture.setPixel(column, row, workPixels[std::size_t(y) * workWidth + x] & 0xFFFFFF);
+      std::uint32_t colour = workPixels[std::size_t(y) * workWidth + x] & 0xFFFFFF;
+      if (gray) {
+        const std::uint32_t luma = (77 * (colour >> 16) + 150 * ((colour >> 8) & 0xFF) +
+                                    29 * (colour & 0xFF) + 128) >>
+                                   8;
+        colour = luma << 16 | luma << 8 | luma;
+      }
+      picture.setPixel(column, row, colour);
     }
   }
   return picture;

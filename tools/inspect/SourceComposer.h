@@ -31,8 +31,10 @@ class SourceComposer {
   SourceComposer(const SourceComposer&) = delete;
   SourceComposer& operator=(const SourceComposer&) = delete;
 
-  // Opens the video of path and plans the movie with settings. Returns an empty
-  // string, or the text of what went wrong (the source's own message).
+  // Opens the video of path and plans the movie with settings, from
+  // settings.startSeconds on as the converter's -start takes it. Returns an
+  // empty string, or the text of what went wrong (the source's own message, or
+  // a start past the end of the source).
   std::string open(const std::string& path, const ShapingSettings& settings);
 
   // What the plan gives: output frames and frames per second at the settings.
@@ -52,8 +54,16 @@ class SourceComposer {
 
   // The picture of the frame last composed as it stood before its colours were
   // reduced: the screen (frameWidth x screenHeight of layout), with the source
-  // placed, cropped, rotated and flipped as the movie places it, in full colour.
+  // placed, cropped, rotated and flipped as the movie places it, in full colour,
+  // or for a gray movie in the gray the converter makes of it (each pixel its
+  // luma, (77 R + 150 G + 29 B + 128) >> 8).
   RgbPicture placedPicture(const SampleLayout& layout) const;
+
+  // Whether the movie is gray: its frames are then composed as the converter
+  // composes a grayscale movie of their layout (the gray ramp of the palette,
+  // or gray pictures in the truecolor layouts). Starts as settings.grayscale.
+  void setGray(bool on) { gray = on; }
+  bool isGray() const { return gray; }
 
  private:
   void prepareColours(const SampleLayout& layout, const std::array<std::uint32_t, 256>& palette);
@@ -67,6 +77,7 @@ class SourceComposer {
   std::string messages;  // message boxes of the source kinds
 
   ShapingSettings shaping;
+  bool gray = false;
   double fps = 0.0;
   int frameCount = 0;
   double frameStep = 1.0;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "MovieRange.h"
+
 namespace vantrel::inspect {
 
 namespace {
@@ -86,13 +88,28 @@ bool parseSwitch(const std::string& arg, const std::string& name, bool& value) {
 
 bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options,
                       std::string& error) {
+  bool optionsEnded = false;
   for (const std::string& arg : args) {
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!optionsEnded && (arg == "-help" || arg == "--help" || arg == "-h")) {
+      options.help = true;
+      return true;
+    }
     const auto value = [&](const char* flag) -> const char* {
       const std::size_t n = std::char_traits<char>::length(flag);
       return arg.compare(0, n, flag) == 0 ? arg.c_str() + n : nullptr;
     };
     ShapingSettings& shaping = options.shaping;
-    if (const char* v = value("-frames=")) {
+    if (optionsEnded || arg.empty() || arg[0] != '-') {
+      if (!options.moviePath.empty()) {
+        error = "only one movie can be inspected at a time";
+        return false;
+      }
+      options.moviePath = arg;
+    } else if (const char* v = value("-frames=")) {
       if (!parseFrameList(v, options)) {
         error = "bad frame list: " + std::string(v);
         return false;
@@ -130,6 +147,12 @@ bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options
         error = "-framerate needs a whole number: " + std::string(rate);
         return false;
       }
+    } else if (const char* start = value("-start=")) {
+      // The converter's own reading: seconds or [hh:]mm:ss[.fff].
+      if (!parseTime(start, shaping.startSeconds)) {
+        error = "-start needs seconds or [hh:]mm:ss[.fff]: " + std::string(start);
+        return false;
+      }
     } else if (parseSwitch(arg, "rotate", shaping.rotate) ||
                parseSwitch(arg, "vflip", shaping.flipVertical) ||
                parseSwitch(arg, "hflip", shaping.flipHorizontal) ||
@@ -139,13 +162,8 @@ bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options
       options.quiet = true;
     } else if (arg == "-verbose") {
       options.verbose = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      error = "unknown option: " + arg;
-      return false;
-    } else if (options.moviePath.empty()) {
-      options.moviePath = arg;
     } else {
-      error = "only one movie can be inspected at a time";
+      error = "unknown option: " + arg;
       return false;
     }
   }
@@ -158,8 +176,10 @@ bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options
 
 std::string inspectUsage(const std::string& programName) {
   return "Usage: " + programName +
-         " [options] movie.pdb\n"
+         " [options] [--] movie.pdb\n"
          "Checks a movie database, decodes every frame and the sound.\n"
+         "  -help           print this text and stop (also --help, -h)\n"
+         "  --              end of the options: a movie name may then begin with -\n"
          "  -frames=LIST    write these frames as pictures: all, or e.g. 0,5,10-12\n"
          "  -out=PREFIX     picture names PREFIX-00012.ppm (default: frame)\n"
          "  -format=png     write PNG pictures instead of PPM\n"
@@ -172,10 +192,13 @@ std::string inspectUsage(const std::string& programName) {
          "  -zoom=N         enlarge the preview's pixels N times (default 2)\n"
          "  -source=FILE    compare every frame with the video it was made from: PSNR\n"
          "                  in all and of the frame codec; the preview and the contact\n"
-         "                  sheet show the source beside each frame\n"
+         "                  sheet show the source beside each frame. A grayscale movie\n"
+         "                  is compared with the gray of its source\n"
          "Settings the movie was made with, for -source (the converter's flags and\n"
          "defaults; the screen size and colour mode come from the movie):\n"
          "  -cropping=PERCENT  -framerate=FPS  -rotate  -vflip  -hflip  -grayscale\n"
+         "  -start=TIME     where the movie begins in the source: seconds or\n"
+         "                  [hh:]mm:ss[.fff], as the converter's -start\n"
          "Exit status 0 when the movie checks out, 1 otherwise.\n";
 }
 

@@ -16,6 +16,7 @@ struct ShapingSettings {
   bool flipHorizontal = false;  // -hflip
   bool grayscale = false;       // -grayscale (only the truecolor layouts need it)
   int frameRate = 15;           // -framerate=N; 0 derives the rate from the source
+  double startSeconds = 0.0;    // -start=TIME: where in the source the movie begins
 };
 
 // The command line of vantrel-inspect.
@@ -33,11 +34,13 @@ struct ToolOptions {
   std::string previewPath;            // -preview=FILE: the movie as a playable file
   int zoom = 2;                       // -zoom=N: preview pixels per handheld pixel
   ShapingSettings shaping;
+  bool help = false;  // -help, --help: print the usage and stop
 };
 
 // Parses arguments (without the program name). Returns false with a reason in
-// error for an unknown flag, a malformed frame list or number, or a missing or
-// second movie path.
+// error for an unknown flag, a malformed frame list, number or time, or a
+// missing or second movie path. -help (or --help) sets help and needs no movie;
+// "--" ends the options: every argument after it is a path.
 bool parseToolOptions(const std::vector<std::string>& args, ToolOptions& options,
                       std::string& error);
 
