@@ -199,12 +199,25 @@ std::int64_t ImpactDistance::summedError(const std::int32_t* table,
                                          const std::uint8_t* have,
                                          const std::uint8_t* want, int side) const {
   const auto shows = [&](int i) { return kOneColour ? have[0] : have[i]; };
+  // A block of the U half whose right columns lie in the V half (at widths
+  // whose half is not a multiple of 8, as 108 of 216) measures those columns
+  // as V samples.
+  const std::int32_t* tableOf[2] = {table, table};
+  int split = side;
+  const std::ptrdiff_t offset = leanFrame != nullptr ? want - leanFrame : -1;
+  if (table == &tables[kTableSize] && offset >= chromaStart) {
+    const int column = static_cast<int>((offset - chromaStart) % width);
+    if (column + side > width / 2) {
+      split = width / 2 - column;
+      tableOf[1] = &tables[2 * kTableSize];
+    }
+  }
   std::int64_t sum = 0;
   if (leans == nullptr) {
     for (int r = 0; r < side; ++r) {
       for (int c = 0; c < side; ++c) {
         const int i = r * width + c;
-        sum += table[shows(i) * kEntries + want[i]];
+        sum += tableOf[c >= split][shows(i) * kEntries + want[i]];
       }
     }
     return sum;
@@ -212,13 +225,16 @@ std::int64_t ImpactDistance::summedError(const std::int32_t* table,
   // Against the picture: each sample's lean times the change of its level,
   // summed in sixteenths squared; a block that errs toward the picture can
   // come out below its samples' own error, but never below none.
-  const std::int32_t* level = sixteenths[(table - tables.data()) / kTableSize].data();
-  const std::int32_t* lean = leans + (want - leanFrame);
+  const std::int32_t* levelOf[2];
+  for (int k = 0; k < 2; ++k)
+    levelOf[k] = sixteenths[(tableOf[k] - tables.data()) / kTableSize].data();
+  const std::int32_t* lean = leans + offset;
   std::int64_t leanSum = 0;
   for (int r = 0; r < side; ++r) {
     for (int c = 0; c < side; ++c) {
       const int i = r * width + c;
-      sum += table[shows(i) * kEntries + want[i]];
+      const std::int32_t* level = levelOf[c >= split];
+      sum += tableOf[c >= split][shows(i) * kEntries + want[i]];
       leanSum += std::int64_t{lean[i]} * (level[shows(i)] - level[want[i]]);
     }
   }
