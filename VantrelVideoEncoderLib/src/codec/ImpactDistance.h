@@ -25,7 +25,9 @@ class ImpactDistance {
   int depthCode() const { return depth; }
 
   // The 256 x 256 table (row a, column b) for the samples of a block whose
-  // top-left sample is at offset; a block never spans two kinds of row.
+  // top-left sample is at offset. A block never spans two kinds of row, but
+  // one of the U half can reach into the V half (216 columns: 108 of each);
+  // blockError and fillError measure such columns as V samples.
   const std::int32_t* tableAt(int offset) const;
   // The truecolor samples the layout stores in the kind of row at offset,
   // from the lowest level up, and each sample's place among them (-1: not
