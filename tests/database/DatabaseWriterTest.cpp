@@ -8,6 +8,7 @@
 
 #include "database/BigEndian.h"
 #include "database/DatabaseReader.h"
+#include "database/HandheldName.h"
 #include "support/FailingFile.h"
 
 namespace vantrel {
@@ -60,6 +61,23 @@ TEST_F(DatabaseWriterTest, FortyCharacterNameKeepsThirtyOneAndAZeroByte) {
   for (int i = 0; i < 31; ++i) EXPECT_EQ(header[i], 'x') << i;
   EXPECT_EQ(header[31], 0);
   EXPECT_EQ(header[32], 0);  // attributes follow untouched
+}
+
+TEST_F(DatabaseWriterTest,
+       Utf8NameIsStoredInTheHandheldsCharacterSetCutBetweenCharacters) {
+  // é and € exist in the handheld's set (0xE9, 0x80); ł and an emoji do not;
+  // a lone Latin-1 byte is taken as it is; a control character is not shown.
+  const std::string name = "Caf\xC3\xA9 \xE2\x82\xAC \xC5\x82 \xF0\x9F\x8E\xAC \xE9\x01";
+  EXPECT_EQ(handheldNameBytes(name), "Caf\xE9 \x80 _ _ \xE9_");
+  EXPECT_EQ(handheldNameText(handheldNameBytes(name)),
+            "Caf\xC3\xA9 \xE2\x82\xAC _ _ \xC3\xA9_");
+  // 40 two-byte characters: 31 characters are kept, not 15 and a half.
+  std::string umlauts;
+  for (int i = 0; i < 40; ++i) umlauts += "\xC3\xBC";
+  const auto header = buildDatabaseHeader(umlauts.c_str(), kTypeMovie, 1, 0);
+  for (int i = 0; i < 31; ++i) EXPECT_EQ(header[i], 0xFC) << i;
+  EXPECT_EQ(header[31], 0);
+  EXPECT_EQ(handheldNameText(handheldNameBytes(umlauts)), umlauts.substr(0, 62));
 }
 
 TEST_F(DatabaseWriterTest, DatesAreHostTimePlusTheHandheldEpochOffset) {

@@ -20,7 +20,7 @@ namespace {
 class CommandLineTest : public ::testing::Test {
  protected:
   // Encodes a six-frame movie with sound into movie.pdb in the scratch folder.
-  void encodeMovie(bool adpcm = false) {
+  void encodeMovie(bool adpcm = false, const char* name = "Movie") {
     VideoStreamInfo info;
     info.rate = 15;
     info.scale = 1;
@@ -37,7 +37,7 @@ class CommandLineTest : public ::testing::Test {
     engine.keyFrameSeconds = 0;
     std::FILE* file = std::fopen(moviePath().c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    engine.encodeMovie(file, "Movie", 160, 160, 16, false, false, false, 0.0f, 0.0f, 0, 0);
+    engine.encodeMovie(file, name, 160, 160, 16, false, false, false, 0.0f, 0.0f, 0, 0);
     std::fclose(file);
     ASSERT_EQ(engine.count(ProgressEvent::Summary), 1);
   }
@@ -67,6 +67,18 @@ TEST_F(CommandLineTest, FreshMovieChecksOut) {
   EXPECT_EQ(inspect({}), 0) << out.str();
   EXPECT_NE(out.str().find("6 of 6 decoded, 1 key frames"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("movie OK"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, LongUtf8NameIsShownAsTheHandheldShowsIt) {
+  // 32 characters (42 bytes) with two the handheld cannot show: 31 are kept.
+  encodeMovie(false,
+              "F\xC3\xA9te de la musique \xE2\x80\x93 J\xC3\xBCrg "
+              "\xE2\x86\x92\xF0\x9F\x8E\xB5 end");
+  const std::string shown = "F\xC3\xA9te de la musique \xE2\x80\x93 J\xC3\xBCrg __ en";
+  EXPECT_EQ(std::string(engine.summary.databaseName), shown);
+  EXPECT_EQ(inspect({}), 0) << out.str();
+  EXPECT_NE(out.str().find("name:          " + shown + "\n"), std::string::npos)
+      << out.str();
 }
 
 TEST_F(CommandLineTest, AdpcmMovieChecksOutAndWritesItsSound) {

@@ -12,6 +12,7 @@
 #include "MoviePreview.h"
 #include "SoundTrack.h"
 #include "database/DatabaseReader.h"
+#include "database/HandheldName.h"
 
 namespace vantrel::inspect {
 
@@ -90,8 +91,9 @@ int runInspect(const ToolOptions& options, std::ostream& out, std::ostream& err)
     out << "sound:         none (no WAV file written)\n";
   }
   if (preview) {
-    const bool written = (hasFrames || preview->startSoundOnly(reader.name)) &&
-                         preview->started() && preview->finish(out);
+    const bool written =
+        (hasFrames || preview->startSoundOnly(handheldNameText(reader.name))) &&
+        preview->started() && preview->finish(out);
     if (!written) {
       err << (preview->error().empty()
                   ? options.previewPath + ": no frame was decoded, no preview written"

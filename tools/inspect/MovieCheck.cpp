@@ -4,6 +4,7 @@
 
 #include "database/DatabaseFormat.h"
 #include "database/DatabaseReader.h"
+#include "database/HandheldName.h"
 
 namespace vantrel::inspect {
 
@@ -118,7 +119,7 @@ std::vector<std::string> describeMovie(const DatabaseReader& reader, const Movie
   static const char* const kAudioFormats[] = {"8-bit PCM, 10000/s", "IMA ADPCM, 10000/s",
                                               "8-bit PCM, 20000/s"};
   std::vector<std::string> lines;
-  lines.push_back("name:          " + reader.name);
+  lines.push_back("name:          " + handheldNameText(reader.name));
   lines.push_back("type/creator:  " + fourCCText(reader.type) + " / " + fourCCText(reader.creator));
   lines.push_back("records:       " + std::to_string(reader.recordCount));
   lines.push_back("file size:     " + std::to_string(reader.bytes().size()) + " bytes");

@@ -1,11 +1,14 @@
 #include "database/DatabaseWriter.h"
 
+#include <algorithm>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include <sys/types.h>
 
 #include "database/BigEndian.h"
+#include "database/HandheldName.h"
 
 namespace vantrel {
 
@@ -19,9 +22,9 @@ std::array<std::uint8_t, kDatabaseHeaderSize> buildDatabaseHeader(const char* na
                                                                   int recordCount,
                                                                   std::uint32_t palmTime) {
   std::array<std::uint8_t, kDatabaseHeaderSize> header{};
-  for (int i = 0; name != nullptr && i < kDatabaseNameMaxLength && name[i] != '\0'; ++i) {
-    header[i] = static_cast<std::uint8_t>(name[i]);
-  }
+  // In the handheld's character set, cut on a character boundary.
+  const std::string stored = handheldNameBytes(name != nullptr ? name : "");
+  std::copy(stored.begin(), stored.end(), header.begin());
   putBigEndian16(&header[kHeaderAttributesOffset], 0);
   putBigEndian16(&header[kHeaderVersionOffset], 0);
   putBigEndian32(&header[kHeaderCreationDateOffset], palmTime);

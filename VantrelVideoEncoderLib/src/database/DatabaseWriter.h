@@ -13,7 +13,8 @@ namespace vantrel {
 // The current time as the handheld counts it: seconds since 1904-01-01.
 std::uint32_t palmTimeNow();
 
-// The 78-byte database header: name (at most 31 characters, zero filled), the
+// The 78-byte database header: name (UTF-8, stored as handheldNameBytes makes
+// it: at most 31 characters of the handheld's character set, zero filled), the
 // type, creator 'VnTr', palmTime in all three dates, modification number 1, and
 // the 16-bit record count. Every other field is zero.
 std::array<std::uint8_t, kDatabaseHeaderSize> buildDatabaseHeader(const char* name,

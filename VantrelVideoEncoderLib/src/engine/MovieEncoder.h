@@ -18,7 +18,7 @@ class WorkerPool;
 
 // What the last encode produced.
 struct EncodeSummary {
-  char databaseName[128] = {};  // cut to 127 characters
+  char databaseName[128] = {};  // as the handheld shows it, in UTF-8
   double frameRate = 0.0;       // output frames per second
   double averageQuality = 0.0;  // 0 to 1
   std::int32_t frameCount = 0;  // frames encoded

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "database/DatabaseFormat.h"
+#include "database/HandheldName.h"
 #include "database/MovieHeaderRecord.h"
 #include "engine/MovieEncoder.h"
 #include "engine/MoviePlan.h"
@@ -61,9 +62,11 @@ void SoundOnlyDriver::run() {
 }
 
 void SoundOnlyDriver::planSound() {
+  // The name as the handheld will show it (its character set, 31 at most).
   std::memset(engine.summary.databaseName, 0, sizeof engine.summary.databaseName);
   if (databaseName != nullptr) {
-    std::strncpy(engine.summary.databaseName, databaseName,
+    const std::string shown = handheldNameText(handheldNameBytes(databaseName));
+    std::strncpy(engine.summary.databaseName, shown.c_str(),
                  sizeof engine.summary.databaseName - 1);
   }
   engine.summary.frameCount = 0;
@@ -82,9 +85,7 @@ void SoundOnlyDriver::planSound() {
     report(eventCode(ProgressEvent::Warning), 0,
            reinterpret_cast<std::intptr_t>(warning.c_str()));
   }
-  // The sound's length in tenths of a second.
-  const double tenths = info.length / (info.rate / (info.scale * 10.0));
-  nominalFrames = tenths > 0.0 ? static_cast<int>(std::min(tenths, 2147483647.0)) : 0;
+  nominalFrames = soundOnlyFrameCount(info);
   const MovieCut cut = fitSoundOnlyMovie(nominalFrames, engine.hifiAudio, engine.adpcmAudio);
   if (cut.cut) {
     const std::string warning = soundCutWarning(cut);

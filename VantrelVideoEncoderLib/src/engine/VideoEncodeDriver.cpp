@@ -7,6 +7,7 @@
 #include <string>
 
 #include "database/DatabaseFormat.h"
+#include "database/HandheldName.h"
 #include "engine/DisplayPalette.h"
 #include "engine/MovieEncoder.h"
 #include "engine/MoviePlan.h"
@@ -121,9 +122,11 @@ void VideoEncodeDriver::prepare() {
   workPixels.assign(std::size_t(workWidth) * workHeight * 2, 0);
   workImage.attachPixels(workPixels.data(), workWidth, workHeight);
 
+  // The name as the handheld will show it (its character set, 31 at most).
   std::memset(engine.summary.databaseName, 0, sizeof engine.summary.databaseName);
   if (request.databaseName != nullptr) {
-    std::strncpy(engine.summary.databaseName, request.databaseName,
+    const std::string shown = handheldNameText(handheldNameBytes(request.databaseName));
+    std::strncpy(engine.summary.databaseName, shown.c_str(),
                  sizeof engine.summary.databaseName - 1);
   }
   engine.summary.averageQuality = 0.0;
