@@ -14,6 +14,7 @@
 #include <iterator>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EndToEndHarness.h"
@@ -282,9 +283,9 @@ TEST_F(EndToEndConsoleTest,
 TEST_F(EndToEndConsoleTest, ValueOutsideAFlagsRangeEndsTheRunBeforeAnythingIsOpened) {
   const std::string clip = writeClip(4);
   const std::pair<const char*, const char*> cases[] = {
-      {"resolution=9", "0 to 3"},    {"colordepth=99", "8, 12, 16, 24 or 25"},
-      {"cropping=101", "0 to 100"},  {"audioboost=1000", "100 to 300"},
-      {"framerate=-1", "0 or more"}, {"framesize=-1", "0 or more"},
+      {"resolution=9", "0 to 3"},   {"colordepth=99", "8, 12, 16, 24 or 25"},
+      {"cropping=101", "0 to 100"}, {"audioboost=1000", "100 to 300"},
+      {"framerate=-1", "0 to 60"},  {"framesize=-1", "0 or more"},
       {"keyframes=-1", "0 or more"}};
   for (const auto& [flag, range] : cases) {
     const std::string text = flag;
@@ -300,6 +301,43 @@ TEST_F(EndToEndConsoleTest, ValueOutsideAFlagsRangeEndsTheRunBeforeAnythingIsOpe
         std::filesystem::path(clip).parent_path());
     EXPECT_EQ(std::distance(folder, std::filesystem::directory_iterator()), 1) << flag;
   }
+}
+
+TEST_F(EndToEndConsoleTest, RunsThatCannotWriteTheirMovieEndBeforeAnythingIsOpened) {
+  const std::string clip = writeClip(4);
+  const std::string folder = harness.file("folder");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  const std::string movie = "-outfile=" + harness.file("movie.pdb");
+  const std::string isFolder =
+      "vantrel: Error: the output file is a folder; name the movie "
+      "file to write (such as ";
+  // Each run, and the first line of what it says.
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-vidfile=" + clip},
+       "vantrel: Error: no output file is named; give one with "
+       "-outfile=movie.pdb, or name the file to convert alone (vantrel "
+       "clip.mp4 writes clip.pdb).\n"},
+      {{"-vidfile=" + folder, movie},
+       "vantrel: Error: the video file is a folder, not a file.\n"},
+      {{clip, "-audfile=" + folder, movie},
+       "vantrel: Error: the audio file is a folder, not a file.\n"},
+      {{clip, "-outfile=" + folder + "/new/"}, isFolder + folder + "/new/movie.pdb).\n"},
+      {{clip, "-outfile=" + folder}, isFolder + folder + "/movie.pdb).\n"},
+      {{clip, "-loop=maybe"},
+       "vantrel: flag \"loop\" parameter \"maybe\" is not valid (1 or "
+       "0, on or off, yes or no, true or false)\n"},
+      {{clip, "-colordepth"},
+       "vantrel: flag \"colordepth\" needs a value (-colordepth=...)\n"}};
+  for (const auto& [arguments, message] : cases) {
+    EXPECT_EQ(harness.run(arguments), kExitFailure) << message;
+    EXPECT_EQ(harness.errors().substr(0, message.size()), message);
+    // No source was opened: that would have said "Performing ... conversion".
+    EXPECT_EQ(harness.output(), kBanner) << message;
+  }
+  // Nothing was written: the scratch folder holds the clip and the folder.
+  const std::filesystem::directory_iterator files(
+      std::filesystem::path(clip).parent_path());
+  EXPECT_EQ(std::distance(files, std::filesystem::directory_iterator()), 2);
 }
 
 }  // namespace

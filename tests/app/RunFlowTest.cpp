@@ -243,47 +243,6 @@ TEST_F(RunFlowTest, FileNamedAloneIsConvertedWithItsSoundIntoAMovieBesideIt) {
   EXPECT_FALSE(engine.holdLastFrame);
 }
 
-TEST_F(RunFlowTest, RunsThatCannotWriteTheirMovieAreRefusedBeforeAnythingIsOpened) {
-  videoAvi.openCode = 0;
-  const std::string video = makeFile("v.avi");
-  fs::create_directory(directory / "folder");
-  const std::string folder = path("folder");
-  // Each run, and the first line of what it says.
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-vidfile=" + video},
-       "vantrel: Error: no output file is named; give one with "
-       "-outfile=movie.pdb, or name the file to convert alone "
-       "(vantrel clip.mp4 writes clip.pdb).\n"},
-      {{"-vidfile=" + folder, "-outfile=" + path("o.pdb")},
-       "vantrel: Error: the video file is a folder, not a file.\n"},
-      {{"-vidfile=" + video, "-audfile=" + folder, "-outfile=" + path("o.pdb")},
-       "vantrel: Error: the audio file is a folder, not a file.\n"},
-      {{"-vidfile=" + video, "-outfile=" + path("new/")},
-       "vantrel: Error: the output file is a folder; name the movie file to write (such "
-       "as " +
-           path("new/") + "movie.pdb).\n"},
-      {{"-vidfile=" + video, "-outfile=" + folder},
-       "vantrel: Error: the output file is a folder; name the movie file to write (such "
-       "as " +
-           folder + "/movie.pdb).\n"},
-      {{"-vidfile=" + video, "-outfile=" + path("o.pdb"), "-loop=maybe"},
-       "vantrel: flag \"loop\" parameter \"maybe\" is not valid (1 or 0, on or off, yes "
-       "or "
-       "no, true or false)\n"},
-      {{"-vidfile=" + video, "-outfile=" + path("o.pdb"), "-colordepth"},
-       "vantrel: flag \"colordepth\" needs a value (-colordepth=...)\n"}};
-  for (const auto& [arguments, message] : cases) {
-    const std::size_t before = errorOutput().size();
-    settings.audfile.clear();  // the settings live from run to run
-    EXPECT_EQ(run(arguments), kExitFailure) << message;
-    EXPECT_EQ(errorOutput().substr(before, message.size()), message);
-  }
-  EXPECT_TRUE(videoAvi.openedNames.empty());
-  EXPECT_TRUE(videoMovie.openedNames.empty());
-  EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()),
-            2);
-}
-
 TEST_F(RunFlowTest, MissingVideoFileIsReportedWithFileLines) {
   const std::string video = path("missing.avi");
   EXPECT_EQ(run({"-vidfile=" + video, "-outfile=" + path("out.pdb")}), kExitFailure);
