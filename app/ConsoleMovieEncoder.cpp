@@ -109,7 +109,14 @@ void ConsoleMovieEncoder::showCounter(int event, const std::string& text, int do
   }
   lastDone = done;
   lastEvent = now;
-  const std::string share = progressShareText(done, total, now - countStart);
+  // The time left covers the whole conversion: the counts to come are
+  // estimated from the movie's frames and, with sound, its length.
+  const double elapsed = now - countStart;
+  const double soundSeconds =
+      hasAudio() && summary.frameRate > 0.0 ? total / summary.frameRate : 0.0;
+  const double later =
+      workAfterCount(event, total, done > 0 ? elapsed / done : 0.0, soundSeconds);
+  const std::string share = progressShareText(done, total, elapsed, later);
   switch (style) {
     case ProgressStyle::Auto:
     case ProgressStyle::Counters:

@@ -48,15 +48,29 @@ std::string timeLeftText(double seconds) {
   return format("%lld:%02lld", whole / 60, whole % 60);
 }
 
-std::string progressShareText(int done, int total, double elapsedSeconds) {
+std::string progressShareText(int done, int total, double elapsedSeconds,
+                              double laterSeconds) {
   const int percent = total > 0 ? static_cast<int>(std::int64_t{done} * 100 / total) : 0;
   std::string left = "--:--";
   if (total > 0 && done >= total) {
-    left = timeLeftText(0.0);
+    left = timeLeftText(laterSeconds);
   } else if (elapsedSeconds >= 1.0 && done > 0) {
-    left = timeLeftText(elapsedSeconds * (total - done) / done);
+    left = timeLeftText(elapsedSeconds * (total - done) / done + laterSeconds);
   }
   return format("%d%% done, %s left", percent, left.c_str());
+}
+
+double workAfterCount(int event, int frames, double secondsPerFrame,
+                      double soundSeconds) {
+  const double sound = soundSeconds * kSoundWorkPerSecond;
+  switch (static_cast<ProgressEvent>(event)) {
+    case ProgressEvent::Analysis:
+      return frames * secondsPerFrame * kFramePassPerAnalysedFrame + sound;
+    case ProgressEvent::FrameEncoded:
+      return sound;
+    default:
+      return 0.0;
+  }
 }
 
 std::string summaryText(const EncodeSummary& summary) {

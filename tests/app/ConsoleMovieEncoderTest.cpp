@@ -7,6 +7,7 @@
 #include "ProgressText.h"
 #include "ScriptedConsole.h"
 #include "engine/ProgressEvent.h"
+#include "support/FakeAudioSource.h"
 
 namespace vantrel {
 namespace {
@@ -83,6 +84,33 @@ TEST_F(ConsoleMovieEncoderTest, TerminalLinesAddTheShareDoneAndTheTimeLeft) {
             "\rEncoded frame 0 of 8999,    0 bytes, quality = 0.1%  0% done, --:-- left  "
             "\rEncoded frame 3 of 8999, 1533 bytes, quality = 83.1%  0% done, --:-- left  "
             "\rEncoded frame 1200 of 8999, 1533 bytes, quality = 83.1%  13% done, 0:41 left  ");
+}
+
+TEST_F(ConsoleMovieEncoderTest, TimeLeftOfTheFramesCountsTheSoundStillToCome) {
+  FakeAudioSource sound(FakeAudioSource::pcmInfo(10000, 16, 1),
+                        std::vector<std::uint8_t>(2000, 0));
+  ASSERT_EQ(sound.open("tune"), 0);
+  engine.selectedAudio = &sound;
+  engine.summary.frameRate = 15.0;  // 9000 frames: 600 s of sound, 60 s of work
+  double now = 100.0;
+  engine.clock = [&now] { return now; };
+  engine.progressStyle = ProgressStyle::Terminal;
+  report(ProgressEvent::FrameEncoded, 0, packPair(0, 9000));
+  now += 10.0;
+  report(ProgressEvent::FrameEncoded, static_cast<int>(packPair(900, 9000)),
+         packPair(4500, 9000));
+  now += 10.0;
+  report(ProgressEvent::FrameEncoded, static_cast<int>(packPair(900, 9000)),
+         packPair(9000, 9000));
+  engine.selectedAudio = nullptr;
+  const std::string text = out.text();
+  EXPECT_NE(text.find("4500 of 9000,  900 bytes, quality = 90.1%  50% done, 1:10 left  "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(
+      text.find("9000 of 9000,  900 bytes, quality = 90.1%  100% done, 1:00 left  "),
+      std::string::npos)
+      << text;
 }
 
 TEST_F(ConsoleMovieEncoderTest, LinesForLogsComeEveryFiveSecondsAndForTheLastCount) {

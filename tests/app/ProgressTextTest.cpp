@@ -103,6 +103,18 @@ TEST_F(ProgressTextTest, CounterLines) {
   EXPECT_EQ(analysisText(0), "\nTranslating colors...\n");
 }
 
+TEST_F(ProgressTextTest, TimeLeftAddsTheWorkStillToCome) {
+  EXPECT_EQ(progressShareText(50, 100, 10.0, 12.0), "50% done, 0:22 left");
+  EXPECT_EQ(progressShareText(100, 100, 20.0, 12.0), "100% done, 0:12 left");
+  EXPECT_EQ(progressShareText(1, 100, 0.5, 12.0), "1% done, --:-- left");
+  // 600 s of sound after the frames; after an analysis at 0.01 s a frame, the
+  // frame pass of its 1000 frames too.
+  EXPECT_DOUBLE_EQ(workAfterCount(7, 9000, 0.02, 600.0), 600.0 * kSoundWorkPerSecond);
+  EXPECT_DOUBLE_EQ(workAfterCount(6, 1000, 0.01, 600.0),
+                   10.0 * kFramePassPerAnalysedFrame + 600.0 * kSoundWorkPerSecond);
+  EXPECT_DOUBLE_EQ(workAfterCount(5, 10, 1.0, 600.0), 0.0);
+}
+
 TEST_F(ProgressTextTest, EventsChooseTextAndChannel) {
   EncodeSummary summary = summaryNamed("x");
   const ProgressMessage summaryMessage =
