@@ -62,6 +62,7 @@ void ConsoleMovieEncoder::encodeMovie(std::FILE* file, const char* databaseName,
 }
 
 int ConsoleMovieEncoder::reportProgress(int event, int value, std::intptr_t data) {
+  if (holdSummary && event == eventCode(ProgressEvent::Summary)) return 0;
   ProgressMessage message = progressMessage(event, value, data);
   int done = 0;
   int total = 0;
@@ -90,6 +91,12 @@ int ConsoleMovieEncoder::reportProgress(int event, int value, std::intptr_t data
       break;
   }
   return 0;
+}
+
+void ConsoleMovieEncoder::showSummary() {
+  holdSummary = false;
+  reportProgress(eventCode(ProgressEvent::Summary), 0,
+                 reinterpret_cast<std::intptr_t>(&summary));
 }
 
 void ConsoleMovieEncoder::showCounter(int event, const std::string& text, int done,

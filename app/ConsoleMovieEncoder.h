@@ -39,9 +39,15 @@ class ConsoleMovieEncoder : public MovieEncoder {
   // warnings and errors, which flush; unknown events print nothing. Counter events
   // are shown in progressStyle. Always returns 0.
   int reportProgress(int event, int value, std::intptr_t data) override;
+  // Shows the summary of the last encode (held back by holdSummary) and
+  // clears holdSummary.
+  void showSummary();
 
   EncoderSettings& settings;
   ProgressStyle progressStyle = ProgressStyle::Auto;
+  // While set, the summary an encode reports is not shown: the encode may be
+  // thrown away and done again (-filesize); showSummary() shows a kept one.
+  bool holdSummary = false;
   // Seconds on a steady clock; a test may hand in its own.
   std::function<double()> clock;
 

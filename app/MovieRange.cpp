@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sources/AudioStreamSource.h"
 #include "sources/VideoStreamSource.h"
 
 namespace vantrel {
@@ -97,6 +98,30 @@ std::string sourceRangeFor(VideoStreamSource& source, int requestedFps, double s
     const double frames = std::max(1.0, std::floor(durationSeconds * fps + 0.5));
     const double last = std::min(first + frames, double(frameCount));
     range.lastFrame = static_cast<int>(std::lround(last * frameStep));
+  }
+  return {};
+}
+
+std::string soundRangeFor(AudioStreamSource& source, double startSeconds,
+                          double durationSeconds, SoundRange& range) {
+  range.firstSample = source.firstSample();
+  range.sampleCount = source.sampleCount();
+  AudioStreamInfo info;
+  if (source.getStreamInfo(info) != 0 || info.rate == 0 || info.scale == 0) return {};
+  const double perSecond = double(info.rate) / info.scale;
+  const double soundSeconds = range.sampleCount / perSecond;
+  // Within half a sample of the end nothing is left to play.
+  if (startSeconds > 0.0 && startSeconds * perSecond + 0.5 >= double(range.sampleCount)) {
+    return "the start " + timeText(startSeconds) +
+           " is at or past the end of the sound (" + timeText(soundSeconds) + ")";
+  }
+  const auto skipped = static_cast<std::int64_t>(std::llround(startSeconds * perSecond));
+  range.firstSample += skipped;
+  range.sampleCount -= skipped;
+  if (durationSeconds > 0.0) {
+    const auto wanted =
+        static_cast<std::int64_t>(std::llround(durationSeconds * perSecond));
+    range.sampleCount = std::min(range.sampleCount, std::max<std::int64_t>(wanted, 1));
   }
   return {};
 }

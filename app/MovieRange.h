@@ -3,10 +3,12 @@
 // The part of the source a conversion takes (-start and -duration): reading a
 // time as typed and turning it into the source frame range of encodeMovie.
 
+#include <cstdint>
 #include <string>
 
 namespace vantrel {
 
+class AudioStreamSource;
 class VideoStreamSource;
 
 // Reads a time: seconds ("90", "12.5") or [hh:]mm:ss[.fff] ("1:30",
@@ -32,5 +34,19 @@ struct SourceRange {
 // the message when the start lies at or past the end of the source.
 std::string sourceRangeFor(VideoStreamSource& source, int requestedFps, double startSeconds,
                            double durationSeconds, SourceRange& range);
+
+// A part of a sound, in the source's sample frames (AudioStreamRange).
+struct SoundRange {
+  std::int64_t firstSample = 0;
+  std::int64_t sampleCount = 0;
+};
+
+// The part of source's sound that starts startSeconds into it and lasts
+// durationSeconds (0: to the end), for a movie without moving pictures (a
+// sound-only movie, a still picture held over its sound), whose sound starts
+// exactly there. Returns an empty text, or the message when the start lies at
+// or past the end of the sound.
+std::string soundRangeFor(AudioStreamSource& source, double startSeconds,
+                          double durationSeconds, SoundRange& range);
 
 }  // namespace vantrel

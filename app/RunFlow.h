@@ -16,6 +16,7 @@
 #include "FileSizeTarget.h"
 #include "MovieRange.h"
 #include "engine/MovieEncoder.h"
+#include "sources/AudioStreamRange.h"
 #include "sources/SourceRegistry.h"
 
 namespace vantrel {
@@ -119,6 +120,9 @@ class RunFlow {
   const OutputFile* writingOutput = nullptr;  // the output being written, if any
   int interruptSignal = 0;
   std::int64_t sizeLimit = 0;  // -filesize in bytes; 0 without it
+  // The part of the sound a movie without moving pictures takes (-start,
+  // -duration), selected in the engine in place of the sound while it is open.
+  AudioStreamRange soundPart;
 };
 
 }  // namespace vantrel

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -100,6 +101,42 @@ TEST_F(EndToEndControlsTest, StartAndDurationKeepPictureAndSoundInStep) {
   }
 }
 
+TEST_F(EndToEndControlsTest, StillPictureWithSoundTakesItsPartOfTheSound) {
+  // A still picture with 10 s of sound whose beep starts at 6 s. The part
+  // from 5 s for 3 s at 10 fps: 30 frames, the beep 1.0 s in, silence after.
+  EncodedClip still;
+  still.container = "image2pipe";  // a PNG file
+  still.video = test::ClipVideo::Png;
+  still.frames = 1;
+  const std::string picture = harness.file("still.png");
+  ASSERT_EQ(test::writeEncodedClip(picture, still), "");
+  const std::string song = harness.file("song.wav");
+  ASSERT_TRUE(test::writePcm16Wav(song, 22050, 2,
+                                  test::toneSamples(22050, 2, 10.0, {{1000.0, 0.4, 6.0}})));
+  std::vector<std::string> flags{"-audfile=" + song, "-audioboost=100", "-framerate=10",
+                                 "-start=5", "-duration=3"};
+  ASSERT_EQ(harness.run(test::movieArguments(picture, movie(), flags)), kExitSuccess)
+      << harness.errors();
+  EXPECT_EQ(harness.decodeMovie().size(), 30u);
+  const test::DecodedSound sound = test::decodeMovieSound(harness.database());
+  EXPECT_NEAR(test::firstSampleReaching(sound.samples, 0, 0.2), 10000, 4);
+  EXPECT_NEAR(test::lastSampleReaching(sound.samples, 0.2), 30000, 4);
+
+  // Its frames after the first keep every block: the movie has one size,
+  // which -filesize takes in one encode; a byte less is refused with it.
+  const auto bytes = static_cast<long long>(fs::file_size(movie()));
+  flags.push_back("-filesize=" + std::to_string(bytes));
+  ASSERT_EQ(harness.run(test::movieArguments(picture, movie(), flags)), kExitSuccess)
+      << harness.errors();
+  EXPECT_EQ(static_cast<long long>(fs::file_size(movie())), bytes);
+  EXPECT_EQ(harness.output().find("encoding again"), std::string::npos);
+  flags.back() = "-filesize=" + std::to_string(bytes - 1);
+  EXPECT_EQ(harness.run(test::movieArguments(picture, movie(), flags)), kExitFailure);
+  EXPECT_NE(harness.errors().find("it takes " + std::to_string(bytes) + " bytes"),
+            std::string::npos)
+      << harness.errors();
+}
+
 TEST_F(EndToEndControlsTest, FileSizeFillsTheLimitWithoutPassingIt) {
   // A minute of detailed motion with its sound.
   EncodedClip shape;
@@ -128,17 +165,44 @@ TEST_F(EndToEndControlsTest, FileSizeFillsTheLimitWithoutPassingIt) {
   EXPECT_GE(bytes * 100, 1048576 * 97);
   EXPECT_NE(harness.output().find("Average frame size chosen for -filesize=1M: "),
             std::string::npos);
+  // Only the pass that is kept shows its summary.
+  const auto summaries = [&] {
+    const std::string out = harness.output();
+    int count = 0;
+    for (auto at = out.find("Encode complete."); at != std::string::npos;
+         at = out.find("Encode complete.", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  EXPECT_EQ(summaries(), 1);
 
-  // Too small for the sound alone: refused before anything is written, with
-  // the smallest size that works.
+  // Too small for the sound, key frames and records alone: one encode with
+  // the smallest frames tells the size that fits, which nothing else tells.
   fs::remove(movie());
-  EXPECT_EQ(harness.run(test::movieArguments(clip, movie(), {"-audfile=" + clip,
-                                                             "-filesize=500K"})),
-            kExitFailure);
-  EXPECT_NE(harness.errors().find("cannot hold this movie; the smallest size that works is "),
-            std::string::npos)
-      << harness.errors();
+  const auto sizeAfter = [&](const std::string& words) -> std::int64_t {
+    const std::string errors = harness.errors() + harness.output();
+    const auto at = errors.find(words);
+    return at == std::string::npos ? -1 : std::atoll(errors.c_str() + at + words.size());
+  };
+  const auto runAt = [&](std::int64_t limit) {
+    return harness.run(test::movieArguments(
+        clip, movie(), {"-audfile=" + clip, "-filesize=" + std::to_string(limit)}));
+  };
+  EXPECT_EQ(runAt(500 * 1024), kExitFailure);
+  const std::int64_t floor = sizeAfter("alone take ");
+  const std::int64_t fits = sizeAfter("with its smallest frames it takes ");
+  ASSERT_GT(floor, 500 * 1024) << harness.output() << harness.errors();
+  ASSERT_GT(fits, floor) << harness.errors();
+  EXPECT_EQ(summaries(), 0);
   EXPECT_FALSE(fs::exists(movie()));
+  // A size between the two fails with the same size that fits; that size fits.
+  EXPECT_EQ(runAt((floor + fits) / 2), kExitFailure);
+  EXPECT_EQ(sizeAfter("with its smallest frames it takes "), fits) << harness.errors();
+  EXPECT_EQ(summaries(), 0);
+  ASSERT_EQ(runAt(fits), kExitSuccess) << harness.errors();
+  EXPECT_LE(static_cast<std::int64_t>(fs::file_size(movie())), fits);
+  EXPECT_EQ(summaries(), 1);
 }
 
 TEST_F(EndToEndControlsTest, FastEncodeChangesTheMovie) {

@@ -160,6 +160,41 @@ TEST_F(SoundOnlyRunTest, AVideoFileWithoutVideoGivesASoundOnlyDatabaseWithAWarni
   EXPECT_EQ(headerOf(database).frameCount, 100);
 }
 
+TEST_F(SoundOnlyRunTest, StartDurationAndFileSizeTakeTheirPartOfTheSound) {
+  // 10 s whose beep starts at 6 s. The part from 5 s for 3 s: 30 tenths, the
+  // beep 1.0 s in (10000 samples a second), silence after 3.0 s.
+  const std::string audio = program.file("beep.wav");
+  ASSERT_TRUE(test::writePcm16Wav(audio, 8000, 1,
+                                  test::toneSamples(8000, 1, 10.0, {{1000.0, 0.4, 6.0}})));
+  const std::vector<std::string> part{"-start=5", "-duration=0:03", "-audioboost=100"};
+  const DatabaseReader database = convert(audio, part);
+  EXPECT_EQ(headerOf(database).frameCount, 30);
+  ASSERT_EQ(database.recordCount, 1 + 1);
+  const test::DecodedSound sound = test::decodeMovieSound(database);
+  EXPECT_NEAR(test::firstSampleReaching(sound.samples, 0, 0.2), 10000, 4);
+  EXPECT_NEAR(test::lastSampleReaching(sound.samples, 0.2), 30000, 4);
+
+  // Its one size fits; a byte less is refused with that size.
+  const std::size_t bytes = database.bytes().size();
+  std::vector<std::string> sized = part;
+  sized.push_back("-filesize=" + std::to_string(bytes));
+  EXPECT_EQ(convert(audio, sized).bytes().size(), bytes);
+  sized.back() = "-filesize=" + std::to_string(bytes - 1);
+  sized.insert(sized.begin(), {"-audfile=" + audio, "-outfile=" + movie()});
+  EXPECT_EQ(program.run(sized), kExitFailure);
+  EXPECT_NE(program.errors().find("it takes " + std::to_string(bytes) +
+                                  " bytes (33 K), the smallest size that fits"),
+            std::string::npos)
+      << program.errors();
+  // A start at the end of the sound is refused.
+  EXPECT_EQ(program.run({"-audfile=" + audio, "-outfile=" + movie(), "-start=10"}),
+            kExitFailure);
+  EXPECT_NE(program.errors().find("the start 0:10.000 is at or past the end of the sound "
+                                  "(0:10.000)"),
+            std::string::npos)
+      << program.errors();
+}
+
 TEST_F(SoundOnlyRunTest, SoundShorterThanATenthHasNoAudioRecord) {
   const DatabaseReader database = convert(tone(0.05));
   ASSERT_EQ(database.recordCount, 1);

@@ -54,6 +54,12 @@ int audioRecordCountFor(int frameCount, double fps, bool hifiAudio, bool adpcmAu
   return ceilToInt(frameCount * audioRecordsPerSecond(hifiAudio, adpcmAudio) / fps);
 }
 
+int soundOnlyFrameCount(const AudioStreamInfo& info) {
+  if (info.rate == 0 || info.scale == 0) return 0;
+  const double tenths = info.length / (info.rate / (info.scale * 10.0));
+  return tenths > 0.0 ? static_cast<int>(std::min(tenths, 2147483647.0)) : 0;
+}
+
 int soundOnlyRecordCountFor(int nominalFrames, bool hifiAudio, bool adpcmAudio) {
   const double perTenth = hifiAudio    ? kHifiRecordsPerTenth
                           : adpcmAudio ? kAdpcmRecordsPerTenth

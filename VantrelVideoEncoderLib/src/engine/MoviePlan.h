@@ -7,6 +7,7 @@ namespace vantrel {
 
 class AudioStreamSource;
 class VideoStreamSource;
+struct AudioStreamInfo;
 
 // Planning rules shared by the two encode drivers: how many audio records a movie
 // needs, the key frame interval, the cut that keeps a movie within the
@@ -19,6 +20,10 @@ double audioRecordsPerSecond(bool hifiAudio, bool adpcmAudio);
 
 // Audio records of a movie of frameCount frames at fps: ceil(frameCount x k / fps).
 int audioRecordCountFor(int frameCount, double fps, bool hifiAudio, bool adpcmAudio);
+
+// The nominal frames of a sound-only movie of the sound info describes: its
+// length in tenths of a second, truncated; 0 when its rate is 0.
+int soundOnlyFrameCount(const AudioStreamInfo& info);
 
 // Audio records of a sound of nominalFrames tenths of a second:
 // ceil(nominalFrames x k / 10).

@@ -85,9 +85,7 @@ void SoundOnlyDriver::planSound() {
     report(eventCode(ProgressEvent::Warning), 0,
            reinterpret_cast<std::intptr_t>(warning.c_str()));
   }
-  // The sound's length in tenths of a second.
-  const double tenths = info.length / (info.rate / (info.scale * 10.0));
-  nominalFrames = tenths > 0.0 ? static_cast<int>(std::min(tenths, 2147483647.0)) : 0;
+  nominalFrames = soundOnlyFrameCount(info);
   const MovieCut cut = fitSoundOnlyMovie(nominalFrames, engine.hifiAudio, engine.adpcmAudio);
   if (cut.cut) {
     const std::string warning = soundCutWarning(cut);
