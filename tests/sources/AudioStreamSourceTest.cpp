@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "sources/AudioStreamRange.h"
 #include "sources/AudioStreamSource.h"
 #include "support/FakeAudioSource.h"
 
@@ -61,6 +62,34 @@ TEST_F(AudioStreamSourceTest, CodesWithoutAMessageAreReturnedUnchanged) {
 }
 
 TEST_F(AudioStreamSourceTest, DefaultStartupSucceeds) { EXPECT_EQ(0, source.startup()); }
+
+TEST_F(AudioStreamSourceTest, ARangeShowsItsPartAsTheWholeStreamAndReadsNothingPastIt) {
+  // Frames 100 to 109 of a source numbered from 100: the part is 103 to 106.
+  FakeAudioSource sound(FakeAudioSource::pcmInfo(8000, 16, 1),
+                        FakeAudioSource::packInt16({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}), 100);
+  AudioStreamRange part;
+  part.show(sound, 103, 4);
+  EXPECT_EQ(part.firstSample(), 103);
+  EXPECT_EQ(part.sampleCount(), 4);
+  AudioStreamInfo info;
+  ASSERT_EQ(part.getStreamInfo(info), 0);
+  EXPECT_EQ(info.length, 4);
+  EXPECT_EQ(info.rate, 8000u);
+  std::int16_t samples[8] = {};
+  int bytes = 0;
+  int count = 0;
+  ASSERT_EQ(part.read(105, 8, samples, sizeof samples, bytes, count), 0);
+  EXPECT_EQ(count, 2);  // 105 and 106, the part's last
+  EXPECT_EQ(samples[0], 5);
+  EXPECT_EQ(samples[1], 6);
+  ASSERT_EQ(part.read(107, 8, samples, sizeof samples, bytes, count), 0);
+  EXPECT_EQ(count, 0);
+  // A part reaching past the sound keeps to it; closing the part closes the sound.
+  part.show(sound, 108, 50);
+  EXPECT_EQ(part.sampleCount(), 2);
+  part.close();
+  EXPECT_FALSE(sound.isOpen());
+}
 
 }  // namespace
 }  // namespace vantrel
