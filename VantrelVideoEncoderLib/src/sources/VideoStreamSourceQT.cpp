@@ -58,7 +58,8 @@ void VideoStreamSourceQT::computeOutputTiming(int requestedFps, double& fps,
   if (getStreamInfo(info) != kVideoOk || info.length <= 0) return;
   fps = ownRate;
   frameStep = kGridRate / ownRate;
-  frameCount = int(double(info.length) / frameStep);
+  // The pictures are counted from the first one.
+  frameCount = int(std::max(double(info.length) - pictureLead(), 0.0) / frameStep);
   ownRateKept = true;
 }
 
@@ -97,9 +98,14 @@ int VideoStreamSourceQT::open(const char* fileName) {
 
 std::int64_t VideoStreamSourceQT::gridTime(int frameIndex) const {
   const VideoStreamFacts& facts = decoder.facts();
-  // n / 60 seconds in units of num / den seconds, truncated.
-  const std::int64_t units = std::int64_t(frameIndex) * facts.timeBaseDen /
-                             (std::int64_t(kGridRate) * facts.timeBaseNum);
+  // n / 60 seconds in units of num / den seconds, truncated; rounded up when
+  // the frames are the stream's own pictures, whose times are rounded to the
+  // nearest unit and may lie up to half a unit after their exact time.
+  const std::int64_t unitTicks = std::int64_t(kGridRate) * facts.timeBaseNum;
+  const std::int64_t ticks = std::int64_t(frameIndex) * facts.timeBaseDen;
+  const std::int64_t units = ownRateKept && ticks > 0 && unitTicks > 0
+                                 ? (ticks + unitTicks - 1) / unitTicks
+                                 : ticks / unitTicks;
   // A damaged file may put its start anywhere: the time is kept within a range
   // where the decoder's own sums and differences of times cannot overflow.
   constexpr std::int64_t kLimit = INT64_MAX / 4;
@@ -161,16 +167,18 @@ int VideoStreamSourceQT::frameForPosition(double position) {
   if (!ownRateKept || !decoder.isOpen()) {
     return VideoStreamSource::frameForPosition(position);
   }
-  // The pictures count from the first one, which may come a little after
-  // movie time 0. The slack keeps a position that should be whole, but came
-  // out a little above, on its own frame.
-  const VideoStreamFacts& facts = decoder.facts();
-  const double lead =
-      std::max(0.0, double(facts.firstPicture - facts.origin) * facts.timeBaseNum *
-                        kGridRate / facts.timeBaseDen);
+  // The slack keeps a position that should be whole, but came out a little
+  // above, on its own frame.
   constexpr double kSlack = 1.0e-6;
-  const double frame = std::ceil(std::min(position + lead, 2.0e9) - kSlack);
+  const double frame = std::ceil(std::min(position + pictureLead(), 2.0e9) - kSlack);
   return std::clamp(static_cast<int>(frame), 0, std::max(frameCount() - 1, 0));
+}
+
+double VideoStreamSourceQT::pictureLead() const {
+  const VideoStreamFacts& facts = decoder.facts();
+  if (facts.timeBaseDen <= 0) return 0.0;
+  return std::max(0.0, double(facts.firstPicture - facts.origin) * facts.timeBaseNum *
+                           kGridRate / facts.timeBaseDen);
 }
 
 int VideoStreamSourceQT::gridFrames(std::int64_t end) const {

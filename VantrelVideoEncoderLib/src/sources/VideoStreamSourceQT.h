@@ -31,7 +31,9 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
   // The rule of every kind on the 60-per-second grid, except that a requested
   // rate at or above the stream's own picture rate (below 60) keeps that rate:
   // fps is the stream's own rate and each output frame reads its own picture
-  // (frameForPosition), as a stream of the AVI kind does.
+  // (frameForPosition), as a stream of the AVI kind does. A grid frame's time
+  // is then rounded up to the stream's time unit, as its pictures' times are
+  // rounded to the nearest.
   void computeOutputTiming(int requestedFps, double& fps, int& frameCount,
                            double& frameStep, int* nativeFps) override;
   bool isOpen() override;
@@ -75,6 +77,9 @@ class VideoStreamSourceQT : public VideoStreamSource, public QuickTimeClient {
  private:
   // Movie time (stream units) of grid frame n.
   std::int64_t gridTime(int frameIndex) const;
+  // Grid frames (fractional) from movie time 0 to the first picture, which may
+  // come a little after it; 0 when it does not.
+  double pictureLead() const;
   // Grid frames from movie time 0 to end (stream units); 0 when end is unknown.
   int gridFrames(std::int64_t end) const;
 
