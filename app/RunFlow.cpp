@@ -98,6 +98,7 @@ int RunFlow::run(int argc, const char* const* argv) {
   // it: every message of the run goes to the error stream instead.
   if (!menuRun &&
       OutputFile::namesStandardOutput(outfileArgument(argc, argv), streams.output)) {
+    toStandardOutput = true;
     streams.output = streams.error;
     settings.outStream = streams.error;
   }
@@ -119,7 +120,13 @@ int RunFlow::run(int argc, const char* const* argv) {
       interactive = true;
     } else {
       if (!settings.parseCommandLine(argc, argv)) return kExitFailure;
-      // Without -palmname the name comes from the output file, as in the menus.
+      // Without -palmname the name comes from the output file, as in the menus,
+      // or from the file converted when the movie goes to standard output
+      // (whose name, "-" or "stdout", says nothing of the movie).
+      if (toStandardOutput && settings.palmname.empty()) {
+        settings.palmname =
+            programNameFromPath(settings.vidfile.empty() ? settings.audfile : settings.vidfile);
+      }
       settings.deriveDatabaseName();
     }
 

@@ -120,6 +120,7 @@ class RunFlow {
   const OutputFile* writingOutput = nullptr;  // the output being written, if any
   int interruptSignal = 0;
   std::int64_t sizeLimit = 0;  // -filesize in bytes; 0 without it
+  bool toStandardOutput = false;  // the movie goes to standard output
   // The part of the sound a movie without moving pictures takes (-start,
   // -duration), selected in the engine in place of the sound while it is open.
   AudioStreamRange soundPart;
