@@ -115,9 +115,10 @@ TEST_F(ResamplerTest, BlocksGiveTheSamplesOfSingleStepsWhateverTheThreads) {
       std::size_t done = 0;
       const auto take = [&](int size) {
         ExtendedFloat* into = got.data() + done;
-        ASSERT_EQ(blockwise.nextBlock(
-                      size, [into](int k, const ExtendedFloat& y) { into[k] = y; }),
-                  0);
+        ASSERT_EQ(
+            blockwise.nextBlock(
+                size, [into](int k, const FilterSum::Output& y) { into[k] = y.exact(); }),
+            0);
         done += std::size_t(size);
       };
       for (const int size : {32768, 1, 7, 32768, 1000}) take(size);

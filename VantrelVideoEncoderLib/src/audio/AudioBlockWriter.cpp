@@ -30,8 +30,11 @@ int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
                    std::uint8_t* block, AdpcmState& state) {
   std::int16_t* quantised = samples.data();
   const int code = resampler.nextBlock(
-      kAdpcmSamplesPerRecord, [quantised](int j, const ExtendedFloat& y) {
-        quantised[j] = quantiseSigned16((j & 1) != 0 ? -y : y);
+      kAdpcmSamplesPerRecord, [quantised](int j, const FilterSum::Output& y) {
+        const bool inverted = (j & 1) != 0;
+        quantised[j] = y.quantised([inverted](const ExtendedFloat& sum) {
+          return quantiseSigned16(inverted ? -sum : sum);
+        });
       });
   if (code != 0) return code;
   encodeAdpcm(samples.data(), block, kAdpcmSamplesPerRecord, state);
@@ -43,9 +46,10 @@ int fillAdpcmBlock(Resampler& resampler, std::vector<std::int16_t>& samples,
 }
 
 int fillPcmBlock(Resampler& resampler, std::uint8_t* block) {
-  return resampler.nextBlock(
-      kPcmSamplesPerRecord,
-      [block](int j, const ExtendedFloat& y) { block[j] = quantiseUnsigned8(y); });
+  return resampler.nextBlock(kPcmSamplesPerRecord,
+                             [block](int j, const FilterSum::Output& y) {
+                               block[j] = y.quantised(quantiseUnsigned8);
+                             });
 }
 
 int writeBlocks(std::FILE* file, AudioStreamSource& source,

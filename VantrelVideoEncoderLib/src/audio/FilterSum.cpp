@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace vantrel {
 
@@ -14,6 +15,8 @@ constexpr double kIntegerLimit = 0x1p124;
 // A sample of 2^62 grains or more, or a tap of 2^125, is not taken as a whole number.
 constexpr double kSampleLimit = 0x1p62;
 constexpr int kTapBits = 125;
+// Lanes of the double sum, added apart so that their additions overlap.
+constexpr int kLanes = 4;
 
 struct FloatParts {
   std::int64_t whole;  // signed, odd unless zero
@@ -157,6 +160,40 @@ ExtendedFloat FilterSum::at(const float* window, int first, int phase) const {
   const bool negative = sum < 0;
   return ExtendedFloat::rounded(negative, negative ? -static_cast<UInt128>(sum) : sum,
                                 sampleGrain + tapGrain[std::size_t(phase)]);
+}
+
+FilterSum::Bounds FilterSum::bounds(const float* window, int first, int phase) const {
+  // Each product of two floats is exact in a double, and its magnitude at least
+  // 2^-298, so no partial sum is subnormal and every addition rounds within a
+  // relative 2^-53. Summed in any order, n products P of total magnitude M come
+  // within (n - 1) 2^-53 M (1 + 2^-40) of their exact sum; at() rounds its
+  // n - 1 additions within 2^-64 each, (n - 1) 2^-64 M (1 + 2^-40) in all. With
+  // n - 1 <= 2^9 both together stay below (2^-44 + 2^-55) M (1 + 2^-40) <
+  // 2^-43 M', where M', the magnitude summed in doubles, is at least M (1 - 2^-43).
+  static_assert(kFilterTaps - 1 <= 512);
+  const float* samples = window + first;
+  const float* row = taps + std::size_t(phase) * kFilterTaps;
+  std::array<double, kLanes> sum{};
+  std::array<double, kLanes> size{};
+  int t = 0;
+  for (; t + kLanes <= kFilterTaps; t += kLanes) {
+    for (int j = 0; j < kLanes; ++j) {
+      const double product = static_cast<double>(samples[t + j]) * row[t + j];
+      sum[std::size_t(j)] += product;
+      size[std::size_t(j)] += std::fabs(product);
+    }
+  }
+  for (; t < kFilterTaps; ++t) {
+    const double product = static_cast<double>(samples[t]) * row[t];
+    sum[0] += product;
+    size[0] += std::fabs(product);
+  }
+  const double total = (sum[0] + sum[1]) + (sum[2] + sum[3]);
+  const double error = ((size[0] + size[1]) + (size[2] + size[3])) * 0x1p-43;
+  // One step further out covers the rounding of the bounds themselves.
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  return {std::nextafter(total - error, -kInfinity),
+          std::nextafter(total + error, kInfinity)};
 }
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -20,8 +21,39 @@ namespace vantrel {
 // 128-bit integer, which holds it exactly and is rounded, rarely, only when it
 // spills past 64 significant bits. Other sums round every addition in
 // ExtendedFloat, far more slowly, with the same result.
+//
+// Most uses need only a sample quantised from the sum, and so only bounds of
+// it: a sum in doubles gives them at the cost of a plain dot product, and the
+// exact sum is formed only when the quantised value differs between them.
 class FilterSum {
  public:
+  // low <= at(...) <= high; not finite when a sample or a product is not.
+  struct Bounds {
+    double low;
+    double high;
+  };
+
+  // One sum of the filter, worked out only as far as its use needs.
+  struct Output {
+    const FilterSum& sums;
+    const float* window;
+    int first;
+    int phase;
+
+    ExtendedFloat exact() const { return sums.at(window, first, phase); }
+    // quantise(exact()) for a quantise that is monotone in the sum (rising or
+    // falling): from the bounds where quantise gives both the same value.
+    template <typename Quantise>
+    auto quantised(const Quantise& quantise) const {
+      const Bounds range = sums.bounds(window, first, phase);
+      if (std::isfinite(range.low) && std::isfinite(range.high)) {
+        auto low = quantise(ExtendedFloat::fromDouble(range.low));
+        if (low == quantise(ExtendedFloat::fromDouble(range.high))) return low;
+      }
+      return quantise(exact());
+    }
+  };
+
   // coefficients: kFilterPhases rows of kFilterTaps taps (SincFilterBank's
   // layout), which must outlive the object; windowSamples: the window's length.
   FilterSum(const float* coefficients, int windowSamples);
@@ -33,6 +65,8 @@ class FilterSum {
 
   // Sum over t of window[first + t] x tap t of the phase.
   ExtendedFloat at(const float* window, int first, int phase) const;
+  // Bounds of at(window, first, phase) from the same products summed in doubles.
+  Bounds bounds(const float* window, int first, int phase) const;
 
   // Whether at() takes the integer way for this phase with the current window.
   bool usesIntegers(int phase) const {

@@ -47,9 +47,9 @@ Resampler::Resampler(AudioStreamSource& audioSource,
       window(kWindowSamples, 0.0f),
       raw(static_cast<std::size_t>(bytesPerFrame) * kWindowSamples) {}
 
-ExtendedFloat Resampler::filterAt(std::int64_t p) const {
-  return sums.at(window.data(), static_cast<int>(p >> 16),
-                 static_cast<int>((p >> 12) & 15));
+FilterSum::Output Resampler::filterAt(std::int64_t p) const {
+  return {sums, window.data(), static_cast<int>(p >> 16),
+          static_cast<int>((p >> 12) & 15)};
 }
 
 int Resampler::samplesInWindow(int wanted) const {
@@ -102,7 +102,7 @@ int Resampler::next(ExtendedFloat& y) {
     // The refill moved the window: the filter starts from the shifted position.
     first = position >> 16;
   }
-  y = filterAt(position);
+  y = filterAt(position).exact();
   position += step;
   return 0;
 }

@@ -56,16 +56,17 @@ class Resampler {
 
   // Computes the next count output samples, exactly as count calls of next()
   // would, and hands each to store(index, y), index counting from 0 in this
-  // call. The samples of each window are shared among the threads of the
-  // worker pool (see setWorkers), and store runs on the thread that computed
-  // the sample, once per index, so that it can finish the sample (quantise it)
-  // where it is still in that processor's cache. Returns 0, or the source's
-  // nonzero code when a read fails; the samples from the failed read on are
-  // then not stored.
+  // call; y is a FilterSum::Output, whose quantised() finds a sample from
+  // bounds of the sum and exact() the sum itself. The samples of each window
+  // are shared among the threads of the worker pool (see setWorkers), and store
+  // runs on the thread that computed the sample, once per index, so that it can
+  // finish the sample (quantise it) where it is still in that processor's cache.
+  // Returns 0, or the source's nonzero code when a read fails; the samples from
+  // the failed read on are then not stored.
   template <typename Store>
   int nextBlock(int count, const Store& store) {
     const SampleStore callStore = [](const void* address, int index,
-                                     const ExtendedFloat& y) {
+                                     const FilterSum::Output& y) {
       (*static_cast<const Store*>(address))(index, y);
     };
     return nextBlockTo(count, callStore, &store);
@@ -81,12 +82,12 @@ class Resampler {
 
  private:
   using SampleStore = void (*)(const void* storeAddress, int index,
-                               const ExtendedFloat& y);
+                               const FilterSum::Output& y);
   int nextBlockTo(int count, SampleStore store, const void* storeAddress);
   int refill();
   // Output sample at the 16.16 window position p: the filter over the window's
   // samples from p's integer part, with the phase of its fraction.
-  ExtendedFloat filterAt(std::int64_t p) const;
+  FilterSum::Output filterAt(std::int64_t p) const;
   // Samples computed before the filter would step past the valid window.
   int samplesInWindow(int wanted) const;
 
