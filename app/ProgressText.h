@@ -57,9 +57,10 @@ std::string progressShareText(int done, int total, double elapsedSeconds,
 // Estimates for the counts an encode has not begun, from conversions timed on
 // a desktop machine: a frame of the frame pass takes about twice as long as
 // its colour analysis (1.4 times at 160 x 160, 3 times at 320 x 240), and a
-// second of sound about a tenth of a second to read, resample and write.
+// second of sound about 5 ms to decode, resample and write (3 ms for a WAV,
+// 5 ms with -hifi; compressed sound adds its decoding).
 constexpr double kFramePassPerAnalysedFrame = 2.0;
-constexpr double kSoundWorkPerSecond = 0.1;
+constexpr double kSoundWorkPerSecond = 0.005;
 
 // Seconds of work after the count of a counter event: after the colour
 // analysis, the frame pass (frames at kFramePassPerAnalysedFrame times the
