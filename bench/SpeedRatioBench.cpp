@@ -13,12 +13,20 @@
 // texture, zooming rings, sliding bars), every setting; and 120 s of the same
 // scene in H.264 (High profile, x264 tuned for fast decoding at a phone's
 // bit rate) at 10 frames per second in the default and the two 8-bit colour
-// depths.
+// depths. Then what films and songs are: a 120 s stereo 48 kHz AAC song, sound
+// only, default and -hifi, against
+//   ffmpeg -threads 1 -i SONG -ar 20000 -ac 1 -f null -
+// and 10 s of the busy scene at 1920 x 1080 in H.264 with its AAC sound, with
+// the defaults, against the 15 frames a second the movie shows:
+//   ffmpeg -threads 1 -filter_threads 1 -i CLIP
+//          -vf fps=15,scale=160:160:flags=lanczos -f null -
 // Run by hand (needs the Debian package ffmpeg):
-//   build/bench/speed_ratio_bench            both clips
-//   build/bench/speed_ratio_bench mjpeg      only the MJPEG clip (or h264)
-//   build/bench/speed_ratio_bench write DIR  only writes both clips into DIR,
+//   build/bench/speed_ratio_bench            every clip
+//   build/bench/speed_ratio_bench mjpeg      only the MJPEG clip (or h264, song, hd)
+//   build/bench/speed_ratio_bench write DIR  only writes the clips into DIR,
 //                                            for profiling the program on them
+//                                            (write DIR 1080p: only the clips
+//                                            whose names hold "1080p")
 
 #include <cstdio>
 #include <memory>
@@ -31,6 +39,8 @@
 #include "FfmpegTimer.h"
 #include "engine/MovieEncoder.h"
 #include "engine/ProgressEvent.h"
+#include "sources/AudioStreamSourceAVI.h"
+#include "sources/AudioStreamSourceQT.h"
 #include "sources/VideoStreamSourceAVI.h"
 #include "sources/VideoStreamSourceQT.h"
 
@@ -50,6 +60,9 @@ class QuietEncoder final : public MovieEncoder {
   std::string why;
 };
 
+// What a clip's conversion reads from it.
+enum class Content { Pictures, PicturesAndSound, SoundOnly };
+
 struct Row {
   const char* label;
   std::vector<std::string> flags;
@@ -66,14 +79,20 @@ const std::vector<Row>& rows() {
       {"-framerate=10 -colordepth=16, one thread",
        {"-framerate=10", "-colordepth=16"},
        1},
+      {"defaults (sound only)", {}},
+      {"-hifi (sound only)", {"-hifi"}},
   };
   return table;
 }
 
 // Converts path with the flags; returns false (and says why) on failure.
-bool convert(const BenchClip& clip, const Row& row, RunTime& time) {
-  std::vector<std::string> flags{"speed_ratio_bench", "-vidfile=" + clip.path(),
+bool convert(const BenchClip& clip, const Row& row, Content content, RunTime& time) {
+  const bool pictures = content != Content::SoundOnly;
+  const bool sound = content != Content::Pictures;
+  std::vector<std::string> flags{"speed_ratio_bench",
                                  "-outfile=" + clip.scratchFile("movie.pdb")};
+  if (pictures) flags.push_back("-vidfile=" + clip.path());
+  if (sound) flags.push_back("-audfile=" + clip.path());
   flags.insert(flags.end(), row.flags.begin(), row.flags.end());
   std::vector<const char*> argv;
   for (const std::string& flag : flags) argv.push_back(flag.c_str());
@@ -82,43 +101,58 @@ bool convert(const BenchClip& clip, const Row& row, RunTime& time) {
   VideoStreamSourceAVI aviKind;
   VideoStreamSourceQT movieKind;
   VideoSourceList videoKinds{&aviKind, &movieKind};
+  AudioStreamSourceAVI aviSound;
+  AudioStreamSourceQT movieSound;
   AudioSourceList audioKinds;
+  if (sound) audioKinds = {&aviSound, &movieSound};
   QuietEncoder engine;
   engine.videoSources = &videoKinds;
   engine.audioSources = &audioKinds;
   settings.applyToEngine(engine);
   engine.workerThreads = row.threads;
   const RunTimer timer;
-  if (const char* failure = engine.openSources(nullptr, clip.path().c_str())) {
+  if (const char* failure =
+          engine.openSources(sound ? clip.path().c_str() : nullptr,
+                             pictures ? clip.path().c_str() : nullptr)) {
     std::fprintf(stderr, "%s: %s\n", row.label, failure);
     return false;
   }
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
       std::fopen(clip.scratchFile("movie.pdb").c_str(), "wb"), &std::fclose);
   if (!file) return false;
-  engine.encodeMovie(file.get(), "Bench", engine.screenWidth, engine.screenHeight,
-                     engine.colorDepth, engine.flipVertical, engine.flipHorizontal,
-                     engine.rotate, 0.0f, 0.0f, 0, 0);
+  if (pictures) {
+    engine.encodeMovie(file.get(), "Bench", engine.screenWidth, engine.screenHeight,
+                       engine.colorDepth, engine.flipVertical, engine.flipHorizontal,
+                       engine.rotate, 0.0f, 0.0f, 0, 0);
+  } else {
+    engine.encodeSoundOnly(file.get(), "Bench");
+  }
   time = timer.elapsed();
   engine.closeSources();
   if (!engine.done) std::fprintf(stderr, "%s: %s\n", row.label, engine.why.c_str());
   return engine.done;
 }
 
+// The anchors: the pictures scaled to the screen at the movie's rate, or the
+// sound resampled to the movie's mono 20000 Hz.
+const std::string kPictures10 = "-vf fps=10,scale=160:160:flags=lanczos";
+const std::string kPictures15 = "-vf fps=15,scale=160:160:flags=lanczos";
+const std::string kSound = "-ar 20000 -ac 1";
+
 void measure(const char* title, const test::EncodedClip& shape, const char* fileName,
-             const std::vector<std::size_t>& rowIndices) {
+             const std::vector<std::size_t>& rowIndices, const std::string& anchor = kPictures10,
+             Content content = Content::Pictures) {
   const BenchClip clip(shape, fileName);
   if (!clip.ok()) {
     std::fprintf(stderr, "%s: clip not written: %s\n", title, clip.failure().c_str());
     return;
   }
-  const std::string anchor = "-vf fps=10,scale=160:160:flags=lanczos";
   FfmpegTiming ffmpeg = timeFfmpegDecode(clip.path(), 1, anchor);
   std::vector<RunTime> times;
   for (std::size_t i : rowIndices) {
     const Row& row = rows()[i];
     RunTime time;
-    if (!convert(clip, row, time)) time = RunTime{-1.0, -1.0};
+    if (!convert(clip, row, content, time)) time = RunTime{-1.0, -1.0};
     times.push_back(time);
   }
   const FfmpegTiming again = timeFfmpegDecode(clip.path(), 1, anchor);
@@ -171,6 +205,32 @@ test::EncodedClip busyScene(test::ClipVideo video, int seconds) {
   return shape;
 }
 
+// A song as phones and shops sell it: stereo 48 kHz AAC, no pictures.
+test::EncodedClip song(int seconds) {
+  test::EncodedClip shape;
+  shape.container = "mp4";
+  shape.video = test::ClipVideo::None;
+  shape.audio = test::ClipAudio::Aac;
+  shape.sampleRate = 48000;
+  shape.channels = 2;
+  shape.audioSeconds = seconds;
+  return shape;
+}
+
+// A camera's 1080p clip at 30 fps with its stereo 48 kHz AAC sound.
+test::EncodedClip hdClip(int seconds) {
+  test::EncodedClip shape = busyScene(test::ClipVideo::H264, seconds);
+  shape.width = 1920;
+  shape.height = 1080;
+  shape.h264Crf = 33;  // about 14 Mb/s for this scene, near what phones record
+  shape.h264FastDecode = false;
+  shape.keyFrameInterval = 30;
+  shape.audio = test::ClipAudio::Aac;
+  shape.sampleRate = 48000;
+  shape.channels = 2;
+  return shape;
+}
+
 }  // namespace
 }  // namespace vantrel::bench
 
@@ -179,10 +239,15 @@ int main(int argc, char** argv) {
   const std::string only = argc > 1 ? argv[1] : "";
   const test::EncodedClip mjpeg = bench::busyScene(test::ClipVideo::Mjpeg, 20);
   const test::EncodedClip h264 = bench::busyScene(test::ClipVideo::H264, 120);
+  const test::EncodedClip song = bench::song(120);
+  const test::EncodedClip hd = bench::hdClip(10);
   if (only == "write" && argc > 2) {
     const std::string directory = argv[2];
     for (const auto& [shape, name] : {std::pair{mjpeg, "/busy-mjpeg-20s.avi"},
-                                      std::pair{h264, "/busy-h264-120s.mp4"}}) {
+                                      std::pair{h264, "/busy-h264-120s.mp4"},
+                                      std::pair{song, "/song-aac-120s.m4a"},
+                                      std::pair{hd, "/busy-h264-1080p-10s.mp4"}}) {
+      if (argc > 3 && std::string(name).find(argv[3]) == std::string::npos) continue;
       const std::string failure = test::writeEncodedClip(directory + name, shape);
       if (!failure.empty()) std::fprintf(stderr, "%s: %s\n", name, failure.c_str());
     }
@@ -196,6 +261,16 @@ int main(int argc, char** argv) {
       test::clipEncoderAvailable(test::ClipVideo::H264)) {
     bench::measure("120 s 640 x 480 H.264 MP4, 30 fps", h264, "busy-h264-120s.mp4",
                    {1, 2, 3});
+  }
+  if ((only.empty() || only == "song") && test::clipEncoderAvailable(test::ClipAudio::Aac)) {
+    bench::measure("120 s stereo 48 kHz AAC song, sound only", song, "song-aac-120s.m4a",
+                   {6, 7}, bench::kSound, bench::Content::SoundOnly);
+  }
+  if ((only.empty() || only == "hd") && test::clipEncoderAvailable(test::ClipVideo::H264) &&
+      test::clipEncoderAvailable(test::ClipAudio::Aac)) {
+    bench::measure("10 s 1920 x 1080 H.264 MP4, 30 fps, with AAC sound", hd,
+                   "busy-h264-1080p-10s.mp4", {0}, bench::kPictures15,
+                   bench::Content::PicturesAndSound);
   }
   return 0;
 }
