@@ -140,7 +140,8 @@ const std::string kPictures15 = "-vf fps=15,scale=160:160:flags=lanczos";
 const std::string kSound = "-ar 20000 -ac 1";
 
 void measure(const char* title, const test::EncodedClip& shape, const char* fileName,
-             const std::vector<std::size_t>& rowIndices, const std::string& anchor = kPictures10,
+             const std::vector<std::size_t>& rowIndices,
+             const std::string& anchor = kPictures10,
              Content content = Content::Pictures) {
   const BenchClip clip(shape, fileName);
   if (!clip.ok()) {
@@ -243,10 +244,10 @@ int main(int argc, char** argv) {
   const test::EncodedClip hd = bench::hdClip(10);
   if (only == "write" && argc > 2) {
     const std::string directory = argv[2];
-    for (const auto& [shape, name] : {std::pair{mjpeg, "/busy-mjpeg-20s.avi"},
-                                      std::pair{h264, "/busy-h264-120s.mp4"},
-                                      std::pair{song, "/song-aac-120s.m4a"},
-                                      std::pair{hd, "/busy-h264-1080p-10s.mp4"}}) {
+    for (const auto& [shape, name] :
+         {std::pair{mjpeg, "/busy-mjpeg-20s.avi"}, std::pair{h264, "/busy-h264-120s.mp4"},
+          std::pair{song, "/song-aac-120s.m4a"},
+          std::pair{hd, "/busy-h264-1080p-10s.mp4"}}) {
       if (argc > 3 && std::string(name).find(argv[3]) == std::string::npos) continue;
       const std::string failure = test::writeEncodedClip(directory + name, shape);
       if (!failure.empty()) std::fprintf(stderr, "%s: %s\n", name, failure.c_str());
@@ -262,11 +263,13 @@ int main(int argc, char** argv) {
     bench::measure("120 s 640 x 480 H.264 MP4, 30 fps", h264, "busy-h264-120s.mp4",
                    {1, 2, 3});
   }
-  if ((only.empty() || only == "song") && test::clipEncoderAvailable(test::ClipAudio::Aac)) {
+  if ((only.empty() || only == "song") &&
+      test::clipEncoderAvailable(test::ClipAudio::Aac)) {
     bench::measure("120 s stereo 48 kHz AAC song, sound only", song, "song-aac-120s.m4a",
                    {6, 7}, bench::kSound, bench::Content::SoundOnly);
   }
-  if ((only.empty() || only == "hd") && test::clipEncoderAvailable(test::ClipVideo::H264) &&
+  if ((only.empty() || only == "hd") &&
+      test::clipEncoderAvailable(test::ClipVideo::H264) &&
       test::clipEncoderAvailable(test::ClipAudio::Aac)) {
     bench::measure("10 s 1920 x 1080 H.264 MP4, 30 fps, with AAC sound", hd,
                    "busy-h264-1080p-10s.mp4", {0}, bench::kPictures15,
