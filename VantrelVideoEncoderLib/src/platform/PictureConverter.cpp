@@ -1,7 +1,9 @@
 #include "platform/PictureConverter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -32,6 +34,20 @@ bool convertsThroughPlanarRgb(int format) {
          format != AV_PIX_FMT_XYZ12BE;
 }
 
+// One row of 32-bit pixels blue, green, red, 255 from three planes. Built as
+// whole words into memory no plane shares, the loop becomes vector code:
+// stored a byte at a time, a 1080p movie spent a tenth of its time here.
+void interleaveRow32(const std::uint8_t* __restrict green,
+                     const std::uint8_t* __restrict blue,
+                     const std::uint8_t* __restrict red, int width,
+                     std::uint8_t* __restrict out) {
+  for (int x = 0; x < width; ++x) {
+    const std::uint32_t word = std::uint32_t(blue[x]) | std::uint32_t(green[x]) << 8 |
+                               std::uint32_t(red[x]) << 16 | 0xFF000000u;
+    std::memcpy(out + 4 * std::size_t(x), &word, sizeof word);
+  }
+}
+
 // Interleaves planar RGB rows (planes green, blue, red) into bottom-up bitmap
 // rows of stride bytes: blue, green, red, and for 32 bits a fourth byte of 255,
 // as the packed conversion writes it.
@@ -42,7 +58,9 @@ void interleaveBottomUp(const std::uint8_t* const planes[3], int planeStride, in
     const std::uint8_t* blue = planes[1] + std::size_t(y) * planeStride;
     const std::uint8_t* red = planes[2] + std::size_t(y) * planeStride;
     std::uint8_t* out = bits + std::size_t(height - 1 - y) * stride;
-    if (bytesPerPixel == 4) {
+    if (bytesPerPixel == 4 && std::endian::native == std::endian::little) {
+      interleaveRow32(green, blue, red, width, out);
+    } else if (bytesPerPixel == 4) {
       for (int x = 0; x < width; ++x, out += 4) {
         out[0] = blue[x];
         out[1] = green[x];
