@@ -8,7 +8,7 @@
 
 #include "CommandLineFlags.h"
 #include "FileSizeTarget.h"
-#include "MovieRange.h"
+#include "sources/MovieRange.h"
 #include "NumberText.h"
 #include "engine/MovieEncoder.h"
 

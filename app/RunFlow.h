@@ -14,7 +14,7 @@
 
 #include "EncoderSettings.h"
 #include "FileSizeTarget.h"
-#include "MovieRange.h"
+#include "sources/MovieRange.h"
 #include "engine/MovieEncoder.h"
 #include "sources/AudioStreamRange.h"
 #include "sources/SourceRegistry.h"

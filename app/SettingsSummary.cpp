@@ -7,7 +7,7 @@
 
 #include "FileSizeTarget.h"
 #include "FullPath.h"
-#include "MovieRange.h"
+#include "sources/MovieRange.h"
 #include "NumberText.h"
 
 namespace vantrel {

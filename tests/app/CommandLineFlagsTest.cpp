@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FileSizeTarget.h"
-#include "MovieRange.h"
+#include "sources/MovieRange.h"
 #include "ScriptedConsole.h"
 
 namespace vantrel {

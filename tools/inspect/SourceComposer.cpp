@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "MovieRange.h"
+#include "sources/MovieRange.h"
 #include "image/ColourGrid.h"
 #include "image/ColourReduction.h"
 #include "image/PicturePlacement.h"

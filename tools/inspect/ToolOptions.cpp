@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "MovieRange.h"
+#include "sources/MovieRange.h"
 
 namespace vantrel::inspect {
 

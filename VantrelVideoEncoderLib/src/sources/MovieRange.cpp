@@ -1,4 +1,4 @@
-#include "MovieRange.h"
+#include "sources/MovieRange.h"
 
 #include <algorithm>
 #include <cmath>
