@@ -1,6 +1,3 @@
-// The run's checks of its files before anything is opened, and the lines
-// naming them that follow each error and warning.
-
 #include <cstring>
 #include <filesystem>
 
@@ -10,6 +7,9 @@
 #include "platform/AudioDecoder.h"
 
 namespace vantrel {
+
+// The run's checks of its files before anything is opened, and the lines
+// naming them that follow each error and warning.
 
 namespace {
 

@@ -1,6 +1,3 @@
-// The run's encode: the part of the sources a movie takes (-start,
-// -duration), its size plan (-filesize) and the passes that write it.
-
 #include <cstring>
 
 #include "ConsoleMovieEncoder.h"
@@ -13,6 +10,9 @@
 #include "image/ColourReduction.h"
 
 namespace vantrel {
+
+// The run's encode: the part of the sources a movie takes (-start,
+// -duration), its size plan (-filesize) and the passes that write it.
 
 bool RunFlow::planPartAndSize(bool hasVideo, SourceRange& range, MovieLayout& layout) {
   double startSeconds = 0.0;
