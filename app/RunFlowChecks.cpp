@@ -1,3 +1,6 @@
+// The run's checks of its files before anything is opened, and the lines
+// naming them that follow each error and warning.
+
 #include <cstring>
 #include <filesystem>
 
@@ -7,9 +10,6 @@
 #include "platform/AudioDecoder.h"
 
 namespace vantrel {
-
-// The run's checks of its files before anything is opened, and the lines
-// naming them that follow each error and warning.
 
 namespace {
 

@@ -1,3 +1,6 @@
+// The run's encode: the part of the sources a movie takes (-start,
+// -duration), its size plan (-filesize) and the passes that write it.
+
 #include <cstring>
 
 #include "ConsoleMovieEncoder.h"
@@ -10,9 +13,6 @@
 #include "image/ColourReduction.h"
 
 namespace vantrel {
-
-// The run's encode: the part of the sources a movie takes (-start,
-// -duration), its size plan (-filesize) and the passes that write it.
 
 bool RunFlow::planPartAndSize(bool hasVideo, SourceRange& range, MovieLayout& layout) {
   double startSeconds = 0.0;
